@@ -1,0 +1,37 @@
+#include "app/resource_readout.h"
+
+#include <cwchar>
+
+#include "app/wardkeep_dlg.h"
+#include "os/machine.h"
+
+namespace app {
+
+std::wstring FormatMemoryMegabytes(std::uint64_t availableBytes) {
+  auto megabytes = static_cast<std::uint32_t>(availableBytes >> 20);
+  return std::to_wstring(megabytes);
+}
+
+std::wstring FormatGigabytes(std::uint64_t bytes) {
+  double gigabytes = static_cast<double>(bytes) * (1.0 / 1073741824.0);
+  wchar_t text[64];
+  std::swprintf(text, sizeof text / sizeof text[0], L"%.2f GB", gigabytes);
+  return text;
+}
+
+}  // namespace app
+
+std::wstring FormatDiskFree(const std::wstring& root) {
+  std::uint64_t freeBytes = 0;
+  if (!os::FreeBytesForCaller(root, freeBytes)) return {};
+  return app::FormatGigabytes(freeBytes);
+}
+
+void CwardkeepDlg::UpdateResourceReadout() {
+  m_memFreeEdit.SetWindowText(app::FormatMemoryMegabytes(os::AvailablePhysicalMemory()));
+  m_diskCEdit.SetWindowText(FormatDiskFree(L"C:\\"));
+  // Only a fixed D: is shown; otherwise the box keeps what it had.
+  if (os::GetDriveKind(L"D:\\") == os::DriveType::Fixed) {
+    m_diskDEdit.SetWindowText(FormatDiskFree(L"D:\\"));
+  }
+}

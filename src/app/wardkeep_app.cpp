@@ -1,0 +1,23 @@
+#include "app/wardkeep_app.h"
+
+#include "app/program_path.h"
+#include "app/wardkeep_dlg.h"
+#include "os/session.h"
+
+bool RegisterAutostart(const std::wstring& valueName, const std::wstring& data) {
+  os::WriteAutostartEntry(valueName, data);
+  return true;
+}
+
+bool CwardkeepApp::InitInstance() {
+  if (!os::AcquireSingleInstance(app::kSingleInstanceName)) {
+    // Nothing else happens for a second copy: no autostart write, no window.
+    os::ShowStartupMessageBox(L"The program is already running!", L"Error");
+    return false;
+  }
+  RegisterAutostart(app::kAutostartValueName, GetExeDirectory() + GetExeFileName());
+  m_host.InitCommonControls();
+  CwardkeepDlg dialog(m_host.GetView());
+  m_host.RunModal(dialog);
+  return false;
+}

@@ -1,0 +1,127 @@
+// Native backend of the session service: flock'd lock file, XDG autostart entry,
+// /proc/self/exe, and message boxes as lines on stderr.
+#include "os/session.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "os/posix/drive_map.h"
+#include "os/posix/utf8.h"
+
+namespace os {
+namespace {
+
+std::string LockFilePath(const std::string& name) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && *runtime == '/') return std::string(runtime) + "/" + name + ".lock";
+  return "/tmp/" + name + "-" + std::to_string(getuid()) + ".lock";
+}
+
+std::string ConfigHome() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config != nullptr && *config == '/') return config;
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : "") + "/.config";
+}
+
+// Exec= value: quoted when it has characters the Desktop Entry format treats
+// specially, with the quoting rule's escapes and then the string escapes.
+std::string DesktopExecValue(const std::string& rawPath) {
+  std::string path;
+  for (char c : rawPath) path += c == '%' ? std::string("%%") : std::string(1, c);  // field codes
+  bool needsQuotes = path.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos;
+  if (!needsQuotes) return path;
+  std::string quoted = "\"";
+  for (char c : path) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  quoted += '"';
+  std::string escaped;
+  for (char c : quoted) {
+    if (c == '\\') {
+      escaped += "\\\\";
+    } else if (c == '\n') {
+      escaped += "\\n";
+    } else {
+      escaped += c;
+    }
+  }
+  return escaped;
+}
+
+bool WriteWhole(int fd, const std::string& data) {
+  std::size_t done = 0;
+  while (done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool AcquireSingleInstance(const std::wstring& name) {
+  std::string path = LockFilePath(posix::WideToUtf8(name));
+  // Not closed: the kernel drops the lock when the process ends, as the
+  // platform drops a named mutex.
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return false;
+  }
+  return true;
+}
+
+void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& programPath) {
+  auto hostPath = posix::ToHostPath(programPath);
+  if (!hostPath) return;
+  std::string dir = ConfigHome() + "/autostart";
+  mkdir((ConfigHome()).c_str(), 0700);
+  mkdir(dir.c_str(), 0700);
+  std::string name = posix::WideToUtf8(entryName);
+  std::string target = dir + "/" + name + ".desktop";
+  std::string temp = target + ".tmp" + std::to_string(getpid());
+  std::string contents =
+      "[Desktop Entry]\n"
+      "Type=Application\n"
+      "Name=" +
+      name +
+      "\n"
+      "Exec=" +
+      DesktopExecValue(*hostPath) +
+      "\n"
+      "X-GNOME-Autostart-enabled=true\n";
+  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  bool ok = WriteWhole(fd, contents);
+  ok = close(fd) == 0 && ok;
+  // Renamed into place so a reader never sees half an entry.
+  if (!ok || rename(temp.c_str(), target.c_str()) != 0) unlink(temp.c_str());
+}
+
+std::wstring ModuleFileName() {
+  char buffer[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return {};
+  return posix::ToWindowsPath(std::string(buffer, static_cast<std::size_t>(n)));
+}
+
+void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
+  std::string line = posix::WideToUtf8(caption) + ": " + posix::WideToUtf8(text) + "\n";
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace os

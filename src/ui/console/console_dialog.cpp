@@ -1,0 +1,139 @@
+// Console front end: the status dialog as a text panel.
+#include "ui/console/console_dialog.h"
+
+#include <cstdio>
+
+#include "app/dialog_ids.h"
+#include "app/wardkeep_dlg.h"
+#include "text/utf8.h"
+
+namespace ui::console {
+namespace {
+
+constexpr const char* kClearScreen = "\x1b[H\x1b[2J";
+
+void WriteOut(const std::string& bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+ConsoleDialog::ConsoleDialog(bool interactive) : m_interactive(interactive) {
+  m_texts[app::kTryStartButtonId] = L"尝试启动";
+}
+
+bool ConsoleDialog::HasControl(int id) {
+  switch (id) {
+    case app::kTryStartButtonId:
+    case app::kStatusEditId:
+    case app::kMemFreeEditId:
+    case app::kDiskCEditId:
+    case app::kDiskDEditId:
+    case app::kErpEditId:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void ConsoleDialog::SetControlText(int id, const std::wstring& text) {
+  if (!HasControl(id)) return;
+  m_texts[id] = text;
+  m_dirty = true;
+}
+
+std::wstring ConsoleDialog::GetControlText(int id) {
+  return Text(id);
+}
+
+void ConsoleDialog::EnableControl(int id, bool enabled) {
+  if (id != app::kTryStartButtonId) return;
+  m_buttonEnabled = enabled;
+  m_dirty = true;
+  // The button's own handler runs inside the loop; draw its busy state now.
+  Render();
+}
+
+void ConsoleDialog::ShowWindow(bool visible) {
+  m_visible = visible;
+  m_dirty = true;
+}
+
+void ConsoleDialog::SetTimer(unsigned id, unsigned milliseconds) {
+  m_loop.SetTimer(id, milliseconds);
+}
+
+void ConsoleDialog::PostMessageToSelf(unsigned message) {
+  m_loop.Post(message);
+}
+
+void ConsoleDialog::AddNotice(const std::wstring& text) {
+  m_notice = text;
+  m_dirty = true;
+  Render();
+}
+
+void ConsoleDialog::RunModal(CwardkeepDlg& dialog) {
+  dialog.OnInitDialog();
+  m_visible = true;  // the template is visible when the modal run starts
+  MessageLoop::Handlers handlers;
+  handlers.onPosted = [&](unsigned message) { Dispatch(dialog, message); };
+  handlers.onTimer = [&](unsigned timerId) { (void)timerId; };
+  handlers.onKey = [&](Key key) { OnKey(dialog, key); };
+  handlers.onIdle = [&] { Render(); };
+  m_loop.Run(handlers, true);
+}
+
+void ConsoleDialog::Dispatch(CwardkeepDlg& dialog, unsigned message) {
+  if (message == app::kHideAfterStartMessage) dialog.OnHideAfterStart();
+}
+
+void ConsoleDialog::OnKey(CwardkeepDlg& dialog, Key key) {
+  if (key == Key::Escape) {
+    m_loop.Quit();  // IDCANCEL ends the modal run
+    return;
+  }
+  (void)dialog;
+}
+
+std::wstring ConsoleDialog::Text(int id) const {
+  auto found = m_texts.find(id);
+  return found == m_texts.end() ? std::wstring() : found->second;
+}
+
+std::wstring ConsoleDialog::RenderPanel() const {
+  std::wstring panel = L"+-- Vellun电子价签 ------------------------------------------\n";
+  std::wstring status = Text(app::kStatusEditId);
+  std::size_t begin = 0;
+  do {
+    std::size_t end = status.find(L'\n', begin);
+    std::wstring line = status.substr(begin, end == std::wstring::npos ? end : end - begin);
+    if (!line.empty() && line.back() == L'\r') line.pop_back();
+    panel += L"| " + line + L"\n";
+    begin = end == std::wstring::npos ? end : end + 1;
+  } while (begin != std::wstring::npos);
+  std::wstring button = m_buttonEnabled ? L"[ " + Text(app::kTryStartButtonId) + L" ]"
+                                        : L"( " + Text(app::kTryStartButtonId) + L" )";
+  panel += L"|\n";
+  panel += L"| 内存剩余(MB)  " + Text(app::kMemFreeEditId) + L"\n";
+  panel += L"| C盘剩余       " + Text(app::kDiskCEditId) + L"\n";
+  panel += L"| D盘剩余       " + Text(app::kDiskDEditId) + L"\n";
+  panel += L"| ERP：         " + Text(app::kErpEditId) + L"\n";
+  panel += L"|                                   " + button + L"\n";
+  if (!m_notice.empty()) panel += L"| ! " + m_notice + L"\n";
+  panel += L"+-- Enter: press the button   Esc: quit --------------------\n";
+  return panel;
+}
+
+void ConsoleDialog::Render() {
+  if (!m_dirty) return;
+  m_dirty = false;
+  std::wstring frame =
+      m_visible ? RenderPanel() : L"wardkeep (hidden) " + Text(app::kStatusEditId) + L"\n";
+  if (frame == m_lastDrawn) return;
+  m_lastDrawn = frame;
+  WriteOut((m_interactive ? std::string(kClearScreen) : std::string()) + WideToUtf8(frame));
+}
+
+}  // namespace ui::console
