@@ -13,8 +13,12 @@ class CwardkeepDlg {
 
   // WM_INITDIALOG. Returns TRUE so the platform focuses the first tab stop.
   bool OnInitDialog();
+  // WM_TIMER: one health-check cycle for the health timer.
+  void OnHealthTimer(unsigned timerId);
   // The private message posted at the end of initialisation.
   long OnHideAfterStart();
+  // BN_CLICKED from the button: flush the cache, start what is stopped.
+  void OnTryStart();
   // WM_QUERYDRAGICON.
   app::IconHandle OnQueryDragIcon() const { return m_appIcon; }
 

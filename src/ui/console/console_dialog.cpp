@@ -79,7 +79,7 @@ void ConsoleDialog::RunModal(CwardkeepDlg& dialog) {
   m_visible = true;  // the template is visible when the modal run starts
   MessageLoop::Handlers handlers;
   handlers.onPosted = [&](unsigned message) { Dispatch(dialog, message); };
-  handlers.onTimer = [&](unsigned timerId) { (void)timerId; };
+  handlers.onTimer = [&](unsigned timerId) { dialog.OnHealthTimer(timerId); };
   handlers.onKey = [&](Key key) { OnKey(dialog, key); };
   handlers.onIdle = [&] { Render(); };
   m_loop.Run(handlers, true);
@@ -94,7 +94,8 @@ void ConsoleDialog::OnKey(CwardkeepDlg& dialog, Key key) {
     m_loop.Quit();  // IDCANCEL ends the modal run
     return;
   }
-  (void)dialog;
+  // The button has the focus, as on Windows; a disabled button ignores Enter.
+  if (m_buttonEnabled) dialog.OnTryStart();
 }
 
 std::wstring ConsoleDialog::Text(int id) const {

@@ -1,0 +1,20 @@
+#include "app/dialog_ids.h"
+#include "app/service_names.h"
+#include "app/wardkeep_dlg.h"
+
+void CwardkeepDlg::OnHealthTimer(unsigned timerId) {
+  if (timerId != app::kHealthTimerId) return;
+  ServiceMonitor monitor;
+  app::AddInstallationServices(monitor);
+  std::wstring message;
+  if (monitor.CheckHealth(message)) {
+    m_statusEdit.SetWindowText(L"服务正常运行");
+    m_view.ShowWindow(false);
+  } else {
+    m_statusEdit.SetWindowText(message);
+    UpdateResourceReadout();
+    m_view.ShowWindow(true);
+  }
+  // Last, and in both cases: a healthy tick empties the box.
+  m_erpEdit.SetWindowText(monitor.GetErpName());
+}
