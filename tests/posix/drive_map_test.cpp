@@ -1,0 +1,42 @@
+#include "os/posix/drive_map.h"
+
+#include <gtest/gtest.h>
+
+#include "support/posix/scoped_env.h"
+
+namespace {
+
+using os::posix::ToHostPath;
+using os::posix::ToWindowsPath;
+using testing_support::ScopedEnv;
+
+TEST(DriveMap, WindowsPathsLandUnderTheMappedDirectories) {
+  ScopedEnv c("WARDKEEP_DRIVE_C", std::nullopt);
+  ScopedEnv d("WARDKEEP_DRIVE_D", "/srv/d/");
+  EXPECT_EQ(ToHostPath(L"C:\\Users\\me").value(), "/Users/me");
+  EXPECT_EQ(ToHostPath(L"C:\\").value(), "/");
+  EXPECT_EQ(ToHostPath(L"d:/orv/stock-relay").value(), "/srv/d/orv/stock-relay");
+  EXPECT_EQ(ToHostPath(L"D:\\orv\\服务").value(), "/srv/d/orv/\xE6\x9C\x8D\xE5\x8A\xA1");
+  EXPECT_EQ(ToHostPath(L"\\rooted").value(), "/rooted");
+  EXPECT_EQ(ToHostPath(L"relative\\file").value(), "relative/file");
+}
+
+TEST(DriveMap, AbsentDrivesAndNetworkPathsHaveNoHostPath) {
+  ScopedEnv d("WARDKEEP_DRIVE_D", std::nullopt);
+  EXPECT_FALSE(ToHostPath(L"D:\\orv").has_value());
+  EXPECT_FALSE(ToHostPath(L"X:\\a").has_value());
+  EXPECT_FALSE(ToHostPath(L"\\\\server\\share").has_value());
+  EXPECT_FALSE(ToHostPath(L"\\\\?\\D:\\orv").has_value());
+}
+
+TEST(DriveMap, HostPathsComeBackInWindowsFormUnderTheLongestMappedPrefix) {
+  ScopedEnv c("WARDKEEP_DRIVE_C", std::nullopt);
+  ScopedEnv d("WARDKEEP_DRIVE_D", "/srv/d");
+  EXPECT_EQ(ToWindowsPath("/home/me/wardkeep"), L"C:\\home\\me\\wardkeep");
+  EXPECT_EQ(ToWindowsPath("/srv/d/orv/x"), L"D:\\orv\\x");
+  EXPECT_EQ(ToWindowsPath("/srv/d"), L"D:\\");
+  EXPECT_EQ(ToWindowsPath("/srv/dx/y"), L"C:\\srv\\dx\\y");
+  EXPECT_EQ(ToWindowsPath("relative"), L"");
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+#include "text/ansi.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The test process runs in the C locale (ASCII); the code page tests for a
+// real multi-byte code page run on Windows.
+TEST(AnsiConversions, StopAtTheFirstNul) {
+  EXPECT_EQ(AnsiToWide(std::string("ab\0cd", 5)), L"ab");
+  EXPECT_EQ(AnsiToWide(""), L"");
+  EXPECT_EQ(WideToAnsi(std::wstring(L"ab\0cd", 5)), "ab");
+  EXPECT_EQ(WideToAnsi(L""), "");
+}
+
+TEST(AnsiConversions, RoundTripPlainText) {
+  EXPECT_EQ(AnsiToWide("stock-relay"), L"stock-relay");
+  EXPECT_EQ(WideToAnsi(L"D:\\orv\\stock-relay\\app"), "D:\\orv\\stock-relay\\app");
+}
+
+TEST(AnsiConversions, CharactersMissingFromTheCodePageBecomeTheDefaultCharacter) {
+  // Only meaningful where the code page lacks these characters.
+  if (WideToAnsi(L"\x00e9") == "\xC3\xA9") GTEST_SKIP() << "code page holds them";
+  EXPECT_EQ(WideToAnsi(L"a\x670d" L"b"), "a?b");
+}
+
+}  // namespace
