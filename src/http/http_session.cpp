@@ -1,0 +1,121 @@
+#include "http/http_session.h"
+
+#include "http/http_timeouts.h"
+
+namespace {
+
+constexpr char kCookieFile[] = "httpclient.cookies";
+
+// libcurl's text for a result, empty for success.
+std::string ResultText(CURLcode rc) {
+  std::string text = curl_easy_strerror(rc);
+  if (text == "No error") text.clear();
+  return text;
+}
+
+std::string JoinQuery(const std::string& url, const std::string& query) {
+  if (query.empty()) return url;
+  std::string joined = url;
+  auto mark = url.find('?');
+  if (mark == std::string::npos) {
+    joined += '?';
+  } else if (mark + 1 != url.size()) {
+    joined += '&';
+  }
+  return joined + query;
+}
+
+}  // namespace
+
+HttpSession::HttpSession(const std::string& url) : handle(curl_easy_init()), url(url) {
+  CURL* easy = handle.get();
+  if (easy == nullptr) return;
+  curl_easy_setopt(easy, CURLOPT_URL, this->url.c_str());
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, http_session::g_connectTimeoutSeconds.Get());
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT, http_session::g_timeoutSeconds.Get());
+  curl_easy_setopt(easy, CURLOPT_HEADER, 0L);
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_VERBOSE, 0L);
+  // Read only: no cookie jar, so nothing is ever written back.
+  curl_easy_setopt(easy, CURLOPT_COOKIEFILE, kCookieFile);
+}
+
+std::size_t HttpSession::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
+  auto& session = *static_cast<HttpSession*>(self);
+  std::size_t bytes = size * count;
+  // A short count makes libcurl end the transfer with a write error.
+  if (bytes > http_session::g_maxResponseBytes.Get() - session.received) return 0;
+  session.response.write(data, static_cast<std::streamsize>(bytes));
+  session.received += bytes;
+  return bytes;
+}
+
+void HttpSession::ResetResponse() {
+  response.str(std::string());
+  response.clear();
+  received = 0;
+}
+
+std::string HttpSession::Get(const std::string& query, std::string& error) {
+  ResetResponse();
+  error.clear();
+  CURL* easy = handle.get();
+  if (easy == nullptr) {
+    error = "CURL handle is uninitialized";
+    return {};
+  }
+  std::string requestUrl = JoinQuery(url, query);
+
+  curl_easy_reset(easy);
+  curl_easy_setopt(easy, CURLOPT_URL, requestUrl.c_str());
+  curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT, http_session::g_getTimeoutSeconds.Get());
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, http_session::g_getConnectTimeoutSeconds.Get());
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+
+  CURLcode rc = curl_easy_perform(easy);
+  error = ResultText(rc);
+  if (rc != CURLE_OK) {
+    long code = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
+    if (code != 0) error += " (HTTP code: " + std::to_string(code) + ")";
+  }
+  return response.str();
+}
+
+std::string HttpSession::Post(const std::string& body, std::string& error) {
+  ResetResponse();
+  error.clear();
+  CURL* easy = handle.get();
+  if (easy == nullptr) {
+    error = ResultText(CURLE_BAD_FUNCTION_ARGUMENT);
+    return {};
+  }
+
+  // Each append returns the list's head, or null (the old list untouched) when
+  // out of memory; the holder keeps whatever list exists so it is always freed.
+  HeaderList headers;
+  for (const std::string& line :
+       {std::string("Accept: application/json"), std::string("Content-Type: application/json"),
+        "Content-Length:" + std::to_string(body.size())}) {
+    curl_slist* head = curl_slist_append(headers.get(), line.c_str());
+    if (head == nullptr) break;
+    headers.release();
+    headers.reset(head);
+  }
+
+  curl_easy_setopt(easy, CURLOPT_POST, 1L);
+  curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.c_str());
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT, http_session::g_postTimeoutSeconds.Get());
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+
+  CURLcode rc = curl_easy_perform(easy);
+  error = ResultText(rc);
+  // The handle still points at the list; it must not outlive it.
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+  return response.str();
+}

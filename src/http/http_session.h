@@ -1,0 +1,40 @@
+#pragma once
+// One HTTP request over one libcurl easy handle: construct for a URL, call Get
+// or Post once, read the body and the error text (empty exactly on success).
+
+#include <curl/curl.h>
+
+#include <cstddef>
+#include <memory>
+#include <sstream>
+#include <string>
+
+class HttpSession {
+ public:
+  explicit HttpSession(const std::string& url);
+  HttpSession(const HttpSession&) = delete;
+  HttpSession& operator=(const HttpSession&) = delete;
+
+  // GET of the URL with `query` appended when not empty; no redirects.
+  std::string Get(const std::string& query, std::string& error);
+  // POST of `body` as JSON to the URL; redirects followed.
+  std::string Post(const std::string& body, std::string& error);
+
+ private:
+  struct EasyCleanup {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+  };
+  struct SlistCleanup {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  };
+  using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
+  using HeaderList = std::unique_ptr<curl_slist, SlistCleanup>;
+
+  static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
+  void ResetResponse();
+
+  EasyHandle handle;
+  std::string url;
+  std::stringstream response;
+  std::size_t received = 0;
+};
