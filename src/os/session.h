@@ -1,7 +1,8 @@
 #pragma once
 // Process-level services of the operating system: the single-instance guard,
-// the autostart entry, the program's own path and the start-up message box.
+// the autostart entry, the program's own path and the message boxes.
 
+#include <functional>
 #include <string>
 
 namespace os {
@@ -21,5 +22,15 @@ std::wstring ModuleFileName();
 
 // A message box with no owner window, OK only, in English (start-up errors).
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption);
+
+// The program's own message box: owned by the dialog, captioned with the
+// program file's base name, OK with the exclamation icon. Returns once closed.
+void ShowAppMessageBox(const std::wstring& text);
+
+// Whoever shows the dialog hears each app message box's text (the console
+// front end puts it in its panel; tests record it). Returns the listener it
+// replaces so a scope can put it back. An empty function removes it.
+using AppMessageBoxListener = std::function<void(const std::wstring& text)>;
+AppMessageBoxListener SetAppMessageBoxListener(AppMessageBoxListener listener);
 
 }  // namespace os

@@ -2,9 +2,11 @@
 #include "ui/console/console_dialog.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
+#include "os/session.h"
 #include "text/utf8.h"
 
 namespace ui::console {
@@ -75,6 +77,9 @@ void ConsoleDialog::AddNotice(const std::wstring& text) {
 }
 
 void ConsoleDialog::RunModal(CwardkeepDlg& dialog) {
+  // The program's message boxes belong to this dialog while it runs.
+  os::AppMessageBoxListener previous =
+      os::SetAppMessageBoxListener([this](const std::wstring& text) { AddNotice(text); });
   dialog.OnInitDialog();
   m_visible = true;  // the template is visible when the modal run starts
   MessageLoop::Handlers handlers;
@@ -83,6 +88,7 @@ void ConsoleDialog::RunModal(CwardkeepDlg& dialog) {
   handlers.onKey = [&](Key key) { OnKey(dialog, key); };
   handlers.onIdle = [&] { Render(); };
   m_loop.Run(handlers, true);
+  os::SetAppMessageBoxListener(std::move(previous));
 }
 
 void ConsoleDialog::Dispatch(CwardkeepDlg& dialog, unsigned message) {

@@ -1,0 +1,120 @@
+// Native backend of the services service: each operation is one `systemctl`
+// call (show or start) on the system manager; a service name is its unit.
+#include "os/services.h"
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "os/posix/spawn.h"
+#include "os/posix/utf8.h"
+
+namespace os {
+namespace {
+
+// A start waits for the manager's job, which has its own time-out; this only
+// keeps a stuck bus from holding the window for ever.
+constexpr std::chrono::milliseconds kSystemctlTimeout{120000};
+
+struct OpenedItem {
+  bool isManager = false;
+  std::string unit;
+};
+
+const OpenedItem* Item(const ServiceHandle& handle) {
+  return static_cast<const OpenedItem*>(handle.Raw());
+}
+
+// Exit code of a systemctl run that ended normally.
+std::optional<int> Systemctl(std::vector<std::string> args, std::string& output) {
+  args.insert(args.begin(), "systemctl");
+  auto status = posix::RunCapturingOutput(args, kSystemctlTimeout, output);
+  if (!status || !WIFEXITED(*status)) return std::nullopt;
+  return WEXITSTATUS(*status);
+}
+
+// The value of one property from `systemctl show` output ("Name=value").
+std::optional<std::string> ShownProperty(const std::string& name, const std::string& unit) {
+  std::string output;
+  auto code = Systemctl({"show", "--property=" + name, "--", unit}, output);
+  if (!code || *code != 0) return std::nullopt;
+  std::string prefix = name + "=";
+  std::size_t begin = 0;
+  while (begin < output.size()) {
+    std::size_t end = output.find('\n', begin);
+    if (end == std::string::npos) end = output.size();
+    std::string line = output.substr(begin, end - begin);
+    if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size());
+    begin = end + 1;
+  }
+  return std::nullopt;
+}
+
+// Only names the manager takes literally: no globs, no paths, no options.
+bool IsPlainUnitName(const std::string& name) {
+  if (name.empty() || name[0] == '-' || name[0] == '.') return false;
+  for (unsigned char c : name) {
+    bool letterOrDigit = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!letterOrDigit && c != '-' && c != '_' && c != '.' && c != ':' && c != '@') return false;
+  }
+  return true;
+}
+
+std::optional<ServiceState> StateFromActiveState(const std::string& text) {
+  if (text == "active" || text == "reloading" || text == "refreshing") return ServiceState::Running;
+  if (text == "activating") return ServiceState::StartPending;
+  if (text == "deactivating" || text == "maintenance") return ServiceState::StopPending;
+  if (text == "inactive" || text == "failed") return ServiceState::Stopped;
+  return std::nullopt;
+}
+
+}  // namespace
+
+void ServiceHandle::Reset() {
+  delete static_cast<OpenedItem*>(std::exchange(m_raw, nullptr));
+}
+
+ServiceHandle OpenServiceManager() {
+  // No systemctl, no bus or no systemd all fail here.
+  std::string output;
+  auto code = Systemctl({"show", "--property=Version"}, output);
+  if (!code || *code != 0) return {};
+  return ServiceHandle(new OpenedItem{true, {}});
+}
+
+ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring& name,
+                               ServiceAccess access) {
+  const OpenedItem* opened = Item(manager);
+  if (opened == nullptr || !opened->isManager) return {};
+  std::string plain = posix::WideToUtf8(name);
+  if (!IsPlainUnitName(plain)) return {};
+  std::string unit = plain + ".service";
+  auto loadState = ShownProperty("LoadState", unit);
+  if (!loadState || loadState->empty() || *loadState == "not-found") return {};
+  return ServiceHandle(new OpenedItem{false, unit});
+}
+
+bool QueryServiceState(const ServiceHandle& service, ServiceState& state) {
+  const OpenedItem* opened = Item(service);
+  if (opened == nullptr || opened->isManager) return false;
+  auto active = ShownProperty("ActiveState", opened->unit);
+  if (!active) return false;
+  auto mapped = StateFromActiveState(*active);
+  if (!mapped) return false;
+  state = *mapped;
+  return true;
+}
+
+bool RequestServiceStart(const ServiceHandle& service) {
+  const OpenedItem* opened = Item(service);
+  if (opened == nullptr || opened->isManager) return false;
+  std::string output;
+  // Never a password prompt on the program's terminal.
+  auto code = Systemctl({"--no-ask-password", "start", "--", opened->unit}, output);
+  return code && *code == 0;
+}
+
+}  // namespace os

@@ -1,0 +1,35 @@
+#pragma once
+// Starting other programs and waiting for them.
+
+#include <string>
+
+namespace os {
+
+// --- Launch hidden and wait ---------------------------------------------------
+
+enum class LaunchResult {
+  NotStarted,  // the program could not be launched
+  Ended,       // it ran and ended within the time allowed
+  TimedOut,    // it was still running at the deadline and has been ended
+};
+
+// Runs `program` (a Windows-form path) with `parameters` as its argument text,
+// with no window and no working directory of its own, and waits at most
+// `timeoutMilliseconds` for it. A program still running then is ended. The
+// exit code is not read.
+LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring& parameters,
+                                 unsigned timeoutMilliseconds);
+
+}  // namespace os
+
+// --- Run a command line and wait ----------------------------------------------
+
+namespace os {
+
+// Starts `commandLine` as a new process, its first word naming the program
+// (found on the search path), and waits at most `timeoutMilliseconds`. The
+// child shares the caller's standard output. A program still running at the
+// deadline is ended. The exit code is not read.
+LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned timeoutMilliseconds);
+
+}  // namespace os
