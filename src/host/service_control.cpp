@@ -1,0 +1,57 @@
+#include "host/service_control.h"
+
+#include "host/timing.h"
+#include "os/machine.h"
+#include "os/services.h"
+#include "os/session.h"
+
+namespace {
+
+enum class StatusQuery { NoManager, NoService, QueryFailed, NotRunning, Running };
+
+// Handles are closed (service before manager) before the caller shows anything.
+StatusQuery QueryStatus(const std::wstring& name) {
+  os::ServiceHandle manager = os::OpenServiceManager();
+  if (!manager) return StatusQuery::NoManager;
+  os::ServiceHandle service = os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus);
+  if (!service) return StatusQuery::NoService;
+  os::ServiceState state;
+  if (!os::QueryServiceState(service, state)) return StatusQuery::QueryFailed;
+  return state == os::ServiceState::Running ? StatusQuery::Running : StatusQuery::NotRunning;
+}
+
+bool RequestStart(const std::wstring& name) {
+  os::ServiceHandle manager = os::OpenServiceManager();
+  if (!manager) return false;
+  os::ServiceHandle service = os::OpenNamedService(manager, name, os::ServiceAccess::Start);
+  if (!service) return false;
+  return os::RequestServiceStart(service);
+}
+
+}  // namespace
+
+bool IsServiceRunning(const std::wstring& name) {
+  switch (QueryStatus(name)) {
+    case StatusQuery::Running:
+      return true;
+    case StatusQuery::NoService:
+      os::ShowAppMessageBox(L"OpenSCManager Open failed");
+      return false;
+    case StatusQuery::QueryFailed:
+      os::ShowAppMessageBox(L"QueryServiceStatusEx failed");
+      return false;
+    case StatusQuery::NoManager:
+    case StatusQuery::NotRunning:
+      return false;
+  }
+  return false;
+}
+
+bool StartServiceIfStopped(const std::wstring& name) {
+  if (IsServiceRunning(name)) return true;
+  if (!RequestStart(name)) return false;
+  // True means accepted, not running: give the service a moment before the
+  // next one is looked at.
+  os::SleepMilliseconds(host::g_serviceStartPauseMs.Get());
+  return true;
+}
