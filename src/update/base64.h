@@ -1,0 +1,12 @@
+#pragma once
+// Standard Base64 (RFC 4648, section 4) without line breaks.
+
+#include <string>
+#include <string_view>
+
+// The character at index i stands for the 6-bit value i.
+inline constexpr std::string_view Base64Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// A length of zero or less gives the empty text.
+std::string Base64Encode(const unsigned char* bytes, int length);
