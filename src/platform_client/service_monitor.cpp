@@ -1,0 +1,81 @@
+#include "platform_client/service_monitor.h"
+
+#include <optional>
+
+#include "http/http_session.h"
+#include "platform_client/json_report.h"
+#include "platform_client/platform_endpoint.h"
+#include "text/json_text.h"
+#include "text/utf8.h"
+
+namespace {
+
+const wchar_t kFaultPrefix[] = L"Vellun价签服务异常，请联系管理员：";
+
+struct Fault {
+  std::string text;
+  std::string erpName;  // the last non-empty one, or empty
+};
+
+// "ok" read the way jsoncpp converts to bool; nothing for a string, array or
+// object, which it refuses.
+std::optional<bool> ReadOk(const Json::Value& ok) {
+  if (ok.isNull()) return false;
+  if (ok.isBool() || ok.isNumeric()) return ok.asBool();
+  return std::nullopt;
+}
+
+// Reads an unhealthy report. Nothing when any part has a shape member access
+// would refuse, so a malformed report changes nothing but the verdict.
+std::optional<Fault> ReadFault(const Json::Value& root, const Json::Value& exception) {
+  Json::Value content, config;
+  if (!platform_client::MemberOf(exception, "expContent", content)) return std::nullopt;
+  if (!platform_client::MemberOf(root, "configDto", config)) return std::nullopt;
+
+  Fault fault{JsonValueToText(content), {}};
+  if (!config.isArray()) return fault;
+  for (Json::ArrayIndex i = 0; i < config.size(); ++i) {
+    Json::Value name;
+    if (!platform_client::MemberOf(config[i], "erpName", name)) return std::nullopt;
+    std::string text = JsonValueToText(name);
+    if (!text.empty()) fault.erpName = std::move(text);
+  }
+  return fault;
+}
+
+}  // namespace
+
+bool ServiceMonitor::CheckHealth(std::wstring& message) {
+  std::string error;
+  std::string body = HttpSession(platform_client::g_baseUrl.Get() + "/").Get("", error);
+  if (!body.empty() && error.empty()) return ParseHealthReport(body, message);
+  // libcurl's texts are ASCII, so this never replaces anything.
+  message = kFaultPrefix + Utf8ToWideReplacing(error);
+  return false;
+}
+
+bool ServiceMonitor::ParseHealthReport(std::string json, std::wstring& message) {
+  Json::Value root;
+  // An answer that is not JSON at all counts as healthy.
+  if (!platform_client::ParseReport(json, root)) return true;
+
+  Json::Value exception, ok;
+  if (!platform_client::MemberOf(root, "exceptionDto", exception) ||
+      !platform_client::MemberOf(exception, "ok", ok)) {
+    message.clear();
+    return false;
+  }
+  std::optional<bool> healthy = ReadOk(ok);
+  if (healthy == true) return true;
+
+  std::optional<Fault> fault;
+  if (healthy.has_value()) fault = ReadFault(root, exception);
+  if (!fault) {
+    message.clear();
+    return false;
+  }
+  // Text from outside is shown even when it is not valid UTF-8.
+  message = Utf8ToWideReplacing(fault->text);
+  if (!fault->erpName.empty()) erpName = Utf8ToWideReplacing(fault->erpName);
+  return false;
+}

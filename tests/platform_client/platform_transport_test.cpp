@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "http/http_timeouts.h"
+#include "platform_client/platform_endpoint.h"
+#include "platform_client/service_monitor.h"
+#include "platform_client/version_query.h"
+#include "support/local_http_server.h"
+
+namespace {
+
+using testing_support::LocalHttpServer;
+
+const std::wstring kPrefix = L"Vellun价签服务异常，请联系管理员：";
+// The same text in code page 936.
+const std::string kPrefixGbk =
+    "Vellun\xbc\xdb\xc7\xa9\xb7\xfe\xce\xf1\xd2\xec\xb3\xa3\xa3\xac\xc7\xeb\xc1\xaa\xcf\xb5\xb9\xdc"
+    "\xc0\xed\xd4\xb1\xa3\xba";
+
+// A platform service that answers both endpoints with one status and body.
+class FakePlatform {
+ public:
+  FakePlatform(int status, std::string body, std::string type = "application/json") {
+    auto answer = [status, body, type](const httplib::Request&, httplib::Response& res) {
+      res.status = status;
+      res.set_content(body, type);
+    };
+    m_server.Get("/", answer);
+    m_server.Get("/api/openApi/version", answer);
+    EXPECT_TRUE(m_server.Start());
+  }
+  std::string BaseUrl() const { return m_server.Url(); }
+  LocalHttpServer& Server() { return m_server; }
+
+ private:
+  LocalHttpServer m_server;
+};
+
+struct Checked {
+  bool healthy;
+  std::wstring message;
+  std::wstring erpName;
+  std::string version;
+  std::string versionMessage;
+};
+
+Checked AskBoth(const std::string& baseUrl) {
+  os::Tunable<std::string>::Scoped at(platform_client::g_baseUrl, baseUrl);
+  Checked result;
+  ServiceMonitor monitor;
+  result.message = L"before";
+  result.healthy = monitor.CheckHealth(result.message);
+  result.erpName = monitor.GetErpName();
+  result.versionMessage = "before";
+  result.version = QueryInstalledVersion(result.versionMessage);
+  return result;
+}
+
+TEST(PlatformTransport, NothingListening) {
+  auto got = AskBoth("http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()));
+  EXPECT_FALSE(got.healthy);
+  EXPECT_EQ(got.message, kPrefix + L"Couldn't connect to server");
+  EXPECT_EQ(got.version, "v0.0.0");
+  EXPECT_EQ(got.versionMessage, kPrefixGbk + "Couldn't connect to server");
+}
+
+TEST(PlatformTransport, EmptyBodyIsAFaultWithThePrefixAlone) {
+  FakePlatform platform(200, "");
+  auto got = AskBoth(platform.BaseUrl());
+  EXPECT_FALSE(got.healthy);
+  EXPECT_EQ(got.message, kPrefix);
+  EXPECT_EQ(got.version, "v0.0.0");
+  EXPECT_EQ(got.versionMessage, kPrefixGbk);
+}
+
+TEST(PlatformTransport, HtmlErrorPageCountsAsHealthy) {
+  FakePlatform platform(500, "<html><body>Internal Server Error</body></html>", "text/html");
+  auto got = AskBoth(platform.BaseUrl());
+  EXPECT_TRUE(got.healthy);
+  EXPECT_EQ(got.message, L"before");
+  EXPECT_EQ(got.version, "v0.0.0");
+  EXPECT_EQ(got.versionMessage, "before");
+
+  auto requests = platform.Server().Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].target, "/");
+  EXPECT_EQ(requests[1].target, "/api/openApi/version");
+}
+
+TEST(PlatformTransport, ErrorStatusWithJsonIsJudgedByTheBody) {
+  FakePlatform platform(503, R"({"exceptionDto":{"ok":false,"expContent":"Redis down"},
+                                 "configDto":[{"erpName":"SAP"}],"data":"v1.4.0"})");
+  auto got = AskBoth(platform.BaseUrl());
+  EXPECT_FALSE(got.healthy);
+  EXPECT_EQ(got.message, L"Redis down");
+  EXPECT_EQ(got.erpName, L"SAP");
+  EXPECT_EQ(got.version, "v1.4.0");
+  EXPECT_EQ(got.versionMessage, "before");
+}
+
+TEST(PlatformTransport, TimeOutAfterTheStatusLineNamesTheCode) {
+  os::Tunable<long>::Scoped shorter(http_session::g_getTimeoutSeconds, 1);
+  LocalHttpServer server;
+  server.Get("/", [&server](const httplib::Request&, httplib::Response& res) {
+    res.set_content_provider(1000, "application/json",
+                             [&server](size_t, size_t, httplib::DataSink& sink) {
+                               sink.write("{", 1);
+                               server.WaitUntilStopping(std::chrono::seconds(10));
+                               return false;
+                             });
+  });
+  ASSERT_TRUE(server.Start());
+  os::Tunable<std::string>::Scoped at(platform_client::g_baseUrl, server.Url());
+
+  ServiceMonitor monitor;
+  std::wstring message;
+  EXPECT_FALSE(monitor.CheckHealth(message));
+  EXPECT_EQ(message, kPrefix + L"Timeout was reached (HTTP code: 200)");
+}
+
+}  // namespace
