@@ -1,0 +1,145 @@
+#include "settings.h"
+
+#include <array>
+#include <charconv>
+#include <utility>
+
+namespace standin {
+
+namespace {
+
+template <typename Enum, std::size_t N>
+bool ParseEnum(const std::array<std::pair<const char*, Enum>, N>& names, const std::string& value,
+               Enum& out) {
+  for (const auto& [name, item] : names) {
+    if (value == name) {
+      out = item;
+      return true;
+    }
+  }
+  return false;
+}
+
+template <typename Enum, std::size_t N>
+std::string NameOf(const std::array<std::pair<const char*, Enum>, N>& names, Enum item) {
+  for (const auto& [name, candidate] : names) {
+    if (candidate == item) return name;
+  }
+  return "?";
+}
+
+constexpr std::array<std::pair<const char*, PlatformScenario>, 7> kPlatformNames{{
+    {"healthy", PlatformScenario::kHealthy},
+    {"fault", PlatformScenario::kFault},
+    {"empty", PlatformScenario::kEmpty},
+    {"html", PlatformScenario::kHtml},
+    {"stall", PlatformScenario::kStall},
+    {"stall-body", PlatformScenario::kStallBody},
+    {"raw", PlatformScenario::kRaw},
+}};
+constexpr std::array<std::pair<const char*, VersionMode>, 4> kVersionNames{{
+    {"ok", VersionMode::kOk},
+    {"empty", VersionMode::kEmpty},
+    {"html", VersionMode::kHtml},
+    {"stall", VersionMode::kStall},
+}};
+constexpr std::array<std::pair<const char*, UpdateScenario>, 6> kUpdateNames{{
+    {"none", UpdateScenario::kNone},
+    {"offer", UpdateScenario::kOffer},
+    {"offer-relative", UpdateScenario::kOfferRelative},
+    {"html", UpdateScenario::kHtml},
+    {"stall", UpdateScenario::kStall},
+    {"raw", UpdateScenario::kRaw},
+}};
+constexpr std::array<std::pair<const char*, DownloadScenario>, 7> kDownloadNames{{
+    {"normal", DownloadScenario::kNormal},
+    {"drop-once", DownloadScenario::kDropOnce},
+    {"drop-always", DownloadScenario::kDropAlways},
+    {"ignore-range", DownloadScenario::kIgnoreRange},
+    {"404", DownloadScenario::k404},
+    {"500", DownloadScenario::k500},
+    {"stall", DownloadScenario::kStall},
+}};
+
+template <typename Number>
+bool ParseNumber(const std::string& value, Number& out, Number minimum) {
+  Number parsed{};
+  auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+  if (ec != std::errc() || end != value.data() + value.size() || parsed < minimum) return false;
+  out = parsed;
+  return true;
+}
+
+}  // namespace
+
+bool IsFlagOption(const std::string& name) {
+  return name == "no-erp";
+}
+
+bool ApplyOption(Settings& s, const std::string& name, const std::string& value,
+                 std::string& error) {
+  bool ok = true;
+  if (name == "platform") {
+    ok = ParseEnum(kPlatformNames, value, s.platform);
+  } else if (name == "fault-text") {
+    s.faultText = value;
+  } else if (name == "erp") {
+    s.erpNames.push_back(value);
+  } else if (name == "no-erp") {
+    ok = value.empty() || value == "true";
+    if (ok) s.erpNames.clear();
+  } else if (name == "platform-body") {
+    s.platformBody = value;
+  } else if (name == "platform-status") {
+    ok = ParseNumber(value, s.platformStatus, 100) && s.platformStatus <= 599;
+  } else if (name == "version-text") {
+    s.versionText = value;
+  } else if (name == "version-mode") {
+    ok = ParseEnum(kVersionNames, value, s.versionMode);
+  } else if (name == "update") {
+    ok = ParseEnum(kUpdateNames, value, s.update);
+  } else if (name == "offer-version") {
+    s.offerVersion = value;
+  } else if (name == "offer-url") {
+    s.offerUrl = value;
+  } else if (name == "flag") {
+    ok = value == "string" || value == "number";
+    if (ok) s.flagAsString = value == "string";
+  } else if (name == "update-delay") {
+    ok = ParseNumber(value, s.updateDelayMs, 0L);
+  } else if (name == "update-body") {
+    s.updateBody = value;
+  } else if (name == "update-status") {
+    ok = ParseNumber(value, s.updateStatus, 100) && s.updateStatus <= 599;
+  } else if (name == "download") {
+    ok = ParseEnum(kDownloadNames, value, s.download);
+  } else if (name == "drop-after") {
+    ok = ParseNumber(value, s.dropAfter, std::int64_t{0});
+  } else if (name == "jar") {
+    s.jarPath = value;
+  } else if (name == "jar-size") {
+    ok = ParseNumber(value, s.jarSize, std::int64_t{4});
+  } else if (name == "stall-seconds") {
+    ok = ParseNumber(value, s.stallSeconds, 0L);
+  } else {
+    error = "unknown option '" + name + "'";
+    return false;
+  }
+  if (!ok) error = "bad value '" + value + "' for '" + name + "'";
+  return ok;
+}
+
+std::string Describe(PlatformScenario scenario) {
+  return NameOf(kPlatformNames, scenario);
+}
+std::string Describe(VersionMode mode) {
+  return NameOf(kVersionNames, mode);
+}
+std::string Describe(UpdateScenario scenario) {
+  return NameOf(kUpdateNames, scenario);
+}
+std::string Describe(DownloadScenario scenario) {
+  return NameOf(kDownloadNames, scenario);
+}
+
+}  // namespace standin

@@ -1,0 +1,54 @@
+#pragma once
+// What the stand-in answers: one set of scenario settings, filled from the
+// command line at start and changed by the control calls while it runs.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+enum class PlatformScenario { kHealthy, kFault, kEmpty, kHtml, kStall, kStallBody, kRaw };
+enum class VersionMode { kOk, kEmpty, kHtml, kStall };
+enum class UpdateScenario { kNone, kOffer, kOfferRelative, kHtml, kStall, kRaw };
+enum class DownloadScenario { kNormal, kDropOnce, kDropAlways, kIgnoreRange, k404, k500, kStall };
+
+struct Settings {
+  PlatformScenario platform = PlatformScenario::kHealthy;
+  std::string faultText = "database connection lost";
+  std::vector<std::string> erpNames;
+  std::string platformBody;
+  int platformStatus = 200;
+  std::string versionText = "v1.0.0";
+  VersionMode versionMode = VersionMode::kOk;
+
+  UpdateScenario update = UpdateScenario::kNone;
+  std::string offerVersion = "2.0.0";
+  std::string offerUrl;  // empty: the stand-in's own JAR, absolute or relative
+  bool flagAsString = false;
+  long updateDelayMs = 8000;
+  std::string updateBody;
+  int updateStatus = 200;
+
+  DownloadScenario download = DownloadScenario::kNormal;
+  std::int64_t dropAfter = 65536;
+  std::string jarPath;  // empty: generated content
+  std::int64_t jarSize = 1 << 20;
+
+  long stallSeconds = 3600;
+};
+
+// Applies one option by its name without the leading dashes ("platform",
+// "fault-text", "erp", ...). Flags take "true"/"false" or an empty value.
+// Returns false with `error` filled when the name or the value is unknown.
+bool ApplyOption(Settings& settings, const std::string& name, const std::string& value,
+                 std::string& error);
+// True for the options that take no value on the command line.
+bool IsFlagOption(const std::string& name);
+
+std::string Describe(PlatformScenario scenario);
+std::string Describe(VersionMode mode);
+std::string Describe(UpdateScenario scenario);
+std::string Describe(DownloadScenario scenario);
+
+}  // namespace standin

@@ -1,0 +1,75 @@
+#pragma once
+// The state the request handlers share: current settings, what was asked of
+// the update server and the download, and the shutdown signal stalls watch.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings.h"
+
+namespace standin {
+
+struct UpdateRecord {
+  std::string body;
+  std::map<std::string, std::string> headers;
+  bool decrypted = false;
+  std::string version;  // when decrypted
+  std::string error;    // when not
+};
+
+struct DownloadRecord {
+  std::string method;
+  std::string range;  // the Range header, empty when none was sent
+  int status = 0;
+};
+
+using OptionList = std::vector<std::pair<std::string, std::string>>;
+
+class State {
+ public:
+  explicit State(Settings initial);
+
+  Settings Snapshot() const;
+  // Applies all options or none. A given "erp" replaces the list of names.
+  // Every change releases the requests that are stalling.
+  bool Apply(const OptionList& options, std::string& error);
+  // True once for the first download after "drop-once" was chosen.
+  bool TakeDropOnce();
+
+  void SetUpdatePort(int port);
+  int UpdatePort() const;
+
+  void RecordUpdate(UpdateRecord record);
+  std::vector<UpdateRecord> Updates() const;
+  void RecordDownload(DownloadRecord record);
+  std::vector<DownloadRecord> Downloads() const;
+  void CountHit(const std::string& endpoint);
+  std::map<std::string, long> Hits() const;
+  void Clear();
+
+  // Sleeps for `duration` unless the settings change or shutdown begins first;
+  // true when the whole time passed.
+  bool Wait(std::chrono::milliseconds duration);
+  void Shutdown();
+  bool ShuttingDown() const;
+
+ private:
+  mutable std::mutex m_mutex;
+  std::condition_variable m_changed;
+  Settings m_settings;
+  std::uint64_t m_generation = 0;
+  bool m_dropPending = false;
+  bool m_shutdown = false;
+  int m_updatePort = 0;
+  std::vector<UpdateRecord> m_updates;
+  std::vector<DownloadRecord> m_downloads;
+  std::map<std::string, long> m_hits;
+};
+
+}  // namespace standin
