@@ -1,0 +1,20 @@
+#pragma once
+// Asks the update server whether a newer upload service should be installed,
+// and where to download it. The server decides; the client compares nothing.
+
+#include <string>
+
+// Sends the installed version, encrypted, to the update server. Returns true
+// exactly when `downloadUrl` is non-empty afterwards. `error` ends up holding
+// the POST's transport error text, empty when the POST went through.
+bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::string& error);
+
+// The request body: {"type":"14","version":"<Base64 ciphertext>"} and a line
+// feed. The version is sent as the empty text when encryption fails.
+std::string BuildUpdateRequest(const std::string& installedVersion);
+
+// Reads the server's answer. An offer ("flag" 1 and a non-empty
+// "data"."version") sets both outputs; any other answer, whatever its shape,
+// sets neither.
+void ParseUpdateResponse(std::string response, std::string& downloadUrl,
+                         std::string& remoteVersion);

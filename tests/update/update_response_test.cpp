@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "update/update_check.h"
+#include "update/update_config.h"
+
+namespace {
+
+const std::string kBase = "http://updates.example:2406";
+
+struct Outcome {
+  std::string url;
+  std::string version;
+};
+
+// Outputs start as markers so that "left alone" is visible.
+Outcome Parse(const std::string& response) {
+  os::Tunable<std::string>::Scoped base(UpdateServerBaseUrl, kBase);
+  Outcome out{"<untouched url>", "<untouched version>"};
+  ParseUpdateResponse(response, out.url, out.version);
+  return out;
+}
+
+const Outcome kNoOffer{"<untouched url>", "<untouched version>"};
+
+struct Case {
+  const char* name;
+  std::string response;
+  Outcome expected;
+};
+
+void RunTable(const std::vector<Case>& cases) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Outcome out;
+    ASSERT_NO_THROW(out = Parse(c.response)) << c.response;
+    EXPECT_EQ(out.url, c.expected.url);
+    EXPECT_EQ(out.version, c.expected.version);
+  }
+}
+
+std::string WithFlag(const std::string& flag) {
+  return R"({"flag":)" + flag + R"(,"data":{"version":"2.1","url":"http://h/a.jar"}})";
+}
+
+TEST(ParseUpdateResponse, OnlyFlagWithTheTextOneOffers) {
+  const Outcome offer{"http://h/a.jar", "2.1"};
+  RunTable({
+      {"integer 1", WithFlag("1"), offer},
+      {"string 1", WithFlag(R"("1")"), offer},
+      {"true", WithFlag("true"), kNoOffer},
+      {"2", WithFlag("2"), kNoOffer},
+      {"0", WithFlag("0"), kNoOffer},
+      {"1.0", WithFlag("1.0"), kNoOffer},
+      {"string 01", WithFlag(R"("01")"), kNoOffer},
+      {"string space 1", WithFlag(R"(" 1")"), kNoOffer},
+      {"string 1 space", WithFlag(R"("1 ")"), kNoOffer},
+      {"null", WithFlag("null"), kNoOffer},
+      {"array holding 1", WithFlag("[1]"), kNoOffer},
+      {"object", WithFlag(R"({"1":1})"), kNoOffer},
+      {"no flag", R"({"data":{"version":"2.1","url":"http://h/a.jar"}})", kNoOffer},
+  });
+}
+
+std::string WithData(const std::string& data) {
+  return R"({"flag":1,"data":)" + data + "}";
+}
+
+TEST(ParseUpdateResponse, VersionAndLocation) {
+  RunTable({
+      {"empty version", WithData(R"({"version":"","url":"http://h/a.jar"})"), kNoOffer},
+      {"no version", WithData(R"({"url":"http://h/a.jar"})"), kNoOffer},
+      {"null version", WithData(R"({"version":null,"url":"http://h/a.jar"})"), kNoOffer},
+      {"no data", R"({"flag":1})", kNoOffer},
+      {"version as number",
+       WithData(R"({"version":2,"url":"http://h/a.jar"})"),
+       {"http://h/a.jar", "2"}},
+      {"version as real",
+       WithData(R"({"version":1.5,"url":"http://h/a.jar"})"),
+       {"http://h/a.jar", "1.500000"}},
+      {"no url: the base alone", WithData(R"({"version":"3"})"), {kBase, "3"}},
+      {"empty url: the base alone", WithData(R"({"version":"3","url":""})"), {kBase, "3"}},
+      {"relative with slash",
+       WithData(R"({"version":"3","url":"/files/a.jar"})"),
+       {kBase + "/files/a.jar", "3"}},
+      {"relative without slash: joined to the port",
+       WithData(R"({"version":"3","url":"files/a.jar"})"),
+       {kBase + "files/a.jar", "3"}},
+      {"https unchanged",
+       WithData(R"({"version":"3","url":"https://cdn.example/a.jar"})"),
+       {"https://cdn.example/a.jar", "3"}},
+      {"relative naming http inside unchanged",
+       WithData(R"({"version":"3","url":"/dl/httpd-builds/a.jar"})"),
+       {"/dl/httpd-builds/a.jar", "3"}},
+      {"url as number", WithData(R"({"version":"3","url":7})"), {kBase + "7", "3"}},
+  });
+}
+
+TEST(ParseUpdateResponse, AnswersOfTheWrongShapeOfferNothing) {
+  RunTable({
+      {"empty body", "", kNoOffer},
+      {"HTML error page", "<html><body>502 Bad Gateway</body></html>", kNoOffer},
+      {"cut-off JSON", R"({"flag":1,"data":{"version":"2")", kNoOffer},
+      {"null document", "null", kNoOffer},
+      {"top-level array", R"([{"flag":1}])", kNoOffer},
+      {"top-level string", R"("1")", kNoOffer},
+      {"top-level number", "1", kNoOffer},
+      {"top-level true", "true", kNoOffer},
+      {"data as string", WithData(R"("http://h/a.jar")"), kNoOffer},
+      {"data as number", WithData("1"), kNoOffer},
+      {"data as array", WithData(R"([{"version":"3","url":"/a.jar"}])"), kNoOffer},
+      {"version as object", WithData(R"({"version":{"v":"3"},"url":"/a.jar"})"), kNoOffer},
+      {"version as array", WithData(R"({"version":["3"],"url":"/a.jar"})"), kNoOffer},
+      {"url as object", WithData(R"({"version":"3","url":{"href":"/a.jar"}})"), kNoOffer},
+      {"url as array", WithData(R"({"version":"3","url":["/a.jar"]})"), kNoOffer},
+      {"nested too deep for the reader", std::string(5000, '[') + std::string(5000, ']'), kNoOffer},
+      {"deep member beside an offer",
+       WithData(R"({"version":"3","url":"/a.jar","x":)" + std::string(5000, '[') +
+                std::string(5000, ']') + "}"),
+       kNoOffer},
+      {"version beyond 64 bits",
+       WithData(R"({"version":-99999999999999999999999,"url":"/a"})"),
+       {kBase + "/a", "-99999999999999991611392.000000"}},
+  });
+}
+
+TEST(ParseUpdateResponse, CommentsInTheAnswerAreAccepted) {
+  RunTable({{"comment before", "// offer\n" + WithFlag("1"), {"http://h/a.jar", "2.1"}}});
+}
+
+}  // namespace
