@@ -22,3 +22,53 @@ bool PathExists(const std::wstring& path);
 std::wstring PathFileNamePart(const std::wstring& path);
 
 }  // namespace os
+
+// Directories and files for the upgrade: create, list, delete, copy, read.
+#include <memory>
+
+namespace os {
+
+enum class MakeDirectoryResult {
+  Created,
+  AlreadyExists,  // something of that name is there, directory or not
+  Failed,
+};
+
+// One directory level; the parent must exist.
+MakeDirectoryResult MakeDirectory(const std::wstring& path);
+
+// Deletes a file, or a link that does not stand for a directory. Refuses a
+// read-only file, as the platform does.
+bool DeleteOneFile(const std::wstring& path);
+
+// Removes an empty directory, or a link that stands for a directory (the link
+// itself, never what it points to).
+bool RemoveEmptyDirectory(const std::wstring& path);
+
+// Copies a file's bytes; an existing target is overwritten unless
+// `failIfExists`.
+bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
+
+// Up to `count` bytes from the start of a file; empty when it cannot be read.
+std::string ReadFileStart(const std::wstring& path, std::size_t count);
+
+// The entry names of one directory, "." and ".." included where the platform
+// yields them, in the platform's order. Closed when destroyed.
+class DirectoryListing {
+ public:
+  explicit DirectoryListing(const std::wstring& directory);
+  ~DirectoryListing();
+  DirectoryListing(DirectoryListing&&) noexcept;
+  DirectoryListing& operator=(DirectoryListing&&) noexcept;
+
+  // False when the directory could not be opened; Next then yields nothing.
+  bool IsOpen() const;
+  // The next entry's name; false at the end.
+  bool Next(std::wstring& name);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace os

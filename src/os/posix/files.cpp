@@ -38,3 +38,157 @@ std::wstring PathFileNamePart(const std::wstring& path) {
 }
 
 }  // namespace os
+
+// Create, list, delete, copy, read.
+#include <dirent.h>
+#include <fcntl.h>
+
+#include <cerrno>
+
+#include "os/posix/utf8.h"
+
+namespace os {
+namespace {
+
+// The platform's read-only attribute has no POSIX twin; a file nobody may
+// write is the closest, and it holds for root too.
+bool IsReadOnlyFile(const struct stat& st) {
+  return S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd) : m_fd(fd) {}
+  ~ScopedFd() {
+    if (m_fd >= 0) close(m_fd);
+  }
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+  int get() const { return m_fd; }
+  // Closes now, reporting whether the bytes reached the file.
+  bool Close() {
+    int fd = m_fd;
+    m_fd = -1;
+    return fd < 0 || close(fd) == 0;
+  }
+
+ private:
+  int m_fd;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+MakeDirectoryResult MakeDirectory(const std::wstring& path) {
+  auto host = posix::ToHostPath(path);
+  if (!host) return MakeDirectoryResult::Failed;
+  if (mkdir(host->c_str(), 0777) == 0) return MakeDirectoryResult::Created;
+  return errno == EEXIST ? MakeDirectoryResult::AlreadyExists : MakeDirectoryResult::Failed;
+}
+
+bool DeleteOneFile(const std::wstring& path) {
+  auto host = posix::ToHostPath(path);
+  struct stat st {};
+  if (!host || lstat(host->c_str(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) return false;
+  return unlink(host->c_str()) == 0;
+}
+
+bool RemoveEmptyDirectory(const std::wstring& path) {
+  auto host = posix::ToHostPath(path);
+  struct stat st {};
+  if (!host || lstat(host->c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) {
+    struct stat target {};
+    if (stat(host->c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return false;
+    return unlink(host->c_str()) == 0;
+  }
+  return rmdir(host->c_str()) == 0;
+}
+
+bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists) {
+  auto hostFrom = posix::ToHostPath(from);
+  auto hostTo = posix::ToHostPath(to);
+  if (!hostFrom || !hostTo) return false;
+  ScopedFd in(open(hostFrom->c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat source {};
+  if (in.get() < 0 || fstat(in.get(), &source) != 0 || !S_ISREG(source.st_mode)) return false;
+  struct stat existing {};
+  if (stat(hostTo->c_str(), &existing) == 0) {
+    if (failIfExists || IsReadOnlyFile(existing)) return false;
+    if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) return false;
+  }
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
+  ScopedFd out(open(hostTo->c_str(), flags, source.st_mode & 0777));
+  if (out.get() < 0) return false;
+  char buffer[64 * 1024];
+  for (;;) {
+    ssize_t got = read(in.get(), buffer, sizeof buffer);
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (!WriteAll(out.get(), buffer, static_cast<std::size_t>(got))) return false;
+  }
+  return out.Close();
+}
+
+std::string ReadFileStart(const std::wstring& path, std::size_t count) {
+  auto host = posix::ToHostPath(path);
+  if (!host) return {};
+  ScopedFd in(open(host->c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return {};
+  std::string bytes(count, '\0');
+  std::size_t have = 0;
+  while (have < count) {
+    ssize_t got = read(in.get(), bytes.data() + have, count - have);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    have += static_cast<std::size_t>(got);
+  }
+  bytes.resize(have);
+  return bytes;
+}
+
+struct DirectoryListing::Impl {
+  DIR* dir = nullptr;
+  ~Impl() {
+    if (dir != nullptr) closedir(dir);
+  }
+};
+
+DirectoryListing::DirectoryListing(const std::wstring& directory) : m_impl(new Impl) {
+  if (auto host = posix::ToHostPath(directory)) m_impl->dir = opendir(host->c_str());
+}
+
+DirectoryListing::~DirectoryListing() = default;
+DirectoryListing::DirectoryListing(DirectoryListing&&) noexcept = default;
+DirectoryListing& DirectoryListing::operator=(DirectoryListing&&) noexcept = default;
+
+bool DirectoryListing::IsOpen() const {
+  return m_impl && m_impl->dir != nullptr;
+}
+
+bool DirectoryListing::Next(std::wstring& name) {
+  if (!IsOpen()) return false;
+  errno = 0;
+  dirent* entry = readdir(m_impl->dir);
+  if (entry == nullptr) return false;
+  name = posix::Utf8ToWideLenient(entry->d_name);
+  return true;
+}
+
+}  // namespace os
