@@ -1,0 +1,103 @@
+#include "upgrade/file_system.h"
+
+#include "os/console.h"
+#include "os/files.h"
+#include "upgrade/service_name.h"
+
+namespace {
+
+constexpr std::size_t kMaxPath = 260;  // including the terminating zero
+
+bool IsSeparator(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
+
+// Where the search for separators begins, so that no root is ever created.
+std::size_t ScanStart(const std::wstring& path) {
+  if (path.size() >= 3 && path[1] == L':' && IsSeparator(path[2])) return 3;
+  if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') {
+    // \\server\share: the share is the first prefix tried.
+    std::size_t serverEnd = path.find(L'\\', 2);
+    return serverEnd == std::wstring::npos ? path.size() : serverEnd + 1;
+  }
+  // Rooted on the current drive (\a\b): the root itself is not a directory to make.
+  if (IsSeparator(path[0])) return 1;
+  return 0;
+}
+
+bool MakeOneLevel(const std::wstring& path) {
+  if (os::MakeDirectory(path) != os::MakeDirectoryResult::Failed) return true;
+  os::WriteProgressLine(L"创建目录失败: " + path + L"\n");
+  return false;
+}
+
+}  // namespace
+
+bool DirectoryExists(const std::wstring& path) {
+  if (path.empty()) return false;
+  std::uint32_t attributes = os::FileAttributes(path);
+  return attributes != os::kInvalidFileAttributes && (attributes & os::kAttributeDirectory) != 0;
+}
+
+std::wstring ToLongPath(const std::wstring& path) {
+  return L"\\\\?\\" + path;
+}
+
+std::wstring FindInstallRoot() {
+  const std::wstring tail = std::wstring(L"\\orv\\") + upgrade::kUploadServiceName;
+  for (const wchar_t* drive : {L"D:", L"C:"}) {
+    std::wstring candidate = drive + tail;
+    if (DirectoryExists(candidate) || DirectoryExists(ToLongPath(candidate))) return candidate;
+  }
+  return {};
+}
+
+bool CreateDirectoryTree(const std::wstring& path) {
+  if (path.empty()) {
+    os::WriteProgressLine(L"错误: 空路径\n");
+    return false;
+  }
+  if (path.size() >= kMaxPath) {
+    os::WriteProgressLine(L"错误: 路径过长，超过MAX_PATH限制\n");
+    return false;
+  }
+  // A zero inside the text would cut the path short on its way to the system.
+  if (path.find(L'\0') != std::wstring::npos) {
+    os::WriteProgressLine(L"错误: 路径复制失败\n");
+    return false;
+  }
+  for (std::size_t i = ScanStart(path); i < path.size(); ++i) {
+    if (IsSeparator(path[i]) && !MakeOneLevel(path.substr(0, i))) return false;
+  }
+  return MakeOneLevel(path);
+}
+
+bool DeletePathTree(const std::wstring& path) {
+  // The entry itself, not what a link points to: a dangling link is still there.
+  std::uint32_t attributes = os::FileAttributes(path);
+  if (attributes == os::kInvalidFileAttributes) return false;
+  const bool directory = (attributes & os::kAttributeDirectory) != 0;
+  if ((attributes & os::kAttributeReparsePoint) != 0) {
+    // Descending would delete what lies outside the tree.
+    if (directory) {
+      os::RemoveEmptyDirectory(path);
+    } else {
+      os::DeleteOneFile(path);
+    }
+    return true;
+  }
+  if (!directory) {
+    os::DeleteOneFile(path);
+    return true;
+  }
+  {
+    os::DirectoryListing listing(path);
+    std::wstring name;
+    while (listing.Next(name)) {
+      if (name == L"." || name == L"..") continue;
+      DeletePathTree(path + L"\\" + name);
+    }
+  }
+  os::RemoveEmptyDirectory(path);
+  return true;
+}

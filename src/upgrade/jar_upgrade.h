@@ -1,0 +1,15 @@
+#pragma once
+// Installs a downloaded JAR of the upload service: time-stamped backup of the
+// installed one, service stop, copy, service start, one progress line a step.
+
+#include <string>
+
+#include "os/machine.h"
+
+// 1 when the backup directory or its time-stamped sub-directory cannot be
+// made (nothing else is done then); 0 otherwise, whatever the copies and
+// service commands gave. `installRoot` has no trailing backslash.
+int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot);
+
+// "2024-03-05_14-07-09".
+std::wstring FormatBackupTimeStamp(const os::LocalTime& time);

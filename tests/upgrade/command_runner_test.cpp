@@ -1,0 +1,12 @@
+#include "upgrade/command_runner.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(RunAndWait, AProgramThatCannotBeFoundIsNotRun) {
+  EXPECT_FALSE(RunAndWait(L"wardkeep-no-such-program-7f3a stop stock-relay"));
+  EXPECT_FALSE(RunAndWait(L""));
+}
+
+}  // namespace
