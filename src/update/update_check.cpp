@@ -1,0 +1,23 @@
+#include "update/update_check.h"
+
+#include "http/http_session.h"
+#include "platform_client/version_query.h"
+#include "update/update_config.h"
+
+namespace {
+
+constexpr char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
+
+}  // namespace
+
+bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::string& error) {
+  HttpSession session(UpdateServerBaseUrl.Get() + kCheckPath);
+  // A platform service that cannot be asked still yields a version to send;
+  // the message it leaves in `error` is replaced by the POST's own.
+  const std::string installedVersion = QueryInstalledVersion(error);
+  const std::string body = BuildUpdateRequest(installedVersion);
+  const std::string response = session.Post(body, error);
+  if (response.empty()) return false;
+  ParseUpdateResponse(response, downloadUrl, remoteVersion);
+  return !downloadUrl.empty();
+}

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+#include <json/reader.h>
+#include <json/value.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "http/http_timeouts.h"
+#include "platform_client/platform_endpoint.h"
+#include "support/local_http_server.h"
+#include "test_key.h"
+#include "update/update_check.h"
+#include "update/update_config.h"
+
+namespace {
+
+using testing_support::LocalHttpServer;
+
+const char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
+
+std::string NobodyListening() {
+  return "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
+}
+
+struct Result {
+  bool offered = false;
+  std::string url, version, error;
+};
+
+// Runs the whole check against the given platform and update servers.
+Result Check(const std::string& platformBase, const std::string& updateBase) {
+  os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, platformBase);
+  os::Tunable<std::string>::Scoped update(UpdateServerBaseUrl, updateBase);
+  Result r;
+  r.offered = CheckUpdate(r.url, r.version, r.error);
+  return r;
+}
+
+class UpdateCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(privateKey);
+    platform.Get("/api/openApi/version", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(R"({"data":")" + installed + R"("})", "application/json");
+    });
+    ASSERT_TRUE(platform.Start());
+  }
+
+  // An update server that gives every check the same answer.
+  void Answer(LocalHttpServer& server, int status, const std::string& body) {
+    server.Post(kCheckPath, [status, body](const httplib::Request&, httplib::Response& res) {
+      res.status = status;
+      res.set_content(body, "application/json");
+    });
+    ASSERT_TRUE(server.Start());
+  }
+
+  // The version the one request to `server` carried, decrypted.
+  std::string SentVersion(const LocalHttpServer& server) {
+    const auto requests = server.Requests();
+    if (requests.size() != 1) return "<" + std::to_string(requests.size()) + " requests>";
+    Json::Value body;
+    if (!Json::Reader().parse(requests[0].body, body) || !body["version"].isString()) return {};
+    return update_test::DecryptBase64(privateKey.get(), body["version"].asString())
+        .value_or("<undecryptable>");
+  }
+
+  update_test::PkeyPtr privateKey = update_test::LoadTestPrivateKey();
+  std::string installed = "v2.3.4";
+  LocalHttpServer platform;
+};
+
+TEST_F(UpdateCheck, SendsTheInstalledVersionAndTakesTheOffer) {
+  LocalHttpServer server;
+  Answer(server, 200, R"({"flag":1,"data":{"version":"v2.4.0","url":"/files/stock-relay.jar"}})");
+
+  const Result r = Check(platform.Url(), server.Url());
+  EXPECT_TRUE(r.offered);
+  EXPECT_EQ(r.url, server.Url() + "/files/stock-relay.jar");
+  EXPECT_EQ(r.version, "v2.4.0");
+  EXPECT_EQ(r.error, "");
+
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "POST");
+  EXPECT_EQ(requests[0].target, kCheckPath);
+  EXPECT_EQ(requests[0].Header("Content-Type"), "application/json");
+  EXPECT_EQ(requests[0].body.size(), 115u);
+  EXPECT_EQ(requests[0].body.substr(0, 24), R"({"type":"14","version":")");
+  EXPECT_EQ(SentVersion(server), "v2.3.4");
+}
+
+TEST_F(UpdateCheck, AnswersWithoutAnOfferLeaveTheOutputsEmpty) {
+  const std::vector<std::pair<int, std::string>> answers = {
+      {200, R"({"flag":0,"data":null})"},
+      {200, R"({"flag":1,"data":{"version":"","url":"http://h/a.jar"}})"},
+      {200, ""},
+      {502, "<html><body>Bad Gateway</body></html>"},
+      {404, R"({"flag":1,"data":{"version":"v9"}})"},  // the status is not consulted
+  };
+  for (const auto& [status, body] : answers) {
+    SCOPED_TRACE(std::to_string(status) + " " + body);
+    LocalHttpServer server;
+    Answer(server, status, body);
+    const Result r = Check(platform.Url(), server.Url());
+    const bool offersAnyway = status == 404;
+    EXPECT_EQ(r.offered, offersAnyway);
+    EXPECT_EQ(r.url, offersAnyway ? server.Url() : "");
+    EXPECT_EQ(r.version, offersAnyway ? "v9" : "");
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(SentVersion(server), "v2.3.4");
+  }
+}
+
+TEST_F(UpdateCheck, PlatformServiceDownSendsTheZeroVersion) {
+  LocalHttpServer server;
+  Answer(server, 200, R"({"flag":0})");
+  const Result r = Check(NobodyListening(), server.Url());
+  EXPECT_FALSE(r.offered);
+  // The platform's fault text is replaced by the POST's outcome.
+  EXPECT_EQ(r.error, "");
+  EXPECT_EQ(SentVersion(server), "v0.0.0");
+}
+
+TEST_F(UpdateCheck, UpdateServerDownIsNoOfferWithTheTransportError) {
+  const Result r = Check(platform.Url(), NobodyListening());
+  EXPECT_FALSE(r.offered);
+  EXPECT_EQ(r.url, "");
+  EXPECT_EQ(r.version, "");
+  EXPECT_EQ(r.error, "Couldn't connect to server");
+}
+
+TEST_F(UpdateCheck, StalledUpdateServerTimesOut) {
+  os::Tunable<long>::Scoped shorter(http_session::g_postTimeoutSeconds, 1);
+  LocalHttpServer server;
+  server.Post(kCheckPath, [&server](const httplib::Request&, httplib::Response& res) {
+    server.WaitUntilStopping(std::chrono::seconds(10));
+    res.set_content(R"({"flag":1,"data":{"version":"v9","url":"/a.jar"}})", "application/json");
+  });
+  ASSERT_TRUE(server.Start());
+
+  const Result r = Check(platform.Url(), server.Url());
+  EXPECT_FALSE(r.offered);
+  EXPECT_EQ(r.url, "");
+  EXPECT_EQ(r.error, "Timeout was reached");
+}
+
+}  // namespace
