@@ -72,3 +72,36 @@ class DirectoryListing {
 };
 
 }  // namespace os
+
+// The download target: one file opened for appending, bytes stored as given.
+#include <cstddef>
+
+namespace os {
+
+// Owns the open file; closed when destroyed. Nothing is buffered in memory:
+// Write hands every chunk straight to the platform.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile() { Close(); }
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  // Creates the file when missing; existing bytes stay and writes go to its
+  // end. False for a directory, a missing drive or folder, or no permission.
+  bool Open(const std::wstring& path);
+  bool IsOpen() const { return m_native != kClosed; }
+  // Current length in bytes (64-bit); -1 when closed or not measurable.
+  std::int64_t Size() const;
+  // Drops every byte so that writing starts the file afresh.
+  bool Truncate();
+  // All `size` bytes, or false.
+  bool Write(const char* data, std::size_t size);
+  void Close();
+
+ private:
+  static constexpr std::intptr_t kClosed = -1;  // as the platform marks "no file"
+  std::intptr_t m_native = kClosed;
+};
+
+}  // namespace os
