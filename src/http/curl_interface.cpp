@@ -1,0 +1,24 @@
+#include "http/curl_interface.h"
+
+#include <cstdlib>
+#include <mutex>
+
+namespace curl {
+namespace {
+
+void CleanupAtExit() {
+  curl_global_cleanup();
+}
+
+}  // namespace
+
+void InitialiseProcessWide() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // A failed init shows up as failing handles later; there is no one to tell here.
+    curl_global_init(CURL_GLOBAL_ALL);
+    std::atexit(CleanupAtExit);
+  });
+}
+
+}  // namespace curl
