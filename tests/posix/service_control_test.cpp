@@ -1,0 +1,254 @@
+// Service status and start, and the button's walk over the services, against
+// a stand-in systemctl on PATH.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/dialog_ids.h"
+#include "app/wardkeep_dlg.h"
+#include "host/service_control.h"
+#include "host/timing.h"
+#include "support/posix/scoped_env.h"
+#include "support/posix/service_manager_standin.h"
+#include "support/recording_view.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::MessageBoxRecorder;
+using testing_support::RecordingView;
+using testing_support::ScopedEnv;
+using testing_support::ServiceManagerStandin;
+using testing_support::TempDir;
+using Strings = std::vector<std::string>;
+using WideStrings = std::vector<std::wstring>;
+
+const std::wstring kOpenFailed = L"OpenSCManager Open failed";
+const std::wstring kQueryFailed = L"QueryServiceStatusEx failed";
+
+// Presses the button with no cache client, so only the services are touched.
+class TryStart : public testing::Test {
+ protected:
+  void Press() {
+    CwardkeepDlg dialog(view);
+    view.calls.clear();
+    dialog.OnTryStart();
+  }
+  void ExpectButtonRestored() {
+    EXPECT_EQ(view.texts[app::kTryStartButtonId], L"尝试启动");
+    EXPECT_TRUE(view.enabled[app::kTryStartButtonId]);
+  }
+
+  ScopedEnv noDriveD{"WARDKEEP_DRIVE_D", std::nullopt};
+  os::Tunable<unsigned>::Scoped shortPause{host::g_serviceStartPauseMs, 1};
+  ServiceManagerStandin manager;
+  MessageBoxRecorder boxes;
+  RecordingView view;
+};
+
+struct WalkCase {
+  const char* name;
+  std::map<std::string, std::string> units;  // absent: no such unit
+  Strings starts;
+  WideStrings boxes;
+  std::map<std::string, std::string> after;
+};
+
+class TryStartWalk : public TryStart, public testing::WithParamInterface<WalkCase> {};
+
+TEST_P(TryStartWalk, StartsWhatIsStoppedInOrderAndShowsOnlyQueryFailures) {
+  const WalkCase& c = GetParam();
+  for (const auto& [unit, state] : c.units) manager.SetUnit(unit, state);
+
+  Press();
+
+  EXPECT_EQ(manager.Starts(), c.starts);
+  EXPECT_EQ(boxes.texts, c.boxes);
+  for (const auto& [unit, state] : c.after) EXPECT_EQ(manager.UnitState(unit), state) << unit;
+  ExpectButtonRestored();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TryStartWalk,
+    testing::Values(
+        WalkCase{"AllRunning",
+                 {{"redis-orv", "active"}, {"Mysql-orv", "active"}, {"stock-relay", "active"}},
+                 {},
+                 {},
+                 {}},
+        WalkCase{"AllStopped",
+                 {{"redis-orv", "inactive"}, {"Mysql-orv", "failed"}, {"stock-relay", "inactive"}},
+                 {"redis-orv", "Mysql-orv", "stock-relay"},
+                 {},
+                 {{"redis-orv", "active"}, {"Mysql-orv", "active"}, {"stock-relay", "active"}}},
+        WalkCase{"OnlyMysqlStopped",
+                 {{"redis-orv", "active"}, {"Mysql-orv", "inactive"}, {"stock-relay", "active"}},
+                 {"Mysql-orv"},
+                 {},
+                 {{"Mysql-orv", "active"}}},
+        WalkCase{"StartPendingCountsAsNotRunning",
+                 {{"redis-orv", "activating"}, {"Mysql-orv", "active"}, {"stock-relay", "active"}},
+                 {"redis-orv"},
+                 {},
+                 {}},
+        WalkCase{"RefusedStartDoesNotStopTheWalk",
+                 {{"redis-orv", "refuse"}, {"Mysql-orv", "inactive"}, {"stock-relay", "refuse"}},
+                 {"redis-orv", "Mysql-orv", "stock-relay"},
+                 {},
+                 {{"redis-orv", "refuse"}, {"Mysql-orv", "active"}, {"stock-relay", "refuse"}}},
+        // Once from the walk's own query, once from the query inside the start.
+        WalkCase{"MissingUnitShowsTwoBoxesAndIsNotStarted",
+                 {{"redis-orv", "inactive"}, {"stock-relay", "inactive"}},
+                 {"redis-orv", "stock-relay"},
+                 {kOpenFailed, kOpenFailed},
+                 {{"redis-orv", "active"}, {"stock-relay", "active"}}},
+        WalkCase{"UnreadableStateShowsTwoBoxes",
+                 {{"redis-orv", "active"}, {"Mysql-orv", "broken"}, {"stock-relay", "active"}},
+                 {"Mysql-orv"},
+                 {kQueryFailed, kQueryFailed},
+                 {}},
+        WalkCase{"NothingExists",
+                 {},
+                 {},
+                 {kOpenFailed, kOpenFailed, kOpenFailed, kOpenFailed, kOpenFailed, kOpenFailed},
+                 {}}),
+    [](const testing::TestParamInfo<WalkCase>& info) { return std::string(info.param.name); });
+
+TEST_F(TryStart, ButtonIsBusyWhileTheServicesAreAskedAndRestoredAfter) {
+  // A box shown mid-walk sees the button as it is then.
+  std::vector<std::pair<std::wstring, bool>> buttonDuringBox;
+  os::AppMessageBoxListener seen = os::SetAppMessageBoxListener([&](const std::wstring&) {
+    buttonDuringBox.emplace_back(view.texts[app::kTryStartButtonId],
+                                 view.enabled[app::kTryStartButtonId]);
+  });
+  manager.SetUnit("redis-orv", "active");
+  manager.SetUnit("Mysql-orv", "active");
+  Press();
+  os::SetAppMessageBoxListener(std::move(seen));
+
+  ASSERT_EQ(buttonDuringBox.size(), 2u);  // stock-relay does not exist
+  for (const auto& [text, enabled] : buttonDuringBox) {
+    EXPECT_EQ(text, L"启动..耐心等待");
+    EXPECT_FALSE(enabled);
+  }
+  EXPECT_EQ(view.calls, (WideStrings{L"text 1000 启动..耐心等待", L"enable 1000 0",
+                                     L"text 1000 尝试启动", L"enable 1000 1"}));
+}
+
+TEST_F(TryStart, WithoutAButtonTheServicesAreStillStarted) {
+  view.hasButton = false;
+  manager.SetUnit("redis-orv", "inactive");
+  manager.SetUnit("Mysql-orv", "active");
+  manager.SetUnit("stock-relay", "active");
+  Press();
+  EXPECT_EQ(manager.Starts(), Strings{"redis-orv"});
+  EXPECT_TRUE(view.calls.empty());
+}
+
+TEST_F(TryStart, UnreachableManagerShowsNothing) {
+  manager.SetUnit("redis-orv", "inactive");
+  manager.CutBus();
+  Press();
+  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_TRUE(manager.Starts().empty());
+  EXPECT_EQ(manager.UnitState("redis-orv"), "inactive");
+  ExpectButtonRestored();
+}
+
+TEST_F(TryStart, NoSystemctlAtAllShowsNothing) {
+  TempDir empty;
+  ScopedEnv path("PATH", empty.path().string());
+  Press();
+  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_TRUE(manager.Calls().empty());
+  ExpectButtonRestored();
+}
+
+// Only an accepted start pauses before the next service is looked at.
+TEST_F(TryStart, PauseFollowsAcceptedStartsOnly) {
+  constexpr unsigned kPauseMs = 400;
+  os::Tunable<unsigned>::Scoped pause(host::g_serviceStartPauseMs, kPauseMs);
+  manager.SetUnit("redis-orv", "inactive");
+  manager.SetUnit("Mysql-orv", "refuse");
+  manager.SetUnit("stock-relay", "inactive");
+  Press();
+
+  auto calls = manager.Calls();
+  std::vector<long long> gapsAfterStartMs;
+  for (std::size_t i = 0; i + 1 < calls.size(); ++i) {
+    if (calls[i].line.find(" start ") == std::string::npos) continue;
+    gapsAfterStartMs.push_back((calls[i + 1].nanoseconds - calls[i].nanoseconds) / 1000000);
+  }
+  ASSERT_EQ(gapsAfterStartMs.size(), 2u);  // the last start has nothing after it
+  EXPECT_GE(gapsAfterStartMs[0], kPauseMs);
+  EXPECT_EQ(manager.Starts(), (Strings{"redis-orv", "Mysql-orv", "stock-relay"}));
+}
+
+TEST_F(TryStart, RefusedStartsDoNotPause) {
+  // A pause would hold the walk far longer than the whole walk may take.
+  os::Tunable<unsigned>::Scoped pause(host::g_serviceStartPauseMs, 30000);
+  for (const char* unit : {"redis-orv", "Mysql-orv", "stock-relay"})
+    manager.SetUnit(unit, "refuse");
+  auto started = std::chrono::steady_clock::now();
+  Press();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(25));
+  EXPECT_EQ(manager.Starts().size(), 3u);
+}
+
+// The single operations, as the button's walk uses them.
+class ServiceControl : public TryStart {};
+
+TEST_F(ServiceControl, RunningServiceIsTrueAtOnceWithoutAStart) {
+  manager.SetUnit("redis-orv", "active");
+  EXPECT_TRUE(IsServiceRunning(L"redis-orv"));
+  EXPECT_TRUE(StartServiceIfStopped(L"redis-orv"));
+  EXPECT_TRUE(manager.Starts().empty());
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST_F(ServiceControl, ResultsPerState) {
+  struct Case {
+    const char* state;
+    bool running;
+    bool startResult;
+    const char* after;
+  };
+  const Case cases[] = {
+      {"inactive", false, true, "active"},
+      {"activating", false, true, "active"},
+      {"refuse", false, false, "refuse"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.state);
+    manager.SetUnit("stock-relay", c.state);
+    EXPECT_EQ(IsServiceRunning(L"stock-relay"), c.running);
+    EXPECT_EQ(StartServiceIfStopped(L"stock-relay"), c.startResult);
+    EXPECT_EQ(manager.UnitState("stock-relay"), c.after);
+  }
+  EXPECT_TRUE(boxes.texts.empty());
+}
+
+TEST_F(ServiceControl, MissingServiceShowsOneBoxPerQuery) {
+  EXPECT_FALSE(IsServiceRunning(L"redis-orv"));
+  EXPECT_EQ(boxes.texts, WideStrings{kOpenFailed});
+  EXPECT_FALSE(StartServiceIfStopped(L"redis-orv"));
+  EXPECT_EQ(boxes.texts, (WideStrings{kOpenFailed, kOpenFailed}));
+  EXPECT_TRUE(manager.Starts().empty());
+}
+
+TEST_F(ServiceControl, NamesThatAreNotPlainUnitNamesCannotBeOpened) {
+  for (const wchar_t* name : {L"redis-*", L"--all", L"../x", L"a b", L""}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+    boxes.texts.clear();
+    EXPECT_FALSE(StartServiceIfStopped(name));
+    EXPECT_EQ(boxes.texts, WideStrings{kOpenFailed});
+  }
+  // Only the manager itself was asked; no name reached the tool.
+  for (const std::string& line : manager.Lines())
+    EXPECT_EQ(line, "systemctl show --property=Version");
+}
+
+}  // namespace

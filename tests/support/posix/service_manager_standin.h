@@ -1,0 +1,59 @@
+#pragma once
+// A stand-in `systemctl` for tests: a shell script first on PATH that logs
+// every call and answers from one state file per unit, plus a recorder for the
+// program's message boxes.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "os/session.h"
+#include "support/posix/scoped_env.h"
+#include "support/temp_dir.h"
+
+namespace testing_support {
+
+class ServiceManagerStandin {
+ public:
+  ServiceManagerStandin();
+
+  // Unit states: "active", "inactive", "activating", "failed"; "refuse" is an
+  // inactive unit whose start fails; "broken" one whose state cannot be shown.
+  // A unit never set does not exist. A started unit becomes "active".
+  void SetUnit(const std::string& service, const std::string& state);
+  std::string UnitState(const std::string& service) const;
+  // Every call fails as systemctl does without a bus.
+  void CutBus();
+
+  struct Call {
+    long long nanoseconds;  // wall clock when it was made
+    std::string line;       // program and arguments, e.g. "systemctl start -- x.service"
+  };
+  // Every logged call, in order (other tools may log into the same file).
+  std::vector<Call> Calls() const;
+  std::vector<std::string> Lines() const;
+  // The services a start was asked for, in order.
+  std::vector<std::string> Starts() const;
+  std::filesystem::path LogFile() const { return m_dir / "calls.log"; }
+
+ private:
+  TempDir m_dir;
+  std::optional<ScopedEnv> m_path;
+};
+
+// Collects the program's message boxes for its scope.
+class MessageBoxRecorder {
+ public:
+  MessageBoxRecorder();
+  ~MessageBoxRecorder();
+  MessageBoxRecorder(const MessageBoxRecorder&) = delete;
+  MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
+
+  std::vector<std::wstring> texts;
+
+ private:
+  os::AppMessageBoxListener m_previous;
+};
+
+}  // namespace testing_support
