@@ -1,0 +1,295 @@
+// The stand-in as the other suites use it: a real process on free ports,
+// switched through its control calls, spoken to over real HTTP.
+#ifdef WARDKEEP_STANDIN
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <json/json.h>
+#include <openssl/bio.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+#include <memory>
+#include <optional>
+#include <regex>
+
+#include "support/posix/child_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testing_support::ChildProcess;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+class Standin {
+ public:
+  explicit Standin(std::vector<std::string> extra = {}) {
+    std::vector<std::string> argv{WARDKEEP_STANDIN, "--platform-port", "0", "--update-port", "0",
+                                  "--quiet"};
+    argv.insert(argv.end(), extra.begin(), extra.end());
+    m_process =
+        std::make_unique<ChildProcess>(argv, std::map<std::string, std::string>{}, m_dir.path());
+    if (!m_process->WaitForOutput("update 127.0.0.1:", std::chrono::seconds(10))) return;
+    // Both lines are written at once; the second may still be on its way.
+    std::smatch match;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const std::string out = m_process->Stdout();
+      static const std::regex kPorts(
+          R"(^platform 127\.0\.0\.1:(\d+)\nupdate 127\.0\.0\.1:(\d+)\n)");
+      if (std::regex_search(out, match, kPorts)) {
+        m_platformPort = std::stoi(match[1]);
+        m_updatePort = std::stoi(match[2]);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  bool Ready() const { return m_platformPort > 0 && m_updatePort > 0; }
+  httplib::Client Platform() const { return Client(m_platformPort); }
+  httplib::Client Update() const { return Client(m_updatePort); }
+  int UpdatePort() const { return m_updatePort; }
+
+  // Applies settings as a person would with curl -d.
+  void Control(const std::string& path, const std::string& form) const {
+    auto result = Platform().Post(path, form, "application/x-www-form-urlencoded");
+    ASSERT_TRUE(result) << path;
+    ASSERT_EQ(result->status, 200) << result->body;
+  }
+
+  Json::Value GetJson(const std::string& path) const {
+    auto result = Update().Get(path);
+    Json::Value value;
+    if (result) Json::Reader().parse(result->body, value);
+    return value;
+  }
+
+ private:
+  static httplib::Client Client(int port) {
+    httplib::Client client("127.0.0.1", port);
+    client.set_read_timeout(10, 0);
+    return client;
+  }
+
+  TempDir m_dir;
+  std::unique_ptr<ChildProcess> m_process;
+  int m_platformPort = 0;
+  int m_updatePort = 0;
+};
+
+Json::Value ParseJson(const std::string& text) {
+  Json::Value value;
+  EXPECT_TRUE(Json::Reader().parse(text, value)) << text;
+  return value;
+}
+
+TEST(Standin, PlatformScenariosSwitchWhileRunning) {
+  Standin standin;
+  ASSERT_TRUE(standin.Ready());
+  struct Case {
+    std::string control;
+    int status;
+    std::string body;  // exact, or a prefix when it ends with "..."
+  };
+  const Case cases[] = {
+      {"scenario=healthy", 200, R"({"configDto":[],"exceptionDto":{"expContent":"","ok":true}})"},
+      {"scenario=fault&fault-text=%E6%95%85%E9%9A%9C&erp=A&erp=&erp=B", 200,
+       R"({"configDto":[{"erpName":"A"},{"erpName":""},{"erpName":"B"}],)"
+       R"("exceptionDto":{"expContent":"故障","ok":false}})"},
+      // A new list replaces the old one.
+      {"erp=C", 200,
+       R"({"configDto":[{"erpName":"C"}],"exceptionDto":{"expContent":"故障","ok":false}})"},
+      {"scenario=empty", 200, ""},
+      {"scenario=html", 500, "<!DOCTYPE html>..."},
+      {"scenario=raw&platform-status=503&platform-body=%7B%7D", 503, "{}"},
+  };
+  for (const auto& c : cases) {
+    standin.Control("/control/platform", c.control);
+    auto result = standin.Platform().Get("/");
+    ASSERT_TRUE(result) << c.control;
+    EXPECT_EQ(result->status, c.status) << c.control;
+    if (c.body.ends_with("...")) {
+      EXPECT_TRUE(result->body.starts_with(c.body.substr(0, c.body.size() - 3))) << result->body;
+    } else {
+      EXPECT_EQ(result->body, c.body) << c.control;
+    }
+  }
+
+  // A refused change leaves everything as it was.
+  auto refused = standin.Platform().Post("/control", "platform=healthy&platform-status=x",
+                                         "application/x-www-form-urlencoded");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 400);
+  EXPECT_EQ(standin.GetJson("/control/state")["platform"].asString(), "raw");
+
+  standin.Control("/control", R"({"version-text":"v3.1.4"})");
+  auto version = standin.Platform().Get("/api/openApi/version");
+  ASSERT_TRUE(version);
+  EXPECT_EQ(version->body, R"({"data":"v3.1.4"})");
+}
+
+TEST(Standin, StalledRequestIsReleasedByTheNextChange) {
+  Standin standin;
+  ASSERT_TRUE(standin.Ready());
+  standin.Control("/control/platform", "scenario=stall");
+
+  auto client = standin.Platform();
+  client.set_read_timeout(1, 0);
+  EXPECT_FALSE(client.Get("/"));  // nothing arrives in time
+
+  auto started = std::chrono::steady_clock::now();
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    standin.Control("/control/platform", "scenario=healthy");
+  });
+  auto patient = standin.Platform();
+  auto held = patient.Get("/");
+  release.join();
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->status, 503);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+}
+
+std::string FileBytes(std::size_t size) {
+  std::string bytes = "PK\x03\x04";
+  for (std::size_t i = bytes.size(); i < size; ++i) bytes += static_cast<char>((i * 7919) >> 3);
+  return bytes;
+}
+
+TEST(Standin, DownloadHonoursRangesUnlessToldNotTo) {
+  TempDir dir;
+  const std::string file = FileBytes(200000);
+  const auto jar = dir / "stock-relay.jar";
+  WriteFile(jar, file);
+  Standin standin({"--jar", jar.string()});
+  ASSERT_TRUE(standin.Ready());
+
+  struct Case {
+    std::string download;
+    std::string range;
+    int status;
+    std::string contentRange;
+    std::size_t from;  // where the body starts in the file
+    std::size_t length;
+  };
+  const Case cases[] = {
+      {"normal", "", 200, "", 0, 200000},
+      {"normal", "bytes=1234-", 206, "bytes 1234-199999/200000", 1234, 200000 - 1234},
+      {"normal", "bytes=10-19", 206, "bytes 10-19/200000", 10, 10},
+      {"normal", "bytes=200000-", 416, "bytes */200000", 0, 0},
+      {"ignore-range", "bytes=1234-", 200, "", 0, 200000},
+  };
+  for (const auto& c : cases) {
+    standin.Control("/control/download", "scenario=" + c.download);
+    httplib::Headers headers;
+    if (!c.range.empty()) headers.emplace("Range", c.range);
+    auto result = standin.Update().Get("/files/stock-relay.jar", headers);
+    ASSERT_TRUE(result) << c.range;
+    EXPECT_EQ(result->status, c.status) << c.range;
+    EXPECT_EQ(result->get_header_value("Content-Range"), c.contentRange) << c.range;
+    EXPECT_TRUE(result->body == file.substr(c.from, c.length)) << c.range;
+  }
+
+  auto downloads = standin.GetJson("/control/downloads");
+  ASSERT_EQ(downloads.size(), std::size(cases));
+  EXPECT_EQ(downloads[1]["range"].asString(), "bytes=1234-");
+  EXPECT_EQ(downloads[1]["status"].asInt(), 206);
+}
+
+TEST(Standin, DropDeliversExactlyTheGivenBytesThenCloses) {
+  Standin standin({"--jar-size", "300000", "--download", "drop-once", "--drop-after", "100000"});
+  ASSERT_TRUE(standin.Ready());
+
+  auto fetch = [&](std::string& body) {
+    body.clear();
+    auto client = standin.Update();
+    return client.Get("/files/stock-relay.jar", [&](const char* data, size_t length) {
+      body.append(data, length);
+      return true;
+    });
+  };
+  std::string first;
+  auto cut = fetch(first);
+  EXPECT_FALSE(cut);  // the connection ended short of Content-Length
+  EXPECT_EQ(first.size(), 100000u);
+  EXPECT_TRUE(first.starts_with("PK\x03\x04"));
+
+  std::string second;
+  auto whole = fetch(second);
+  ASSERT_TRUE(whole);
+  EXPECT_EQ(second.size(), 300000u);
+  EXPECT_EQ(second.substr(0, first.size()), first);  // same content every time
+
+  standin.Control("/control/download", "scenario=drop-always&drop-after=0");
+  for (int i = 0; i < 2; ++i) {
+    std::string none;
+    EXPECT_FALSE(fetch(none));
+    EXPECT_TRUE(none.empty());
+  }
+}
+
+std::string EncryptForStandin(const std::string& plaintext) {
+  std::string key =
+      ReadFile(std::filesystem::path(WARDKEEP_SOURCE_DIR) / "tools/standin/update_key.pub");
+  while (!key.empty() && key.back() == '\n') key.pop_back();
+  EXPECT_EQ(key.size(), 128u);
+  const std::string pem = "-----BEGIN PUBLIC KEY-----\n" + key.substr(0, 64) + "\n" +
+                          key.substr(64) + "\n-----END PUBLIC KEY-----\n";
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), -1), BIO_free);
+  std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> pkey(
+      PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr), EVP_PKEY_free);
+  if (!pkey) return "";
+  std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> ctx(
+      EVP_PKEY_CTX_new(pkey.get(), nullptr), EVP_PKEY_CTX_free);
+  EVP_PKEY_encrypt_init(ctx.get());
+  EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING);
+  unsigned char cipher[64];
+  size_t length = sizeof cipher;
+  if (EVP_PKEY_encrypt(ctx.get(), cipher, &length,
+                       reinterpret_cast<const unsigned char*>(plaintext.data()),
+                       plaintext.size()) <= 0) {
+    return "";
+  }
+  unsigned char text[89];
+  EVP_EncodeBlock(text, cipher, static_cast<int>(length));
+  return reinterpret_cast<char*>(text);
+}
+
+TEST(Standin, UpdateRequestsAreDecryptedAndRecorded) {
+  Standin standin({"--update", "offer-relative", "--flag", "string"});
+  ASSERT_TRUE(standin.Ready());
+  const std::string cipher = EncryptForStandin("v1.2.3");
+  ASSERT_EQ(cipher.size(), 88u);
+  const std::string body = R"({"type":"14","version":")" + cipher + "\"}\n";
+  const std::string path = "/api/updateVersion/checkTallyxSDKVersion";
+
+  auto offer = standin.Update().Post(path, body, "application/json");
+  ASSERT_TRUE(offer);
+  EXPECT_EQ(offer->body,
+            R"({"data":{"url":"/files/stock-relay.jar","version":"2.0.0"},"flag":"1"})");
+
+  standin.Control("/control/update", "scenario=offer&flag=number&offer-version=9");
+  auto absolute =
+      standin.Update().Post(path, R"({"type":"14","version":"not base64!"})", "application/json");
+  ASSERT_TRUE(absolute);
+  Json::Value answer = ParseJson(absolute->body);
+  EXPECT_TRUE(answer["flag"].isInt());
+  EXPECT_EQ(answer["data"]["url"].asString(),
+            "http://127.0.0.1:" + std::to_string(standin.UpdatePort()) + "/files/stock-relay.jar");
+
+  Json::Value records = standin.GetJson("/control/requests");
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_TRUE(records[0]["decrypted"].asBool());
+  EXPECT_EQ(records[0]["version"].asString(), "v1.2.3");
+  EXPECT_EQ(records[0]["body"].asString(), body);
+  EXPECT_EQ(records[0]["headers"]["Content-Length"].asString(), std::to_string(body.size()));
+  EXPECT_EQ(records[0]["headers"]["Content-Type"].asString(), "application/json");
+  EXPECT_FALSE(records[1]["decrypted"].asBool());
+  EXPECT_FALSE(records[1]["error"].asString().empty());
+}
+
+}  // namespace
+
+#endif  // WARDKEEP_STANDIN
