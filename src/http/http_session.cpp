@@ -66,6 +66,9 @@ std::string HttpSession::Get(const std::string& query, std::string& error) {
   }
   std::string requestUrl = JoinQuery(url, query);
 
+  // The reset drops the cookie file list without freeing it (libcurl 7.88);
+  // clearing it first keeps every GET from leaking it.
+  curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
   curl_easy_reset(easy);
   curl_easy_setopt(easy, CURLOPT_URL, requestUrl.c_str());
   curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
