@@ -118,14 +118,6 @@ TEST_F(HealthCycle, EachTickFollowsOnlyItsOwnReport) {
   }
 }
 
-TEST_F(HealthCycle, HealthyTickHidesAShownWindow) {
-  view.ShowWindow(true);
-  platform.Answer(kHealthy);
-  dialog.OnHealthTimer(app::kHealthTimerId);
-  EXPECT_FALSE(view.visible);
-  EXPECT_EQ(view.texts[app::kStatusEditId], kRunning);
-}
-
 TEST(HealthCycleWithoutPlatform, UnreachableServiceShowsTheWindowWithLibcurlsText) {
   os::Tunable<std::string>::Scoped at(
       platform_client::g_baseUrl,
