@@ -1,0 +1,56 @@
+#pragma once
+// Scratch drives D: and C: for the upgrade suites, and a stand-in "net" first on
+// PATH that appends its arguments to a log. Restores the environment after.
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/posix/scoped_env.h"
+#include "support/temp_dir.h"
+
+namespace upgrade_test {
+
+namespace fs = std::filesystem;
+
+class UpgradeDrives {
+ public:
+  UpgradeDrives()
+      : m_d("WARDKEEP_DRIVE_D", (m_root / "d").string()),
+        m_c("WARDKEEP_DRIVE_C", (m_root / "c").string()),
+        m_path("PATH", (m_root / "bin").string() + ":" + CurrentPath()) {
+    fs::create_directories(m_root / "d");
+    fs::create_directories(m_root / "c");
+    fs::create_directories(m_root / "bin");
+    WriteNet("echo \"$*\" >> '" + NetLog().string() + "'\n");
+  }
+
+  fs::path D() const { return m_root / "d"; }
+  fs::path C() const { return m_root / "c"; }
+  fs::path NetLog() const { return m_root / "net.log"; }
+  std::string NetCalls() const {
+    return fs::exists(NetLog()) ? testing_support::ReadFile(NetLog()) : std::string();
+  }
+
+  // Replaces the stand-in's script body.
+  void WriteNet(const std::string& body) const {
+    fs::path net = m_root / "bin" / "net";
+    testing_support::WriteFile(net, "#!/bin/sh\n" + body);
+    chmod(net.c_str(), 0755);
+  }
+  void RemoveNet() const { fs::remove(m_root / "bin" / "net"); }
+
+ private:
+  static std::string CurrentPath() {
+    const char* path = std::getenv("PATH");
+    return path != nullptr ? path : "/usr/bin:/bin";
+  }
+
+  testing_support::TempDir m_root;
+  testing_support::ScopedEnv m_d;
+  testing_support::ScopedEnv m_c;
+  testing_support::ScopedEnv m_path;
+};
+
+}  // namespace upgrade_test

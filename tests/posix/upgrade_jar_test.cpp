@@ -1,0 +1,202 @@
+// The JAR replacement on mapped drives with a stand-in "net" on PATH: the exact
+// progress lines, the files left behind, and the service commands issued.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "posix/upgrade_drives.h"
+#include "support/posix/scoped_env.h"
+#include "upgrade/command_runner.h"
+#include "upgrade/jar_upgrade.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::ScopedEnv;
+using testing_support::WriteFile;
+using upgrade_test::UpgradeDrives;
+using upgrade_test::fs::path;
+
+const std::string kStamp = "<stamp>";
+
+struct Outcome {
+  int result;
+  std::string lines;  // time stamps replaced by <stamp>
+};
+
+Outcome Upgrade(const std::wstring& newJar, const std::wstring& root) {
+  ::testing::internal::CaptureStdout();
+  int result = UpgradeJar(newJar, root);
+  std::string out = ::testing::internal::GetCapturedStdout();
+  static const std::regex stamp(R"(\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2})");
+  return {result, std::regex_replace(out, stamp, kStamp)};
+}
+
+// The single time-stamped sub-directory the upgrade made.
+path OnlyBackup(const path& backUp) {
+  std::vector<path> entries;
+  for (const auto& entry : upgrade_test::fs::directory_iterator(backUp)) {
+    entries.push_back(entry.path());
+  }
+  EXPECT_EQ(entries.size(), 1u);
+  return entries.empty() ? path() : entries.front();
+}
+
+class JarUpgrade : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    create_directories(Root() / "app");
+    create_directories(drives.D() / "dl");
+    WriteFile(drives.D() / "dl" / "stock-relay.jar", "PK\x03\x04 new");
+  }
+  path Root() const { return drives.D() / "orv" / "stock-relay"; }
+
+  UpgradeDrives drives;
+  const std::wstring newJar = L"D:\\dl\\stock-relay.jar";
+  const std::wstring root = L"D:\\orv\\stock-relay";
+};
+
+TEST_F(JarUpgrade, FullUpgradeBacksUpStopsReplacesAndStarts) {
+  create_directories(Root() / "backUp");
+  WriteFile(Root() / "app" / "stock-relay.jar", "PK\x03\x04 old");
+
+  Outcome outcome = Upgrade(newJar, root);
+  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(outcome.lines,
+            "应用目录: D:\\orv\\stock-relay\\app\n"
+            "备份目录: D:\\orv\\stock-relay\\backUp\n"
+            "创建备份子目录: D:\\orv\\stock-relay\\backUp\\<stamp>\n"
+            "找到新的JAR文件，开始处理...\n"
+            "停止服务: stock-relay\n"
+            "备份旧JAR文件: D:\\orv\\stock-relay\\app\\stock-relay.jar -> "
+            "D:\\orv\\stock-relay\\backUp\\<stamp>\n"
+            "替换JAR文件: D:\\dl\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
+            "启动服务: stock-relay\n"
+            "操作完成。\n");
+  EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
+  EXPECT_EQ(ReadFile(OnlyBackup(Root() / "backUp") / "stock-relay.jar"), "PK\x03\x04 old");
+  EXPECT_TRUE(exists(drives.D() / "dl" / "stock-relay.jar")) << "the download is copied, not moved";
+}
+
+TEST_F(JarUpgrade, TheBackupIsNamedByTheLocalTimeNow) {
+  os::LocalTime before = os::CurrentLocalTime();
+  Upgrade(newJar, root);
+  os::LocalTime after = os::CurrentLocalTime();
+  std::wstring name = OnlyBackup(Root() / "backUp").filename().wstring();
+  EXPECT_TRUE(name == FormatBackupTimeStamp(before) || name == FormatBackupTimeStamp(after))
+      << std::string(name.begin(), name.end());
+}
+
+TEST_F(JarUpgrade, FirstUpgradeOnAFreshInstallationCreatesTheBackupDirectory) {
+  Outcome outcome = Upgrade(newJar, root);
+  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(outcome.lines,
+            "应用目录: D:\\orv\\stock-relay\\app\n"
+            "备份目录: D:\\orv\\stock-relay\\backUp\n"
+            "创建备份目录: D:\\orv\\stock-relay\\backUp\n"
+            "创建备份子目录: D:\\orv\\stock-relay\\backUp\\<stamp>\n"
+            "找到新的JAR文件，开始处理...\n"
+            "停止服务: stock-relay\n"
+            "未找到旧JAR文件，跳过备份\n"
+            "替换JAR文件: D:\\dl\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
+            "启动服务: stock-relay\n"
+            "操作完成。\n");
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
+  EXPECT_TRUE(is_empty(OnlyBackup(Root() / "backUp")));
+}
+
+TEST_F(JarUpgrade, AMissingNewJarLeavesTheServiceAlone) {
+  WriteFile(Root() / "app" / "stock-relay.jar", "old");
+  Outcome outcome = Upgrade(L"D:\\dl\\absent.jar", root);
+  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(outcome.lines,
+            "应用目录: D:\\orv\\stock-relay\\app\n"
+            "备份目录: D:\\orv\\stock-relay\\backUp\n"
+            "创建备份目录: D:\\orv\\stock-relay\\backUp\n"
+            "创建备份子目录: D:\\orv\\stock-relay\\backUp\\<stamp>\n"
+            "未找到新的JAR文件 (D:\\dl\\absent.jar)，不进行JAR包替换升级\n"
+            "操作完成。\n");
+  EXPECT_EQ(drives.NetCalls(), "");
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "old");
+  EXPECT_TRUE(is_empty(OnlyBackup(Root() / "backUp")));
+}
+
+TEST_F(JarUpgrade, WithoutAnAppDirectoryTheReplacementFailsAndTheServiceIsStillStarted) {
+  remove(Root() / "app");
+  Outcome outcome = Upgrade(newJar, root);
+  EXPECT_EQ(outcome.result, 0);
+  EXPECT_NE(outcome.lines.find("未找到旧JAR文件，跳过备份\n"
+                               "替换JAR文件: D:\\dl\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
+                               "替换JAR文件失败\n"
+                               "启动服务: stock-relay\n"
+                               "操作完成。\n"),
+            std::string::npos)
+      << outcome.lines;
+  EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
+  EXPECT_FALSE(exists(Root() / "app"));
+}
+
+TEST_F(JarUpgrade, NoBackupPlaceMeansNothingElseIsDone) {
+  struct Case {
+    std::wstring root;
+    std::string lines;
+  } cases[] = {
+      {L"X:\\orv\\stock-relay",
+       "应用目录: X:\\orv\\stock-relay\\app\n"
+       "备份目录: X:\\orv\\stock-relay\\backUp\n"
+       "创建备份目录: X:\\orv\\stock-relay\\backUp\n"
+       "创建目录失败: X:\\orv\n"
+       "创建备份目录失败\n"},
+      // A file named like the backup directory passes as existing; its
+      // sub-directory cannot be made.
+      {L"D:\\orv\\stock-relay",
+       "应用目录: D:\\orv\\stock-relay\\app\n"
+       "备份目录: D:\\orv\\stock-relay\\backUp\n"
+       "创建备份目录: D:\\orv\\stock-relay\\backUp\n"
+       "创建备份子目录: D:\\orv\\stock-relay\\backUp\\<stamp>\n"
+       "创建目录失败: D:\\orv\\stock-relay\\backUp\\<stamp>\n"
+       "创建备份子目录失败\n"},
+  };
+  ScopedEnv noX("WARDKEEP_DRIVE_X", std::nullopt);
+  WriteFile(Root() / "backUp", "in the way");
+  WriteFile(Root() / "app" / "stock-relay.jar", "old");
+  for (const Case& c : cases) {
+    Outcome outcome = Upgrade(newJar, c.root);
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_EQ(outcome.lines, c.lines);
+  }
+  EXPECT_EQ(drives.NetCalls(), "");
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "old");
+}
+
+TEST_F(JarUpgrade, ServiceCommandsThatCannotRunAreReportedAndTheCopyStillHappens) {
+  drives.RemoveNet();
+  ScopedEnv onlyOurBin("PATH", (drives.D() / "no-such-bin").string());
+  Outcome outcome = Upgrade(newJar, root);
+  EXPECT_EQ(outcome.result, 0);
+  EXPECT_NE(outcome.lines.find("停止服务: stock-relay\n"
+                               "警告: 停止服务失败，可能服务未运行\n"
+                               "未找到旧JAR文件，跳过备份\n"),
+            std::string::npos)
+      << outcome.lines;
+  EXPECT_NE(outcome.lines.find("启动服务: stock-relay\n"
+                               "错误: 启动服务失败\n"
+                               "操作完成。\n"),
+            std::string::npos)
+      << outcome.lines;
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
+}
+
+TEST_F(JarUpgrade, AStuckServiceCommandIsEndedAndTheUpgradeGoesOn) {
+  drives.WriteNet("echo \"$*\" >> '" + drives.NetLog().string() + "'\nexec sleep 30\n");
+  os::Tunable<unsigned>::Scoped shorter(upgrade::g_commandTimeLimitMs, 200);
+  Outcome outcome = Upgrade(newJar, root);
+  EXPECT_NE(outcome.lines.find("警告: 停止服务失败，可能服务未运行\n"), std::string::npos);
+  EXPECT_NE(outcome.lines.find("错误: 启动服务失败\n操作完成。\n"), std::string::npos);
+  EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
+}
+
+}  // namespace
