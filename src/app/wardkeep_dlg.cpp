@@ -1,6 +1,7 @@
 #include "app/wardkeep_dlg.h"
 
 #include "app/dialog_ids.h"
+#include "upgrade/update_run.h"
 
 CwardkeepDlg::CwardkeepDlg(app::View& view) : m_view(view), m_appIcon(view.LoadAppIcon()) {}
 
@@ -15,6 +16,9 @@ bool CwardkeepDlg::OnInitDialog() {
   m_view.SetIcon(app::IconSize::Small, m_appIcon);
 
   UpdateResourceReadout();
+
+  std::string updateError;
+  RunUpdate(updateError);
 
   m_view.SetTimer(app::kHealthTimerId, app::kHealthTimerPeriodMs);
   // The template is visible; the queued message hides the window as soon as

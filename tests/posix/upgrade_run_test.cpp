@@ -1,0 +1,169 @@
+// The whole update run against a local update server: the offer, the download
+// beside the program, and the upgrade of the installation found.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "http/download_tunables.h"
+#include "platform_client/platform_endpoint.h"
+#include "posix/upgrade_drives.h"
+#include "support/local_http_server.h"
+#include "support/posix/scoped_env.h"
+#include "update/update_config.h"
+#include "upgrade/update_run.h"
+
+namespace {
+
+namespace fs = upgrade_test::fs;
+using testing_support::LocalHttpServer;
+using testing_support::ReadFile;
+using testing_support::ScopedEnv;
+using testing_support::WriteFile;
+
+const char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
+const char kOffer[] = R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar"}})";
+const char kNoOffer[] = R"({"flag":0,"data":null})";
+
+fs::path ProgramDir() {
+  return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+std::string JarBytes() {
+  std::string bytes("PK\x03\x04", 4);
+  for (int i = 0; bytes.size() < 200000; ++i) bytes += static_cast<char>('a' + i % 26);
+  return bytes;
+}
+
+// The download lands beside this test program, shared by every test in it.
+class ProgramDirLock {
+ public:
+  ProgramDirLock()
+      : m_fd(open((ProgramDir() / "stock-relay.jar.lock").c_str(), O_CREAT | O_RDWR, 0644)) {
+    if (m_fd >= 0) flock(m_fd, LOCK_EX);
+  }
+  ~ProgramDirLock() {
+    if (m_fd >= 0) close(m_fd);
+  }
+
+ private:
+  int m_fd;
+};
+
+class UpdateRun : public ::testing::Test {
+ protected:
+  UpdateRun() : m_programDrive("WARDKEEP_DRIVE_E", ProgramDir().string()) {}
+
+  void SetUp() override {
+    m_server.Post(kCheckPath, [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(answer, "application/json");
+    });
+    m_server.Get("/files/stock-relay.jar", [this](const httplib::Request&, httplib::Response& res) {
+      res.status = jarStatus;
+      res.set_content(jarBody, "application/java-archive");
+    });
+    ASSERT_TRUE(m_server.Start());
+    m_updateServer.emplace(UpdateServerBaseUrl, m_server.Url());
+    m_platformService.emplace(platform_client::g_baseUrl, m_server.Url());
+    fs::remove(Download());
+  }
+  void TearDown() override { fs::remove(Download()); }
+
+  static fs::path Download() { return ProgramDir() / "stock-relay.jar"; }
+  void Install(const fs::path& drive) const {
+    fs::create_directories(drive / "orv" / "stock-relay" / "app");
+    WriteFile(drive / "orv" / "stock-relay" / "app" / "stock-relay.jar", "installed");
+  }
+  static fs::path InstalledJar(const fs::path& drive) {
+    return drive / "orv" / "stock-relay" / "app" / "stock-relay.jar";
+  }
+  int DownloadRequests() const {
+    int count = 0;
+    for (const auto& request : m_server.Requests())
+      count += request.path == "/files/stock-relay.jar";
+    return count;
+  }
+  bool Run() {
+    std::string error;
+    ::testing::internal::CaptureStdout();
+    bool result = RunUpdate(error);
+    output = ::testing::internal::GetCapturedStdout();
+    return result;
+  }
+
+  ProgramDirLock m_lock;
+  upgrade_test::UpgradeDrives drives;
+  std::string answer = kOffer;
+  std::string jarBody = JarBytes();
+  int jarStatus = 200;
+  std::string output;
+
+ private:
+  ScopedEnv m_programDrive;
+  LocalHttpServer m_server;
+  std::optional<os::Tunable<std::string>::Scoped> m_updateServer;
+  std::optional<os::Tunable<std::string>::Scoped> m_platformService;
+};
+
+TEST_F(UpdateRun, WithoutAnOfferNothingIsTouched) {
+  answer = kNoOffer;
+  Install(drives.D());
+  WriteFile(Download(), "left by an earlier run");
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(ReadFile(Download()), "left by an earlier run");
+  EXPECT_EQ(DownloadRequests(), 0);
+  EXPECT_FALSE(fs::exists(drives.D() / "orv" / "stock-relay" / "backUp"));
+  EXPECT_EQ(output, "");
+}
+
+TEST_F(UpdateRun, WithoutAnInstallationNothingIsDownloaded) {
+  WriteFile(Download(), "left by an earlier run");
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(ReadFile(Download()), "left by an earlier run");
+  EXPECT_EQ(DownloadRequests(), 0);
+}
+
+TEST_F(UpdateRun, AnOfferIsDownloadedAfreshAndInstalledOnDOnly) {
+  Install(drives.D());
+  Install(drives.C());
+  WriteFile(Download(), "stale bytes that must not be resumed");
+
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(ReadFile(InstalledJar(drives.D())), JarBytes());
+  EXPECT_EQ(ReadFile(Download()), JarBytes());
+  EXPECT_EQ(ReadFile(InstalledJar(drives.C())), "installed");
+  EXPECT_FALSE(fs::exists(drives.C() / "orv" / "stock-relay" / "backUp"));
+  EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
+  EXPECT_NE(output.find("替换JAR文件: E:\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"),
+            std::string::npos)
+      << output;
+}
+
+TEST_F(UpdateRun, ADownloadThatIsNoJarOrFailedIsNotInstalled) {
+  struct Case {
+    const char* what;
+    int status;
+    std::string body;
+  } cases[] = {
+      {"an error page", 200, "<html><body>Service Unavailable</body></html>"},
+      {"an empty body", 200, ""},
+      {"a refused request", 404, "not found"},
+  };
+  os::Tunable<int>::Scoped oneAttempt(comm::http::g_downloadMaxAttempts, 1);
+  os::Tunable<unsigned>::Scoped noPause(comm::http::g_downloadRetryPauseMilliseconds, 0);
+  Install(drives.D());
+  for (const Case& c : cases) {
+    jarStatus = c.status;
+    jarBody = c.body;
+    EXPECT_TRUE(Run()) << c.what;
+    EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed") << c.what;
+    EXPECT_EQ(drives.NetCalls(), "") << c.what;
+    EXPECT_FALSE(fs::exists(drives.D() / "orv" / "stock-relay" / "backUp")) << c.what;
+    EXPECT_EQ(output, "") << c.what;
+  }
+  EXPECT_EQ(DownloadRequests(), 3);
+}
+
+}  // namespace
