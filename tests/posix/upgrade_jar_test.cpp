@@ -47,13 +47,14 @@ class JarUpgrade : public ::testing::Test {
  protected:
   void SetUp() override {
     create_directories(Root() / "app");
-    create_directories(drives.D() / "dl");
-    WriteFile(drives.D() / "dl" / "stock-relay.jar", "PK\x03\x04 new");
+    create_directories(drives.D() / "下载");
+    WriteFile(drives.D() / "下载" / "stock-relay.jar", "PK\x03\x04 new");
   }
   path Root() const { return drives.D() / "orv" / "stock-relay"; }
 
   UpgradeDrives drives;
-  const std::wstring newJar = L"D:\\dl\\stock-relay.jar";
+  // Not representable in every ANSI code page: the path must reach the copy intact.
+  const std::wstring newJar = L"D:\\下载\\stock-relay.jar";
   const std::wstring root = L"D:\\orv\\stock-relay";
 };
 
@@ -71,13 +72,14 @@ TEST_F(JarUpgrade, FullUpgradeBacksUpStopsReplacesAndStarts) {
             "停止服务: stock-relay\n"
             "备份旧JAR文件: D:\\orv\\stock-relay\\app\\stock-relay.jar -> "
             "D:\\orv\\stock-relay\\backUp\\<stamp>\n"
-            "替换JAR文件: D:\\dl\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
+            "替换JAR文件: D:\\下载\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
             "启动服务: stock-relay\n"
             "操作完成。\n");
   EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
   EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
   EXPECT_EQ(ReadFile(OnlyBackup(Root() / "backUp") / "stock-relay.jar"), "PK\x03\x04 old");
-  EXPECT_TRUE(exists(drives.D() / "dl" / "stock-relay.jar")) << "the download is copied, not moved";
+  EXPECT_TRUE(exists(drives.D() / "下载" / "stock-relay.jar"))
+      << "the download is copied, not moved";
 }
 
 TEST_F(JarUpgrade, TheBackupIsNamedByTheLocalTimeNow) {
@@ -100,7 +102,7 @@ TEST_F(JarUpgrade, FirstUpgradeOnAFreshInstallationCreatesTheBackupDirectory) {
             "找到新的JAR文件，开始处理...\n"
             "停止服务: stock-relay\n"
             "未找到旧JAR文件，跳过备份\n"
-            "替换JAR文件: D:\\dl\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
+            "替换JAR文件: D:\\下载\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
             "启动服务: stock-relay\n"
             "操作完成。\n");
   EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
@@ -127,12 +129,13 @@ TEST_F(JarUpgrade, WithoutAnAppDirectoryTheReplacementFailsAndTheServiceIsStillS
   remove(Root() / "app");
   Outcome outcome = Upgrade(newJar, root);
   EXPECT_EQ(outcome.result, 0);
-  EXPECT_NE(outcome.lines.find("未找到旧JAR文件，跳过备份\n"
-                               "替换JAR文件: D:\\dl\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
-                               "替换JAR文件失败\n"
-                               "启动服务: stock-relay\n"
-                               "操作完成。\n"),
-            std::string::npos)
+  EXPECT_NE(
+      outcome.lines.find("未找到旧JAR文件，跳过备份\n"
+                         "替换JAR文件: D:\\下载\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
+                         "替换JAR文件失败\n"
+                         "启动服务: stock-relay\n"
+                         "操作完成。\n"),
+      std::string::npos)
       << outcome.lines;
   EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
   EXPECT_FALSE(exists(Root() / "app"));
