@@ -225,8 +225,8 @@ TEST_F(HttpDownloadTest, AnswersThatAreNotTheFileNeverReachIt) {
 }
 
 TEST_F(HttpDownloadTest, TargetThatCannotBeOpenedFailsWithoutAsking) {
-  LocalHttpServer server;
   FileSource files(SourceBytes(100));
+  LocalHttpServer server;
   server.Get("/file", files.Handler());
   ASSERT_TRUE(server.Start());
   std::filesystem::create_directory(m_dir / "a-directory");
@@ -306,9 +306,10 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(Target());
     os::Tunable<long>::Scoped timeout(comm::http::g_downloadTimeoutSeconds, c.timeoutSeconds);
-    LocalHttpServer server;
+    // Declared before the server, whose threads use them until it is gone.
     FileSource files(source);
     std::atomic<bool> stalled{false};
+    LocalHttpServer server;
     server.Get("/file", [&](const httplib::Request& req, httplib::Response& res) {
       if (stalled.exchange(true)) return files.Handler()(req, res);
       res.set_content_provider(source.size(), "application/java-archive",
