@@ -3,6 +3,7 @@
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/socket.h>
 
 #include <cstdio>
 #include <iostream>
@@ -161,6 +162,12 @@ std::optional<CommandLine> Parse(int argc, char** argv, std::string& error) {
 
 void Configure(httplib::Server& server, const std::string& service, bool quiet) {
   server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  // The library's default adds SO_REUSEPORT, which would let a second stand-in
+  // share a busy port and take half the requests; refuse to start instead.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   // Short, so that stopping does not wait long on idle connections.
   server.set_keep_alive_timeout(1);
   server.set_logger([service, quiet](const httplib::Request& req, const httplib::Response& res) {
