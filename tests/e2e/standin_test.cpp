@@ -286,6 +286,10 @@ TEST(Standin, UpdateRequestsAreDecryptedAndRecorded) {
   EXPECT_EQ(records[0]["body"].asString(), body);
   EXPECT_EQ(records[0]["headers"]["Content-Length"].asString(), std::to_string(body.size()));
   EXPECT_EQ(records[0]["headers"]["Content-Type"].asString(), "application/json");
+  int contentTypes = 0;
+  for (const auto& line : records[0]["headerLines"])
+    contentTypes += line.asString().starts_with("Content-Type:");
+  EXPECT_EQ(contentTypes, 1);
   EXPECT_FALSE(records[1]["decrypted"].asBool());
   EXPECT_FALSE(records[1]["error"].asString().empty());
 }

@@ -131,6 +131,8 @@ void AddControlRoutes(httplib::Server& server, State& state) {
       item["body"] = record.body;
       item["headers"] = Json::Value(Json::objectValue);
       for (const auto& [name, value] : record.headers) item["headers"][name] = value;
+      item["headerLines"] = Json::Value(Json::arrayValue);
+      for (const auto& line : record.headerLines) item["headerLines"].append(line);
       item["decrypted"] = record.decrypted;
       if (record.decrypted) {
         item["version"] = record.version;

@@ -17,7 +17,8 @@ namespace standin {
 
 struct UpdateRecord {
   std::string body;
-  std::map<std::string, std::string> headers;
+  std::map<std::string, std::string> headers;  // a repeated header keeps its last value
+  std::vector<std::string> headerLines;        // "Name: value", every one, sorted by name
   bool decrypted = false;
   std::string version;  // when decrypted
   std::string error;    // when not

@@ -24,6 +24,7 @@ UpdateRecord Record(const httplib::Request& req, const PrivateKey& key) {
     // cpp-httplib files the peer's address among the headers.
     if (name.rfind("REMOTE_", 0) == 0 || name.rfind("LOCAL_", 0) == 0) continue;
     record.headers[name] = value;
+    record.headerLines.push_back(name + ": " + value);
   }
   Json::Value document;
   Json::CharReaderBuilder builder;
