@@ -201,32 +201,28 @@ TEST_F(TryStart, RefusedStartsDoNotPause) {
 // The single operations, as the button's walk uses them.
 class ServiceControl : public TryStart {};
 
-TEST_F(ServiceControl, RunningServiceIsTrueAtOnceWithoutAStart) {
-  manager.SetUnit("redis-orv", "active");
-  EXPECT_TRUE(IsServiceRunning(L"redis-orv"));
-  EXPECT_TRUE(StartServiceIfStopped(L"redis-orv"));
-  EXPECT_TRUE(manager.Starts().empty());
-  EXPECT_TRUE(boxes.texts.empty());
-}
-
 TEST_F(ServiceControl, ResultsPerState) {
   struct Case {
     const char* state;
     bool running;
     bool startResult;
     const char* after;
+    std::size_t starts;
   };
   const Case cases[] = {
-      {"inactive", false, true, "active"},
-      {"activating", false, true, "active"},
-      {"refuse", false, false, "refuse"},
+      {"active", true, true, "active", 0},
+      {"inactive", false, true, "active", 1},
+      {"activating", false, true, "active", 1},
+      {"refuse", false, false, "refuse", 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.state);
     manager.SetUnit("stock-relay", c.state);
+    std::size_t startsBefore = manager.Starts().size();
     EXPECT_EQ(IsServiceRunning(L"stock-relay"), c.running);
     EXPECT_EQ(StartServiceIfStopped(L"stock-relay"), c.startResult);
     EXPECT_EQ(manager.UnitState("stock-relay"), c.after);
+    EXPECT_EQ(manager.Starts().size() - startsBefore, c.starts);
   }
   EXPECT_TRUE(boxes.texts.empty());
 }

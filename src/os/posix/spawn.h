@@ -21,8 +21,8 @@ struct SpawnOptions {
 // error are /dev/null.
 std::optional<pid_t> Spawn(const std::vector<std::string>& argv, const SpawnOptions& options);
 
-// The child's wait status once it has ended before `deadline`; nothing when it
-// is still running (it is not ended).
+// The child's wait status once it has ended before `deadline` (-1 when it can no
+// longer be waited for); nothing when it is still running (it is not ended).
 std::optional<int> WaitUntil(pid_t pid, std::chrono::steady_clock::time_point deadline);
 
 // Ends the child (its process group too when it has its own) and reaps it.
