@@ -5,11 +5,24 @@
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
+#include "platform_client/platform_endpoint.h"
+#include "support/local_http_server.h"
 #include "support/recording_view.h"
+#include "update/update_config.h"
 
 namespace {
 
 using testing_support::RecordingView;
+
+// Initialisation runs the update run; keep it away from any service that may be
+// listening on the production ports.
+class DialogInitialisation : public testing::Test {
+ protected:
+  std::string nowhere =
+      "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
+  os::Tunable<std::string>::Scoped platform{platform_client::g_baseUrl, nowhere};
+  os::Tunable<std::string>::Scoped update{UpdateServerBaseUrl, nowhere};
+};
 
 std::size_t IndexOf(const std::vector<std::wstring>& calls, const std::wstring& prefix) {
   auto found = std::find_if(calls.begin(), calls.end(),
@@ -17,7 +30,7 @@ std::size_t IndexOf(const std::vector<std::wstring>& calls, const std::wstring& 
   return static_cast<std::size_t>(found - calls.begin());
 }
 
-TEST(DialogInitialisation, IconsThenReadoutThenTimerThenHideMessage) {
+TEST_F(DialogInitialisation, IconsThenReadoutThenTimerThenHideMessage) {
   RecordingView view;
   CwardkeepDlg dialog(view);
   EXPECT_TRUE(dialog.OnInitDialog());
@@ -44,7 +57,7 @@ TEST(DialogInitialisation, IconsThenReadoutThenTimerThenHideMessage) {
   EXPECT_EQ(dialog.OnQueryDragIcon(), &RecordingView::kIcon);
 }
 
-TEST(DialogInitialisation, TheQueuedMessageHidesTheWindowWhenEverItArrives) {
+TEST_F(DialogInitialisation, TheQueuedMessageHidesTheWindowWhenEverItArrives) {
   RecordingView view;
   CwardkeepDlg dialog(view);
   dialog.OnInitDialog();
