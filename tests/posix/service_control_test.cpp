@@ -57,6 +57,9 @@ struct WalkCase {
   std::map<std::string, std::string> after;
 };
 
+// Test listings show the case's name rather than its bytes.
+void PrintTo(const WalkCase& c, std::ostream* out) { *out << c.name; }
+
 class TryStartWalk : public TryStart, public testing::WithParamInterface<WalkCase> {};
 
 TEST_P(TryStartWalk, StartsWhatIsStoppedInOrderAndShowsOnlyQueryFailures) {
