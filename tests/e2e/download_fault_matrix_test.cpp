@@ -1,0 +1,349 @@
+// The whole update run against the real stand-in while its JAR download
+// misbehaves in every way it can: cut at many offsets, once or every time,
+// ranges ignored, error pages, stalls. Whatever happens, the installation
+// holds either the new JAR byte for byte (the old one backed up) or the old
+// one untouched; never anything in between.
+#ifdef WARDKEEP_STANDIN
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <json/json.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "http/download_tunables.h"
+#include "platform_client/platform_endpoint.h"
+#include "posix/upgrade_drives.h"
+#include "support/posix/child_process.h"
+#include "support/posix/scoped_env.h"
+#include "support/temp_dir.h"
+#include "update/update_config.h"
+#include "upgrade/update_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using testing_support::ChildProcess;
+using testing_support::ReadFile;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+constexpr long kSize = 256 * 1024;
+constexpr long kChunk = 64 * 1024;  // the stand-in's write size
+constexpr int kAttempts = 4;
+
+std::string NewJar() {
+  std::string bytes("PK\x03\x04", 4);
+  std::uint32_t x = 2463534242u;
+  while (bytes.size() < static_cast<std::size_t>(kSize)) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    bytes += static_cast<char>(x);
+  }
+  return bytes;
+}
+
+std::string OldJar() {
+  std::string bytes("PK\x03\x04", 4);
+  while (bytes.size() < 100000) bytes += "the build that is installed now; ";
+  return bytes;
+}
+
+fs::path ProgramDir() {
+  return fs::read_symlink("/proc/self/exe").parent_path();
+}
+
+// The download lands beside the test program, which other suites share.
+class ProgramDirLock {
+ public:
+  ProgramDirLock()
+      : m_fd(open((ProgramDir() / "stock-relay.jar.lock").c_str(), O_CREAT | O_RDWR, 0644)) {
+    if (m_fd >= 0) flock(m_fd, LOCK_EX);
+  }
+  ~ProgramDirLock() {
+    if (m_fd >= 0) close(m_fd);
+  }
+  ProgramDirLock(const ProgramDirLock&) = delete;
+  ProgramDirLock& operator=(const ProgramDirLock&) = delete;
+
+ private:
+  int m_fd;
+};
+
+// The stand-in offering `jar`, on ports the system picks.
+class Standin {
+ public:
+  explicit Standin(const fs::path& jar) {
+    m_process = std::make_unique<ChildProcess>(
+        std::vector<std::string>{WARDKEEP_STANDIN, "--platform-port", "0", "--update-port", "0",
+                                 "--quiet", "--update", "offer-relative", "--stall-seconds", "5",
+                                 "--jar", jar.string()},
+        std::map<std::string, std::string>{}, m_dir.path());
+    static const std::regex kPorts(R"(^platform 127\.0\.0\.1:(\d+)\nupdate 127\.0\.0\.1:(\d+)\n)");
+    for (auto until = Clock::now() + std::chrono::seconds(10); Clock::now() < until;) {
+      std::smatch match;
+      const std::string out = m_process->Stdout();
+      if (std::regex_search(out, match, kPorts)) {
+        m_platformPort = std::stoi(match[1]);
+        m_updatePort = std::stoi(match[2]);
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  bool Ready() const { return m_updatePort > 0; }
+  std::string PlatformUrl() const { return "http://127.0.0.1:" + std::to_string(m_platformPort); }
+  std::string UpdateUrl() const { return "http://127.0.0.1:" + std::to_string(m_updatePort); }
+
+  bool Control(const std::string& path, const std::string& form) const {
+    auto result = Client().Post(path, form, "application/x-www-form-urlencoded");
+    return result && result->status == 200;
+  }
+  Json::Value GetJson(const std::string& path) const {
+    Json::Value value;
+    if (auto result = Client().Get(path)) Json::Reader().parse(result->body, value);
+    return value;
+  }
+
+ private:
+  httplib::Client Client() const {
+    httplib::Client client("127.0.0.1", m_platformPort);
+    client.set_read_timeout(5, 0);
+    return client;
+  }
+
+  TempDir m_dir;
+  std::unique_ptr<ChildProcess> m_process;
+  int m_platformPort = 0;
+  int m_updatePort = 0;
+};
+
+// One download setting; step n is applied once the n-th request has arrived
+// and `afterMs` have passed, so it governs the requests that follow.
+struct Step {
+  std::string settings;
+  int afterMs = 0;
+};
+
+enum class Outcome { kInstalled, kUntouched, kCorrupted };
+enum class Expect { kInstalled, kUntouched };
+
+struct Case {
+  std::string name;
+  std::vector<Step> steps;
+  Expect expect;
+};
+
+// Switches the stand-in's download behaviour while the update runs.
+class Director {
+ public:
+  Director(const Standin& standin, std::vector<Step> steps)
+      : m_standin(standin), m_steps(std::move(steps)) {
+    m_ok = m_standin.Control("/control/clear", "") &&
+           m_standin.Control("/control/download", m_steps.front().settings);
+    m_thread = std::thread([this] { Run(); });
+  }
+  ~Director() {
+    m_stop = true;
+    m_thread.join();
+  }
+  bool Ok() const { return m_ok; }
+
+ private:
+  void Run() {
+    std::size_t next = 1;
+    std::vector<Clock::time_point> seen;  // when each request was first noticed
+    while (!m_stop && next < m_steps.size()) {
+      const auto requests =
+          static_cast<std::size_t>(m_standin.GetJson("/control/hits")["download"].asInt());
+      while (seen.size() < requests) seen.push_back(Clock::now());
+      if (seen.size() >= next &&
+          Clock::now() >= seen[next - 1] + std::chrono::milliseconds(m_steps[next].afterMs)) {
+        m_ok = m_standin.Control("/control/download", m_steps[next].settings) && m_ok;
+        ++next;
+        continue;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+
+  const Standin& m_standin;
+  std::vector<Step> m_steps;
+  std::atomic<bool> m_ok{false};
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};
+
+std::string Cut(const char* scenario, long offset) {
+  return std::string("scenario=") + scenario + "&drop-after=" + std::to_string(offset);
+}
+
+std::vector<Case> Matrix() {
+  std::vector<Case> cases;
+  const long onceAt[] = {
+      0,         1,         2,          3,      4,          5,         100,
+      4095,      4096,      kChunk - 1, kChunk, kChunk + 1, kSize / 2, kSize - kChunk,
+      kSize - 2, kSize - 1, kSize};
+  for (long at : onceAt) {
+    cases.push_back(
+        {"cut once at " + std::to_string(at), {{Cut("drop-once", at)}}, Expect::kInstalled});
+  }
+  // Every request cut after the same number of bytes: a resumed download
+  // gains that much per attempt.
+  struct {
+    long at;
+    Expect expect;
+  } const always[] = {{0, Expect::kUntouched},         {1, Expect::kUntouched},
+                      {4, Expect::kUntouched},         {kChunk - 1, Expect::kUntouched},
+                      {kChunk, Expect::kInstalled},    {100000, Expect::kInstalled},
+                      {kSize / 2, Expect::kInstalled}, {kSize - 1, Expect::kInstalled},
+                      {kSize, Expect::kInstalled}};
+  for (const auto& a : always) {
+    cases.push_back(
+        {"cut every time at " + std::to_string(a.at), {{Cut("drop-always", a.at)}}, a.expect});
+  }
+  for (long at : {1L, kChunk, kSize / 2, kSize - 1}) {
+    cases.push_back({"cut once at " + std::to_string(at) + ", then ranges ignored",
+                     {{Cut("drop-once", at)}, {"scenario=ignore-range"}},
+                     Expect::kInstalled});
+  }
+  cases.push_back({"ranges ignored", {{"scenario=ignore-range"}}, Expect::kInstalled});
+  const Step half = {Cut("drop-once", kSize / 2)};
+  cases.push_back({"404 every time", {{"scenario=404"}}, Expect::kUntouched});
+  cases.push_back({"500 every time", {{"scenario=500"}}, Expect::kUntouched});
+  cases.push_back({"404 once", {{"scenario=404"}, {"scenario=normal"}}, Expect::kInstalled});
+  cases.push_back({"500 once", {{"scenario=500"}, {"scenario=normal"}}, Expect::kInstalled});
+  cases.push_back(
+      {"cut at half, then 404 every time", {half, {"scenario=404"}}, Expect::kUntouched});
+  // The error page must not land in the middle of the file being resumed.
+  cases.push_back({"cut at half, then 500 once",
+                   {half, {"scenario=500"}, {"scenario=normal"}},
+                   Expect::kInstalled});
+  cases.push_back({"stall every time", {{"scenario=stall"}}, Expect::kUntouched});
+  // The change releases a request still held with a 503; the next one succeeds.
+  cases.push_back(
+      {"stall once", {{"scenario=stall"}, {"scenario=normal", 1500}}, Expect::kInstalled});
+  cases.push_back({"cut at half, then a stall",
+                   {half, {"scenario=stall"}, {"scenario=normal", 1500}},
+                   Expect::kInstalled});
+  return cases;
+}
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kInstalled:
+      return "installed";
+    case Outcome::kUntouched:
+      return "untouched";
+    default:
+      return "CORRUPTED";
+  }
+}
+
+Outcome Classify(const upgrade_test::UpgradeDrives& drives, const std::string& newJar,
+                 const std::string& oldJar) {
+  const fs::path root = drives.D() / "orv" / "stock-relay";
+  const std::string installed = ReadFile(root / "app" / "stock-relay.jar");
+  std::vector<fs::path> backups;
+  if (fs::exists(root / "backUp")) {
+    for (const auto& entry : fs::directory_iterator(root / "backUp")) backups.push_back(entry);
+  }
+  if (installed == newJar && backups.size() == 1 &&
+      ReadFile(backups[0] / "stock-relay.jar") == oldJar &&
+      drives.NetCalls() == "stop stock-relay\nstart stock-relay\n") {
+    return Outcome::kInstalled;
+  }
+  if (installed == oldJar && backups.empty() && drives.NetCalls().empty()) {
+    return Outcome::kUntouched;
+  }
+  return Outcome::kCorrupted;
+}
+
+TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
+  ProgramDirLock lock;
+  ScopedEnv programDrive("WARDKEEP_DRIVE_E", ProgramDir().string());
+  TempDir served;
+  const std::string newJar = NewJar();
+  const std::string oldJar = OldJar();
+  WriteFile(served / "stock-relay.jar", newJar);
+  Standin standin(served / "stock-relay.jar");
+  ASSERT_TRUE(standin.Ready());
+
+  os::Tunable<std::string>::Scoped updateServer(UpdateServerBaseUrl, standin.UpdateUrl());
+  os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, standin.PlatformUrl());
+  os::Tunable<int>::Scoped attempts(comm::http::g_downloadMaxAttempts, kAttempts);
+  os::Tunable<unsigned>::Scoped pause(comm::http::g_downloadRetryPauseMilliseconds, 150);
+  os::Tunable<long>::Scoped lowSpeed(comm::http::g_downloadLowSpeedSeconds, 1);
+  os::Tunable<long>::Scoped timeLimit(comm::http::g_downloadTimeoutSeconds, 20);
+
+  const std::vector<Case> cases = Matrix();
+  int counts[3] = {};
+  std::string table;
+  for (const Case& c : cases) {
+    upgrade_test::UpgradeDrives drives;
+    fs::create_directories(drives.D() / "orv" / "stock-relay" / "app");
+    WriteFile(drives.D() / "orv" / "stock-relay" / "app" / "stock-relay.jar", oldJar);
+    fs::remove(ProgramDir() / "stock-relay.jar");
+
+    bool offered = false;
+    bool directed = false;
+    const auto started = Clock::now();
+    {
+      Director director(standin, c.steps);
+      std::string error;
+      ::testing::internal::CaptureStdout();  // the upgrade's progress lines
+      offered = RunUpdate(error);
+      ::testing::internal::GetCapturedStdout();
+      directed = director.Ok();
+    }
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+    // Counted as they arrive: a stalled request is recorded only once released.
+    const int requests = standin.GetJson("/control/hits")["download"].asInt();
+    EXPECT_TRUE(directed) << c.name;
+    EXPECT_TRUE(offered) << c.name;
+
+    const Outcome outcome = Classify(drives, newJar, oldJar);
+    ++counts[static_cast<int>(outcome)];
+    const Outcome expected =
+        c.expect == Expect::kInstalled ? Outcome::kInstalled : Outcome::kUntouched;
+    EXPECT_EQ(OutcomeName(outcome), std::string(OutcomeName(expected))) << c.name;
+
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-44s %2d requests %6lld ms  %s\n", c.name.c_str(),
+                  requests, static_cast<long long>(ms), OutcomeName(outcome));
+    table += line;
+  }
+  fs::remove(ProgramDir() / "stock-relay.jar");
+
+  const std::string summary =
+      "fault matrix: " + std::to_string(cases.size()) + " cases: " + std::to_string(counts[0]) +
+      " installed byte-identical, " + std::to_string(counts[1]) + " left the old JAR untouched, " +
+      std::to_string(counts[2]) + " corrupted";
+  std::printf("%s%s\n", table.c_str(), summary.c_str());
+  RecordProperty("cases", static_cast<int>(cases.size()));
+  RecordProperty("installed", counts[0]);
+  RecordProperty("untouched", counts[1]);
+  RecordProperty("corrupted", counts[2]);
+  RecordProperty("summary", summary);
+  EXPECT_EQ(counts[2], 0);
+}
+
+}  // namespace
+
+#endif  // WARDKEEP_STANDIN
