@@ -2,6 +2,7 @@
 #include "ui/console/console_dialog.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "app/dialog_ids.h"
@@ -17,6 +18,18 @@ constexpr const char* kClearScreen = "\x1b[H\x1b[2J";
 void WriteOut(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
+}
+
+// Test and benchmark seam, nothing a user sets: WARDKEEP_TEST_TIMER_MS (a
+// positive number of milliseconds) shortens every timer, so a run can go
+// through many health cycles in seconds. It never lengthens one.
+unsigned TimerPeriod(unsigned milliseconds) {
+  const char* value = std::getenv("WARDKEEP_TEST_TIMER_MS");
+  if (value == nullptr) return milliseconds;
+  char* end = nullptr;
+  unsigned long shorter = std::strtoul(value, &end, 10);
+  if (end == value || *end != '\0' || shorter == 0 || shorter > milliseconds) return milliseconds;
+  return static_cast<unsigned>(shorter);
 }
 
 }  // namespace
@@ -63,7 +76,7 @@ void ConsoleDialog::ShowWindow(bool visible) {
 }
 
 void ConsoleDialog::SetTimer(unsigned id, unsigned milliseconds) {
-  m_loop.SetTimer(id, milliseconds);
+  m_loop.SetTimer(id, TimerPeriod(milliseconds));
 }
 
 void ConsoleDialog::PostMessageToSelf(unsigned message) {
