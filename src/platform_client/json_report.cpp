@@ -11,11 +11,19 @@
 #endif
 #include <json/reader.h>
 
+#include <exception>
+
 namespace platform_client {
 
 bool ParseReport(const std::string& json, Json::Value& root) {
-  Json::Reader reader;
-  return reader.parse(json, root);
+  // The reader throws rather than fails on documents nested too deeply.
+  try {
+    Json::Reader reader;
+    return reader.parse(json, root);
+  } catch (const std::exception&) {
+    root = Json::Value();
+    return false;
+  }
 }
 
 #if defined(_MSC_VER)

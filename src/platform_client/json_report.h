@@ -7,7 +7,8 @@
 
 namespace platform_client {
 
-// Parses `json` the lenient way (comments allowed). False when it is not JSON.
+// Parses `json` the lenient way (comments allowed). False when it is not JSON,
+// which includes documents nested deeper than the reader goes.
 bool ParseReport(const std::string& json, Json::Value& root);
 
 // The member `name` of an object, or null for a null value. False when `value`

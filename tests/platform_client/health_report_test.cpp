@@ -26,6 +26,10 @@ void ExpectVerdicts(const std::vector<HealthCase>& cases) {
 TEST(HealthReport, HealthyVerdictsLeaveMessageAndNameAlone) {
   ExpectVerdicts({
       {"not JSON", "<html><body>502 Bad Gateway</body></html>", true, L"before", L""},
+      {"nested too deep for the reader",
+       R"({"exceptionDto":{"ok":false},"x":)" + std::string(5000, '[') + std::string(5000, ']') +
+           "}",
+       true, L"before", L""},
       {"ok true", R"({"exceptionDto":{"ok":true,"expContent":"E"}})", true, L"before", L""},
       {"ok true, name not read", R"({"exceptionDto":{"ok":true},"configDto":[{"erpName":"X"}]})",
        true, L"before", L""},

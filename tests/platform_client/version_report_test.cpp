@@ -26,6 +26,7 @@ TEST(VersionReport, ReducesEveryAnswerToOneVersionText) {
       {"top level array", R"([{"data":"v1"}])", "v0.0.0"},
       {"top level string", R"("v1")", "v0.0.0"},
       {"top level number", "3", "v0.0.0"},
+      {"nested too deep for the reader", std::string(5000, '[') + std::string(5000, ']'), "v0.0.0"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ParseVersionReport(c.json), c.version) << c.name;
