@@ -1,0 +1,21 @@
+// The update server's answer to the update check.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "update/update_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  try {
+    const std::string response(reinterpret_cast<const char*>(data), size);
+    std::string downloadUrl;
+    std::string remoteVersion;
+    ParseUpdateResponse(response, downloadUrl, remoteVersion);
+    // An offer sets both outputs, anything else neither.
+    if (downloadUrl.empty() != remoteVersion.empty()) __builtin_trap();
+  } catch (...) {
+    __builtin_trap();
+  }
+  return 0;
+}
