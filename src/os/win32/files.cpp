@@ -1,0 +1,89 @@
+// Windows backend of the files service: the W file and path functions, nothing else.
+#include "os/files.h"
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shlwapi.h>
+
+#include "os/win32/scoped_handle.h"
+
+namespace os {
+
+std::uint32_t FileAttributes(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str());
+}
+
+bool PathExists(const std::wstring& path) {
+  return ::PathFileExistsW(path.c_str()) != FALSE;
+}
+
+std::wstring PathFileNamePart(const std::wstring& path) {
+  return ::PathFindFileNameW(path.c_str());
+}
+
+MakeDirectoryResult MakeDirectory(const std::wstring& path) {
+  if (::CreateDirectoryW(path.c_str(), nullptr)) return MakeDirectoryResult::Created;
+  return ::GetLastError() == ERROR_ALREADY_EXISTS ? MakeDirectoryResult::AlreadyExists
+                                                  : MakeDirectoryResult::Failed;
+}
+
+bool DeleteOneFile(const std::wstring& path) {
+  return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+bool RemoveEmptyDirectory(const std::wstring& path) {
+  return ::RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists) {
+  return ::CopyFileW(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+}
+
+std::string ReadFileStart(const std::wstring& path, std::size_t count) {
+  win32::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return {};
+  std::string bytes(count, '\0');
+  std::size_t have = 0;
+  while (have < count) {
+    DWORD chunk = count - have > 0x10000000 ? 0x10000000 : static_cast<DWORD>(count - have);
+    DWORD got = 0;
+    if (!::ReadFile(file.Get(), bytes.data() + have, chunk, &got, nullptr) || got == 0) break;
+    have += got;
+  }
+  bytes.resize(have);
+  return bytes;
+}
+
+struct DirectoryListing::Impl {
+  win32::FindHandle find;
+  WIN32_FIND_DATAW pending{};
+  bool hasPending = false;
+};
+
+DirectoryListing::DirectoryListing(const std::wstring& directory) : m_impl(new Impl) {
+  std::wstring pattern = directory;
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+  pattern += L'*';
+  m_impl->find.Reset(::FindFirstFileW(pattern.c_str(), &m_impl->pending));
+  m_impl->hasPending = m_impl->find.IsValid();
+}
+
+DirectoryListing::~DirectoryListing() = default;
+DirectoryListing::DirectoryListing(DirectoryListing&&) noexcept = default;
+DirectoryListing& DirectoryListing::operator=(DirectoryListing&&) noexcept = default;
+
+bool DirectoryListing::IsOpen() const {
+  return m_impl && m_impl->find.IsValid();
+}
+
+bool DirectoryListing::Next(std::wstring& name) {
+  if (!IsOpen()) return false;
+  if (!m_impl->hasPending && !::FindNextFileW(m_impl->find.Get(), &m_impl->pending)) return false;
+  m_impl->hasPending = false;
+  name = m_impl->pending.cFileName;
+  return true;
+}
+
+}  // namespace os

@@ -1,0 +1,93 @@
+// Windows backend of the session service: named mutex, HKCU Run value, module path, message boxes.
+#include "os/session.h"
+
+#include <windows.h>
+
+#include <utility>
+
+#include "os/win32/message_box_owner.h"
+#include "os/win32/scoped_handle.h"
+
+namespace os {
+namespace {
+
+constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr WORD kEnglishUnitedStates = 1033;
+
+HWND g_owner = nullptr;
+
+AppMessageBoxListener& Listener() {
+  static AppMessageBoxListener listener;
+  return listener;
+}
+
+// The program file's base name without its extension, as the framework titles
+// its boxes.
+std::wstring AppTitle() {
+  std::wstring name = ModuleFileName();
+  std::size_t slash = name.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  std::size_t dot = name.rfind(L'.');
+  if (dot != std::wstring::npos && dot > 0) name.resize(dot);
+  return name;
+}
+
+}  // namespace
+
+bool AcquireSingleInstance(const std::wstring& name) {
+  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
+  if (mutex == nullptr) return false;
+  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    ::CloseHandle(mutex);
+    return false;
+  }
+  // Deliberately never closed: the mutex is the guard for the rest of the process.
+  return true;
+}
+
+void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& programPath) {
+  win32::RegistryKey key;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kRunKey, 0, nullptr, 0, KEY_WRITE, nullptr,
+                        key.Receive(), nullptr) != ERROR_SUCCESS ||
+      !key) {
+    return;
+  }
+  // The terminating NUL is part of the stored data.
+  auto bytes = static_cast<DWORD>((programPath.size() + 1) * sizeof(wchar_t));
+  ::RegSetValueExW(key.Get(), entryName.c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(programPath.c_str()), bytes);
+}
+
+std::wstring ModuleFileName() {
+  wchar_t buffer[MAX_PATH] = {};
+  DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
+  // A path cut short at MAX_PATH is reported as is, as the platform hands it over.
+  return std::wstring(buffer, length < MAX_PATH ? length : MAX_PATH - 1);
+}
+
+void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
+  ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), MB_OK, kEnglishUnitedStates);
+}
+
+void ShowAppMessageBox(const std::wstring& text) {
+  if (Listener()) Listener()(text);
+  ::MessageBoxW(win32::MessageBoxOwner(), text.c_str(), AppTitle().c_str(),
+                MB_OK | MB_ICONEXCLAMATION);
+}
+
+AppMessageBoxListener SetAppMessageBoxListener(AppMessageBoxListener listener) {
+  return std::exchange(Listener(), std::move(listener));
+}
+
+namespace win32 {
+
+void SetMessageBoxOwner(HWND owner) {
+  g_owner = owner;
+}
+
+HWND MessageBoxOwner() {
+  return g_owner;
+}
+
+}  // namespace win32
+}  // namespace os
