@@ -1,0 +1,163 @@
+// Windows front end: the modal dialog procedure and the view operations.
+#include "ui/win32/win32_dialog.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "app/dialog_ids.h"
+#include "app/wardkeep_dlg.h"
+#include "os/win32/message_box_owner.h"
+
+namespace ui::win32 {
+namespace {
+
+// The handlers report failures as results; anything thrown all the same stops
+// here, before it could unwind through the system's message loop.
+template <typename Handler>
+void Guarded(Handler&& handler) {
+  try {
+    handler();
+  } catch (...) {
+  }
+}
+
+HICON AsIcon(app::IconHandle icon) {
+  return static_cast<HICON>(const_cast<void*>(icon));
+}
+
+}  // namespace
+
+void Win32Dialog::InitCommonControls() {
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof controls;  // 8
+  controls.dwICC = ICC_WIN95_CLASSES;
+  ::InitCommonControlsEx(&controls);
+}
+
+void Win32Dialog::RunModal(CwardkeepDlg& dialog) {
+  m_dialog = &dialog;
+  ::DialogBoxParamW(m_instance, MAKEINTRESOURCEW(app::kDialogTemplateId), nullptr, DialogProc,
+                    reinterpret_cast<LPARAM>(this));
+  m_dialog = nullptr;
+  m_window = nullptr;
+}
+
+app::IconHandle Win32Dialog::LoadAppIcon() {
+  return ::LoadIconW(m_instance, MAKEINTRESOURCEW(app::kIconGroupId));
+}
+
+void Win32Dialog::SetIcon(app::IconSize size, app::IconHandle icon) {
+  ::SendMessageW(m_window, WM_SETICON, size == app::IconSize::Big ? ICON_BIG : ICON_SMALL,
+                 reinterpret_cast<LPARAM>(icon));
+}
+
+bool Win32Dialog::HasControl(int id) {
+  return m_window != nullptr && ::GetDlgItem(m_window, id) != nullptr;
+}
+
+void Win32Dialog::SetControlText(int id, const std::wstring& text) {
+  ::SetDlgItemTextW(m_window, id, text.c_str());
+}
+
+std::wstring Win32Dialog::GetControlText(int id) {
+  HWND control = ::GetDlgItem(m_window, id);
+  if (control == nullptr) return {};
+  int length = ::GetWindowTextLengthW(control);
+  if (length <= 0) return {};
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  int got = ::GetWindowTextW(control, buffer.data(), length + 1);
+  return std::wstring(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
+}
+
+void Win32Dialog::EnableControl(int id, bool enabled) {
+  HWND control = ::GetDlgItem(m_window, id);
+  if (control != nullptr) ::EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+void Win32Dialog::ShowWindow(bool visible) {
+  ::ShowWindow(m_window, visible ? SW_SHOW : SW_HIDE);
+}
+
+void Win32Dialog::SetTimer(unsigned id, unsigned milliseconds) {
+  ::SetTimer(m_window, id, milliseconds, nullptr);
+}
+
+void Win32Dialog::PostMessageToSelf(unsigned message) {
+  ::PostMessageW(m_window, message, 0, 0);
+}
+
+INT_PTR CALLBACK Win32Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<Win32Dialog*>(::GetWindowLongPtrW(window, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    self = reinterpret_cast<Win32Dialog*>(lParam);
+    ::SetWindowLongPtrW(window, DWLP_USER, lParam);
+    self->m_window = window;
+    os::win32::SetMessageBoxOwner(window);
+  }
+  if (self == nullptr || self->m_dialog == nullptr) return FALSE;
+  return self->Handle(message, wParam, lParam);
+}
+
+INT_PTR Win32Dialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      bool focusFirst = true;
+      Guarded([&] { focusFirst = m_dialog->OnInitDialog(); });
+      return focusFirst ? TRUE : FALSE;
+    }
+    case WM_PAINT:
+      if (!::IsIconic(m_window)) return FALSE;  // the dialog's own painting
+      Guarded([&] { PaintMinimised(); });
+      return TRUE;
+    case WM_QUERYDRAGICON: {
+      // One of the few messages whose result is the procedure's return value.
+      app::IconHandle icon = nullptr;
+      Guarded([&] { icon = m_dialog->OnQueryDragIcon(); });
+      return reinterpret_cast<INT_PTR>(icon);
+    }
+    case WM_TIMER:
+      Guarded([&] { m_dialog->OnHealthTimer(static_cast<unsigned>(wParam)); });
+      return TRUE;
+    case WM_COMMAND: {
+      int id = LOWORD(wParam);
+      if (id == IDOK || id == IDCANCEL) {
+        ::EndDialog(m_window, id);
+        return TRUE;
+      }
+      if (id == app::kTryStartButtonId && HIWORD(wParam) == BN_CLICKED) {
+        Guarded([&] { m_dialog->OnTryStart(); });
+        return TRUE;
+      }
+      return FALSE;
+    }
+    case WM_DESTROY:
+      os::win32::SetMessageBoxOwner(nullptr);
+      return FALSE;
+    default:
+      break;
+  }
+  if (message == app::kHideAfterStartMessage) {
+    long result = 0;
+    Guarded([&] { result = m_dialog->OnHideAfterStart(); });
+    ::SetWindowLongPtrW(m_window, DWLP_MSGRESULT, result);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+void Win32Dialog::PaintMinimised() {
+  PAINTSTRUCT paint{};
+  HDC dc = ::BeginPaint(m_window, &paint);
+  ::SendMessageW(m_window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  int cx = ::GetSystemMetrics(SM_CXICON);
+  int cy = ::GetSystemMetrics(SM_CYICON);
+  RECT client{};
+  ::GetClientRect(m_window, &client);
+  int x = (client.right - client.left - cx + 1) / 2;
+  int y = (client.bottom - client.top - cy + 1) / 2;
+  ::DrawIcon(dc, x, y, AsIcon(m_dialog->OnQueryDragIcon()));
+  ::EndPaint(m_window, &paint);
+}
+
+}  // namespace ui::win32
