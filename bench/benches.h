@@ -1,0 +1,32 @@
+#pragma once
+// The measurements; each returns its rows of the figures table.
+
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct Row {
+  std::string what;
+  std::string ours;
+  std::string reference;  // the curl tool's figure, or empty
+  std::string target;
+  bool met = true;
+};
+
+struct Options {
+  std::string workDir;  // scratch space for the downloaded files
+  int runs = 7;
+  int cycles = 100;
+  unsigned timerMs = 20;
+};
+
+// a. throughput against curl; b. peak memory for two file sizes; c. bytes
+// re-sent after a cut at 90 %.
+std::vector<Row> DownloadBenches(const Options& options);
+// d. the running watchdog's CPU time and memory over many health cycles.
+std::vector<Row> WatchdogBench(const Options& options);
+
+std::string Format(const char* format, double value);
+
+}  // namespace bench
