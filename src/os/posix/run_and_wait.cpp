@@ -28,7 +28,9 @@ LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned tim
   posix::SpawnOptions options;
   options.searchPath = true;
   options.ownProcessGroup = true;  // a stuck command's own children end with it
+  // Like a console command on Windows, its messages reach whoever watches.
   options.stdoutFd = STDOUT_FILENO;
+  options.stderrFd = STDERR_FILENO;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
   std::optional<pid_t> pid = posix::Spawn(argv, options);
   if (!pid) return LaunchResult::NotStarted;

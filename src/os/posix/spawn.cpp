@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -75,12 +76,13 @@ std::optional<pid_t> Spawn(const std::vector<std::string>& argv, const SpawnOpti
   Attributes attributes;
   if (!actions.ok() || !attributes.ok()) return std::nullopt;
   posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
-  if (options.stdoutFd >= 0) {
-    posix_spawn_file_actions_adddup2(actions.get(), options.stdoutFd, 1);
-  } else {
-    posix_spawn_file_actions_addopen(actions.get(), 1, "/dev/null", O_WRONLY, 0);
+  for (auto [target, fd] : {std::pair{1, options.stdoutFd}, std::pair{2, options.stderrFd}}) {
+    if (fd >= 0) {
+      posix_spawn_file_actions_adddup2(actions.get(), fd, target);
+    } else {
+      posix_spawn_file_actions_addopen(actions.get(), target, "/dev/null", O_WRONLY, 0);
+    }
   }
-  posix_spawn_file_actions_addopen(actions.get(), 2, "/dev/null", O_WRONLY, 0);
 
   // The child starts with a clean signal state whatever the caller ignores.
   sigset_t none;

@@ -15,10 +15,11 @@ struct SpawnOptions {
   bool searchPath = false;       // look argv[0] up on PATH
   bool ownProcessGroup = false;  // so the whole tree can be ended at once
   int stdoutFd = -1;             // -1: /dev/null
+  int stderrFd = -1;             // -1: /dev/null
 };
 
-// The child's pid, or nothing when it could not be started. Standard input and
-// error are /dev/null.
+// The child's pid, or nothing when it could not be started. Standard input is
+// /dev/null.
 std::optional<pid_t> Spawn(const std::vector<std::string>& argv, const SpawnOptions& options);
 
 // The child's wait status once it has ended before `deadline` (-1 when it can no
