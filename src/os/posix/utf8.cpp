@@ -1,33 +1,14 @@
 // Native backend: lenient UTF-8 for host paths; bad bytes become U+FFFD.
 #include "os/posix/utf8.h"
 
+#include "os/utf8_encode.h"
+
 #include <cstdint>
 
 namespace os::posix {
 
 std::string WideToUtf8(const std::wstring& wide) {
-  std::string out;
-  out.reserve(wide.size());
-  for (wchar_t wc : wide) {
-    auto c = static_cast<std::uint32_t>(wc);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return EncodeUtf8(wide);
 }
 
 std::wstring Utf8ToWideLenient(const std::string& utf8) {
