@@ -1,0 +1,125 @@
+// The services backend against the real service manager, with a service of
+// our own: this test program, started by the manager to run the disabled
+// helper test below.
+#include "os/services.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "os/session.h"
+
+namespace {
+
+SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
+HANDLE g_stop = nullptr;
+
+void Report(DWORD state) {
+  SERVICE_STATUS status{};
+  status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+  status.dwCurrentState = state;
+  status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
+  ::SetServiceStatus(g_statusHandle, &status);
+}
+
+DWORD WINAPI Control(DWORD control, DWORD, void*, void*) {
+  if (control == SERVICE_CONTROL_STOP) {
+    Report(SERVICE_STOP_PENDING);
+    ::SetEvent(g_stop);
+  }
+  return NO_ERROR;
+}
+
+void WINAPI ServiceMain(DWORD, wchar_t**) {
+  g_statusHandle = ::RegisterServiceCtrlHandlerExW(L"", Control, nullptr);
+  g_stop = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Report(SERVICE_RUNNING);
+  ::WaitForSingleObject(g_stop, 60000);
+  Report(SERVICE_STOPPED);
+}
+
+// Service side: runs until the manager stops it (at most a minute).
+TEST(Win32ServiceProcess, DISABLED_Serve) {
+  wchar_t name[] = L"";
+  SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
+  ::StartServiceCtrlDispatcherW(table);
+}
+
+class Win32Services : public testing::Test {
+ protected:
+  void SetUp() override {
+    m_manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    ASSERT_NE(m_manager, nullptr);
+    std::wstring binary = L"\"" + os::ModuleFileName() +
+                          L"\" --gtest_also_run_disabled_tests "
+                          L"--gtest_filter=Win32ServiceProcess.DISABLED_Serve";
+    m_service =
+        ::CreateServiceW(m_manager, m_name.c_str(), m_name.c_str(), SERVICE_ALL_ACCESS,
+                         SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                         binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(m_service, nullptr) << ::GetLastError();
+  }
+  void TearDown() override {
+    if (m_service != nullptr) {
+      SERVICE_STATUS status{};
+      ::ControlService(m_service, SERVICE_CONTROL_STOP, &status);
+      ::DeleteService(m_service);
+      ::CloseServiceHandle(m_service);
+    }
+    if (m_manager != nullptr) ::CloseServiceHandle(m_manager);
+  }
+
+  static bool WaitForState(const os::ServiceHandle& service, os::ServiceState wanted) {
+    for (int i = 0; i < 300; ++i) {
+      os::ServiceState state{};
+      if (os::QueryServiceState(service, state) && state == wanted) return true;
+      ::Sleep(100);
+    }
+    return false;
+  }
+
+  const std::wstring m_name = L"wardkeep-test-" + std::to_wstring(::GetCurrentProcessId());
+  SC_HANDLE m_manager = nullptr;
+  SC_HANDLE m_service = nullptr;
+};
+
+TEST_F(Win32Services, AStoppedServiceIsStartedAndThenReportedRunning) {
+  os::ServiceHandle manager = os::OpenServiceManager();
+  ASSERT_TRUE(manager);
+  os::ServiceHandle query = os::OpenNamedService(manager, m_name, os::ServiceAccess::QueryStatus);
+  ASSERT_TRUE(query);
+  os::ServiceState state{};
+  ASSERT_TRUE(os::QueryServiceState(query, state));
+  EXPECT_EQ(state, os::ServiceState::Stopped);
+
+  os::ServiceHandle start = os::OpenNamedService(manager, m_name, os::ServiceAccess::Start);
+  ASSERT_TRUE(start);
+  EXPECT_TRUE(os::RequestServiceStart(start));
+  EXPECT_TRUE(WaitForState(query, os::ServiceState::Running));
+  // A running service refuses a second start.
+  EXPECT_FALSE(os::RequestServiceStart(start));
+}
+
+TEST_F(Win32Services, MissingServicesAndEmptyHandlesFailQuietly) {
+  os::ServiceHandle manager = os::OpenServiceManager();
+  ASSERT_TRUE(manager);
+  os::ServiceHandle missing =
+      os::OpenNamedService(manager, L"wardkeep-no-such-service", os::ServiceAccess::QueryStatus);
+  EXPECT_FALSE(missing);
+  os::ServiceState state = os::ServiceState::Paused;
+  EXPECT_FALSE(os::QueryServiceState(missing, state));
+  EXPECT_EQ(state, os::ServiceState::Paused);
+  EXPECT_FALSE(os::RequestServiceStart(missing));
+  EXPECT_FALSE(os::OpenNamedService(os::ServiceHandle(), m_name, os::ServiceAccess::QueryStatus));
+
+  // Closing moves with the handle: the moved-from one is empty, the other closes once.
+  os::ServiceHandle moved = std::move(manager);
+  EXPECT_FALSE(manager);
+  EXPECT_TRUE(moved);
+  moved.Reset();
+  EXPECT_FALSE(moved);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+// The session backend against the real registry, mutexes and module of Wine
+// (or Windows).
+#include "os/session.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "os/files.h"
+
+namespace {
+
+constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+struct RegistryValue {
+  bool found = false;
+  DWORD type = 0;
+  std::vector<BYTE> bytes;
+};
+
+RegistryValue ReadRunValue(const std::wstring& name) {
+  RegistryValue value;
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return value;
+  }
+  DWORD size = 0;
+  if (::RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size) ==
+      ERROR_SUCCESS) {
+    value.bytes.resize(size);
+    value.found = ::RegQueryValueExW(key, name.c_str(), nullptr, &value.type, value.bytes.data(),
+                                     &size) == ERROR_SUCCESS;
+    value.bytes.resize(size);
+  }
+  ::RegCloseKey(key);
+  return value;
+}
+
+void DeleteRunValue(const std::wstring& name) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    ::RegDeleteValueW(key, name.c_str());
+    ::RegCloseKey(key);
+  }
+}
+
+// The stored bytes: the characters and one NUL, as UTF-16.
+std::vector<BYTE> Utf16WithNul(const std::wstring& text) {
+  const auto* begin = reinterpret_cast<const BYTE*>(text.c_str());
+  return std::vector<BYTE>(begin, begin + (text.size() + 1) * sizeof(wchar_t));
+}
+
+std::wstring UniqueName(const wchar_t* stem) {
+  return stem + std::to_wstring(::GetCurrentProcessId()) + L"_" +
+         std::to_wstring(::GetTickCount64());
+}
+
+TEST(Win32Autostart, StoresTheUnquotedPathAsRegSzWithItsNulCounted) {
+  const std::wstring name = UniqueName(L"wardkeepTest");
+  const std::wstring paths[] = {
+      L"C:\\Program Files\\orv\\wardkeep.exe",  // spaces stay unquoted
+      L"D:\\价签\\看门狗\\wardkeep.exe",
+      L"C:\\w.exe",  // shorter than the last: nothing of it may remain
+  };
+  for (const std::wstring& path : paths) {
+    os::WriteAutostartEntry(name, path);
+    RegistryValue value = ReadRunValue(name);
+    ASSERT_TRUE(value.found) << "after writing " << path.size() << " characters";
+    EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(value.bytes.size(), (path.size() + 1) * 2);
+    EXPECT_EQ(value.bytes, Utf16WithNul(path));
+  }
+  DeleteRunValue(name);
+}
+
+TEST(Win32SingleInstance, TheNamedMutexRefusesEveryLaterClaim) {
+  const std::wstring name = UniqueName(L"WARDKEEP_TEST_");
+  ASSERT_TRUE(os::AcquireSingleInstance(name));
+
+  // Someone else opening the same name sees that it already exists.
+  HANDLE other = ::CreateMutexW(nullptr, FALSE, name.c_str());
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  ::CloseHandle(other);
+
+  EXPECT_FALSE(os::AcquireSingleInstance(name));
+  EXPECT_FALSE(os::AcquireSingleInstance(name));  // the refused claim left nothing behind
+  EXPECT_TRUE(os::AcquireSingleInstance(UniqueName(L"WARDKEEP_OTHER_")));
+}
+
+TEST(Win32Session, ModuleFileNameIsThisProgramsFullPath) {
+  wchar_t expected[MAX_PATH] = {};
+  DWORD length = ::GetModuleFileNameW(nullptr, expected, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  std::wstring path = os::ModuleFileName();
+  EXPECT_EQ(path, std::wstring(expected, length));
+  ASSERT_GE(path.size(), 3u);
+  EXPECT_EQ(path.substr(1, 2), L":\\");
+  EXPECT_EQ(os::PathFileNamePart(path), L"wardkeep_win32_tests.exe");
+}
+
+}  // namespace
