@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "os/files.h"
+#include "support/win32/dialog_probe.h"
 
 namespace {
 
@@ -100,6 +102,35 @@ TEST(Win32Session, ModuleFileNameIsThisProgramsFullPath) {
   ASSERT_GE(path.size(), 3u);
   EXPECT_EQ(path.substr(1, 2), L":\\");
   EXPECT_EQ(os::PathFileNamePart(path), L"wardkeep_win32_tests.exe");
+}
+
+TEST(Win32Session, AppMessageBoxIsTitledWithTheProgramsBaseNameAndTellsTheListener) {
+  std::wstring heard;
+  os::AppMessageBoxListener previous =
+      os::SetAppMessageBoxListener([&](const std::wstring& text) { heard = text; });
+  std::thread shower([] { os::ShowAppMessageBox(L"OpenSCManager Open failed"); });
+
+  std::vector<testing_support::win32::MessageBoxInfo> boxes;
+  bool shown = testing_support::win32::WaitUntil(
+      [&] {
+        boxes = testing_support::win32::FindMessageBoxes(::GetCurrentProcessId());
+        return !boxes.empty() && !boxes[0].text.empty();
+      },
+      std::chrono::seconds(30));
+  if (shown) {
+    EXPECT_EQ(boxes[0].caption, L"wardkeep_win32_tests");
+    EXPECT_EQ(boxes[0].text, L"OpenSCManager Open failed");
+    ::PostMessageW(boxes[0].window, WM_COMMAND, IDOK, 0);
+  }
+  // The call returns only once the box is closed; a box never found stays open.
+  if (shown) {
+    shower.join();
+  } else {
+    shower.detach();
+  }
+  os::SetAppMessageBoxListener(previous);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(heard, L"OpenSCManager Open failed");
 }
 
 }  // namespace
