@@ -2,7 +2,9 @@
 // File-system services on Windows-form paths ("D:\orv\x"). The native backend
 // maps drive letters to directories (see drive_map in the posix backend).
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace os {
@@ -21,12 +23,7 @@ bool PathExists(const std::wstring& path);
 // The file-name part of a path, as the platform's path helper finds it.
 std::wstring PathFileNamePart(const std::wstring& path);
 
-}  // namespace os
-
-// Directories and files for the upgrade: create, list, delete, copy, read.
-#include <memory>
-
-namespace os {
+// --- Directories and files for the upgrade: create, list, delete, copy, read ---
 
 enum class MakeDirectoryResult {
   Created,
@@ -71,12 +68,7 @@ class DirectoryListing {
   std::unique_ptr<Impl> m_impl;
 };
 
-}  // namespace os
-
-// The download target: one file opened for appending, bytes stored as given.
-#include <cstddef>
-
-namespace os {
+// --- The download target: one file opened for appending, bytes as given ------
 
 // Owns the open file; closed when destroyed. Nothing is buffered in memory:
 // Write hands every chunk straight to the platform.
