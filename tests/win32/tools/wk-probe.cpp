@@ -3,6 +3,8 @@
 //
 //   wk-probe wait [seconds]       until the status dialog exists (exit 1 if not)
 //   wk-probe wait-hidden [seconds]  until it exists and is hidden
+//   wk-probe wait-visible [seconds] until it exists and is on screen
+//   wk-probe wait-text id [seconds]  until the control's text is not empty
 //   wk-probe state                visibility and every control's text, UTF-8
 //   wk-probe show                 makes it visible and brings it to the front
 //   wk-probe escape               presses Escape in it
@@ -33,8 +35,10 @@ std::chrono::milliseconds Seconds(int argc, wchar_t** argv, int fallback) {
 }
 
 int Usage() {
-  std::fputs("usage: wk-probe wait|wait-hidden [seconds] | state | show | rect | escape | boxes\n",
-             stderr);
+  std::fputs(
+      "usage: wk-probe wait|wait-hidden|wait-visible [seconds] | wait-text id [seconds] | state | "
+      "show | rect | escape | boxes\n",
+      stderr);
   return 2;
 }
 
@@ -53,6 +57,28 @@ int wmain(int argc, wchar_t** argv) {
                  return dialog != nullptr && !::IsWindowVisible(dialog);
                },
                Seconds(argc, argv, 30))
+               ? 0
+               : 1;
+  }
+  if (command == L"wait-visible") {
+    return WaitUntil(
+               [] {
+                 HWND dialog = FindStatusDialog();
+                 return dialog != nullptr && ::IsWindowVisible(dialog);
+               },
+               Seconds(argc, argv, 30))
+               ? 0
+               : 1;
+  }
+  if (command == L"wait-text" && argc > 2) {
+    int id = _wtoi(argv[2]);
+    std::chrono::milliseconds timeout = Seconds(argc - 1, argv + 1, 30);
+    return WaitUntil(
+               [id] {
+                 HWND dialog = FindStatusDialog();
+                 return dialog != nullptr && !ControlText(dialog, id).empty();
+               },
+               timeout)
                ? 0
                : 1;
   }
