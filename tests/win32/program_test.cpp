@@ -12,6 +12,7 @@
 #include "support/temp_dir.h"
 #include "support/win32/build_path.h"
 #include "support/win32/dialog_probe.h"
+#include "support/win32/program_process.h"
 
 namespace {
 
@@ -19,7 +20,6 @@ using namespace std::chrono_literals;
 using testing_support::TempDir;
 using testing_support::win32::ControlText;
 using testing_support::win32::FindMessageBoxes;
-using testing_support::win32::FindStatusDialog;
 using testing_support::win32::MessageBoxInfo;
 using testing_support::win32::WaitUntil;
 
@@ -53,46 +53,7 @@ void DeleteRunValue() {
   }
 }
 
-// One started copy of the program; ended (hard) if a test leaves it running.
-class Program {
- public:
-  explicit Program(const std::wstring& path) {
-    std::vector<wchar_t> commandLine(path.begin(), path.end());
-    commandLine.insert(commandLine.begin(), L'"');
-    commandLine.push_back(L'"');
-    commandLine.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    std::wstring directory = std::filesystem::path(path).parent_path().wstring();
-    if (::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                         directory.c_str(), &startup, &info)) {
-      ::CloseHandle(info.hThread);
-      m_process = info.hProcess;
-      m_id = info.dwProcessId;
-    }
-  }
-  ~Program() {
-    if (m_process == nullptr) return;
-    if (Running()) ::TerminateProcess(m_process, 1);
-    ::WaitForSingleObject(m_process, 10000);
-    ::CloseHandle(m_process);
-  }
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
-
-  bool Started() const { return m_process != nullptr; }
-  DWORD Id() const { return m_id; }
-  bool Running() const { return ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT; }
-  bool WaitForEnd(DWORD milliseconds) const {
-    return ::WaitForSingleObject(m_process, milliseconds) == WAIT_OBJECT_0;
-  }
-  HWND Dialog() const { return FindStatusDialog(m_id); }
-
- private:
-  HANDLE m_process = nullptr;
-  DWORD m_id = 0;
-};
+using Program = testing_support::win32::ProgramProcess;
 
 class WardkeepProgram : public testing::Test {
  protected:
