@@ -1,0 +1,93 @@
+// The whole update run on Windows: the offer from a local update server, the
+// download beside this program, and the upgrade of D:\orv\stock-relay with
+// Wine's own net command stopping and starting a real service.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "os/session.h"
+#include "platform_client/platform_endpoint.h"
+#include "support/local_http_server.h"
+#include "support/temp_dir.h"
+#include "support/win32/build_path.h"
+#include "support/win32/prefix_drive.h"
+#include "support/win32/test_service.h"
+#include "update/update_config.h"
+#include "upgrade/update_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::LocalHttpServer;
+using testing_support::ReadFile;
+using testing_support::WriteFile;
+using testing_support::win32::PrefixDrive;
+using testing_support::win32::TestService;
+
+std::string NewJar() {
+  std::string bytes("PK\x03\x04", 4);
+  for (int i = 0; bytes.size() < 300000; ++i) bytes += static_cast<char>(i * 7 % 251);
+  return bytes;
+}
+
+TEST(Win32UpdateRun, AnOfferIsInstalledWithABackupBetweenNetStopAndNetStart) {
+  PrefixDrive drive('D');
+  ASSERT_EQ(drive.Error(), "");
+  const fs::path root = drive.Root() / L"orv" / L"stock-relay";
+  const fs::path installed = root / L"app" / L"stock-relay.jar";
+  fs::create_directories(installed.parent_path());
+  const std::string oldJar = std::string("PK\x03\x04", 4) + "the version now installed";
+  WriteFile(installed, oldJar);
+
+  TestService service(L"stock-relay", testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
+  ASSERT_EQ(service.Error(), "");
+  ASSERT_TRUE(service.Start());
+  const DWORD before = service.ProcessId();
+
+  const std::string newJar = NewJar();
+  LocalHttpServer server;
+  server.Post("/api/updateVersion/checkTallyxSDKVersion", [](const httplib::Request&,
+                                                             httplib::Response& res) {
+    res.set_content(R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar"}})",
+                    "application/json");
+  });
+  server.Get("/files/stock-relay.jar", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_content(newJar, "application/java-archive");
+  });
+  ASSERT_TRUE(server.Start());
+  os::Tunable<std::string>::Scoped updateServer(UpdateServerBaseUrl, server.Url());
+  os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, server.Url());
+
+  const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
+  fs::remove(download);
+  std::string error;
+  testing::internal::CaptureStdout();
+  const bool result = RunUpdate(error);
+  const std::string output = testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(result);
+
+  EXPECT_EQ(ReadFile(installed), newJar);
+  std::vector<fs::path> stamps;
+  for (const auto& entry : fs::directory_iterator(root / L"backUp")) stamps.push_back(entry.path());
+  ASSERT_EQ(stamps.size(), 1u) << output;
+  EXPECT_TRUE(std::regex_match(stamps[0].filename().string(),
+                               std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}")))
+      << stamps[0].filename().string();
+  EXPECT_EQ(ReadFile(stamps[0] / L"stock-relay.jar"), oldJar);
+
+  // Stopped and started again: running, in a new process.
+  EXPECT_TRUE(service.WaitForState(SERVICE_RUNNING)) << output;
+  EXPECT_NE(service.ProcessId(), before) << output;
+  EXPECT_NE(output.find("停止服务: stock-relay\n"), std::string::npos) << output;
+  EXPECT_LT(output.find("停止服务: stock-relay\n"), output.find("启动服务: stock-relay\n"));
+  EXPECT_EQ(output.find("失败"), std::string::npos) << output;
+  fs::remove(download);
+}
+
+}  // namespace
