@@ -27,9 +27,11 @@ LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring
 namespace os {
 
 // Starts `commandLine` as a new process, its first word naming the program
-// (found on the search path), and waits at most `timeoutMilliseconds`. The
-// child shares the caller's standard output. A program still running at the
-// deadline is ended. The exit code is not read.
+// (found on the search path), and waits at most `timeoutMilliseconds`. Natively
+// the child shares the caller's standard output; on Windows no handle is
+// inherited, so a console program writes to the caller's console, or to a new
+// one when the caller (a windowed program) has none. A program still
+// running at the deadline is ended. The exit code is not read.
 LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned timeoutMilliseconds);
 
 }  // namespace os
