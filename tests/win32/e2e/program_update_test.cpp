@@ -1,0 +1,83 @@
+// The real wardkeep.exe's update run at start, against the native stand-in
+// offering a JAR on the production update port: installed into D: during the
+// dialog's initialisation, with the service stopped and started around it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "support/win32/build_path.h"
+#include "support/win32/dialog_probe.h"
+#include "support/win32/prefix_drive.h"
+#include "support/win32/program_process.h"
+#include "support/win32/standin_session.h"
+#include "support/win32/test_service.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+using testing_support::win32::PrefixDrive;
+using testing_support::win32::ProgramProcess;
+using testing_support::win32::StandinSession;
+using testing_support::win32::TestService;
+using testing_support::win32::WaitUntil;
+
+std::string OfferedJar() {
+  httplib::Client client("127.0.0.1", 2406);
+  auto result = client.Get("/files/stock-relay.jar");
+  return result && result->status == 200 ? result->body : std::string();
+}
+
+TEST(WardkeepProgramUpdate, AnOfferedJarIsInstalledBeforeTheDialogTakesMessages) {
+  PrefixDrive drive('D');
+  ASSERT_EQ(drive.Error(), "");
+  const fs::path root = drive.Root() / L"orv" / L"stock-relay";
+  const fs::path installed = root / L"app" / L"stock-relay.jar";
+  fs::create_directories(installed.parent_path());
+  const std::string oldJar = std::string("PK\x03\x04", 4) + "the version now installed";
+  WriteFile(installed, oldJar);
+  TestService service(L"stock-relay", testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
+  ASSERT_EQ(service.Error(), "");
+  ASSERT_TRUE(service.Start());
+  const DWORD before = service.ProcessId();
+
+  StandinSession standin(WARDKEEP_NATIVE_STANDIN, "--update offer --jar-size 300000");
+  ASSERT_EQ(standin.Error(), "");
+  const std::string newJar = OfferedJar();
+  ASSERT_EQ(newJar.size(), 300000u);
+
+  TempDir temp;
+  const fs::path program = temp / "wardkeep.exe";
+  fs::copy_file(testing_support::win32::BuildPath(WARDKEEP_PROGRAM), program);
+  ProgramProcess process(program.wstring());
+  ASSERT_TRUE(process.Started());
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = process.Dialog()) != nullptr; }, 30s));
+  // The dialog answers only once its initialisation, and with it the update
+  // run, has ended.
+  DWORD_PTR ignored = 0;
+  ASSERT_TRUE(::SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &ignored));
+
+  EXPECT_EQ(ReadFile(installed), newJar);
+  EXPECT_EQ(ReadFile(temp / "stock-relay.jar"), newJar);  // the download stays beside it
+  std::vector<fs::path> stamps;
+  for (const auto& entry : fs::directory_iterator(root / L"backUp")) stamps.push_back(entry.path());
+  ASSERT_EQ(stamps.size(), 1u);
+  EXPECT_EQ(ReadFile(stamps[0] / L"stock-relay.jar"), oldJar);
+  EXPECT_TRUE(service.WaitForState(SERVICE_RUNNING));
+  EXPECT_NE(service.ProcessId(), before);
+
+  testing_support::win32::PressEscape(dialog);
+  EXPECT_TRUE(process.WaitForEnd(15000));
+}
+
+}  // namespace
