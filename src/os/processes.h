@@ -20,15 +20,11 @@ enum class LaunchResult {
 LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring& parameters,
                                  unsigned timeoutMilliseconds);
 
-}  // namespace os
-
 // --- Run a command line and wait ----------------------------------------------
-
-namespace os {
 
 // Starts `commandLine` as a new process, its first word naming the program
 // (found on the search path), and waits at most `timeoutMilliseconds`. Natively
-// the child shares the caller's standard output; on Windows no handle is
+// the child shares the caller's standard output and error; on Windows no handle is
 // inherited, so a console program writes to the caller's console, or to a new
 // one when the caller (a windowed program) has none. A program still
 // running at the deadline is ended. The exit code is not read.

@@ -5,6 +5,7 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include "os/win32/process_wait.h"
 #include "os/win32/scoped_handle.h"
 
 namespace os {
@@ -24,12 +25,7 @@ LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring
   // The shell may hand the file to a running program and give no process back;
   // there is then nothing to wait for.
   if (!process) return LaunchResult::Ended;
-  if (::WaitForSingleObject(process.Get(), timeoutMilliseconds) != WAIT_TIMEOUT) {
-    return LaunchResult::Ended;
-  }
-  ::TerminateProcess(process.Get(), 1);
-  ::WaitForSingleObject(process.Get(), 5000);
-  return LaunchResult::TimedOut;
+  return win32::WaitOrTerminate(process.Get(), timeoutMilliseconds);
 }
 
 }  // namespace os

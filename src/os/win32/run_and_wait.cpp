@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "os/processes.h"
+#include "os/win32/process_wait.h"
 #include "os/win32/scoped_handle.h"
 
 namespace os {
@@ -22,12 +23,7 @@ LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned tim
   // Declared thread first so the process handle closes first.
   win32::KernelHandle thread(info.hThread);
   win32::KernelHandle process(info.hProcess);
-  if (::WaitForSingleObject(process.Get(), timeoutMilliseconds) != WAIT_TIMEOUT) {
-    return LaunchResult::Ended;
-  }
-  ::TerminateProcess(process.Get(), 1);
-  ::WaitForSingleObject(process.Get(), 5000);
-  return LaunchResult::TimedOut;
+  return win32::WaitOrTerminate(process.Get(), timeoutMilliseconds);
 }
 
 }  // namespace os
