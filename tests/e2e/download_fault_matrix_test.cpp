@@ -27,6 +27,7 @@
 #include "posix/upgrade_drives.h"
 #include "support/posix/child_process.h"
 #include "support/posix/scoped_env.h"
+#include "support/posix/program_dir_lock.h"
 #include "support/temp_dir.h"
 #include "update/update_config.h"
 #include "upgrade/update_run.h"
@@ -36,6 +37,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using testing_support::ChildProcess;
+using testing_support::ProgramDir;
+using testing_support::ProgramDirLock;
 using testing_support::ReadFile;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
@@ -62,27 +65,6 @@ std::string OldJar() {
   while (bytes.size() < 100000) bytes += "the build that is installed now; ";
   return bytes;
 }
-
-fs::path ProgramDir() {
-  return fs::read_symlink("/proc/self/exe").parent_path();
-}
-
-// The download lands beside the test program, which other suites share.
-class ProgramDirLock {
- public:
-  ProgramDirLock()
-      : m_fd(open((ProgramDir() / "stock-relay.jar.lock").c_str(), O_CREAT | O_RDWR, 0644)) {
-    if (m_fd >= 0) flock(m_fd, LOCK_EX);
-  }
-  ~ProgramDirLock() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  ProgramDirLock(const ProgramDirLock&) = delete;
-  ProgramDirLock& operator=(const ProgramDirLock&) = delete;
-
- private:
-  int m_fd;
-};
 
 // The stand-in offering `jar`, on ports the system picks.
 class Standin {

@@ -1,9 +1,6 @@
 // The whole update run against a local update server: the offer, the download
 // beside the program, and the upgrade of the installation found.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -11,6 +8,7 @@
 #include "platform_client/platform_endpoint.h"
 #include "posix/upgrade_drives.h"
 #include "support/local_http_server.h"
+#include "support/posix/program_dir_lock.h"
 #include "support/posix/scoped_env.h"
 #include "update/update_config.h"
 #include "upgrade/update_run.h"
@@ -19,6 +17,8 @@ namespace {
 
 namespace fs = upgrade_test::fs;
 using testing_support::LocalHttpServer;
+using testing_support::ProgramDir;
+using testing_support::ProgramDirLock;
 using testing_support::ReadFile;
 using testing_support::ScopedEnv;
 using testing_support::WriteFile;
@@ -27,30 +27,11 @@ const char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
 const char kOffer[] = R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar"}})";
 const char kNoOffer[] = R"({"flag":0,"data":null})";
 
-fs::path ProgramDir() {
-  return fs::read_symlink("/proc/self/exe").parent_path();
-}
-
 std::string JarBytes() {
   std::string bytes("PK\x03\x04", 4);
   for (int i = 0; bytes.size() < 200000; ++i) bytes += static_cast<char>('a' + i % 26);
   return bytes;
 }
-
-// The download lands beside this test program, shared by every test in it.
-class ProgramDirLock {
- public:
-  ProgramDirLock()
-      : m_fd(open((ProgramDir() / "stock-relay.jar.lock").c_str(), O_CREAT | O_RDWR, 0644)) {
-    if (m_fd >= 0) flock(m_fd, LOCK_EX);
-  }
-  ~ProgramDirLock() {
-    if (m_fd >= 0) close(m_fd);
-  }
-
- private:
-  int m_fd;
-};
 
 class UpdateRun : public ::testing::Test {
  protected:
