@@ -18,8 +18,7 @@ using testing_support::RecordingView;
 // listening on the production ports.
 class DialogInitialisation : public testing::Test {
  protected:
-  std::string nowhere =
-      "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
+  std::string nowhere = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
   os::Tunable<std::string>::Scoped platform{platform_client::g_baseUrl, nowhere};
   os::Tunable<std::string>::Scoped update{UpdateServerBaseUrl, nowhere};
 };

@@ -58,7 +58,9 @@ struct WalkCase {
 };
 
 // Test listings show the case's name rather than its bytes.
-void PrintTo(const WalkCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const WalkCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class TryStartWalk : public TryStart, public testing::WithParamInterface<WalkCase> {};
 

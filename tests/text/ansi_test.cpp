@@ -24,7 +24,9 @@ TEST(AnsiConversions, CharactersMissingFromTheCodePageBecomeTheDefaultCharacter)
   // Only meaningful where the code page lacks the character: Thai is in none of
   // ASCII, 936 (Chinese) and 1252, the code pages the suites run under.
   if (WideToAnsi(L"\x00e9") == "\xC3\xA9") GTEST_SKIP() << "UTF-8 holds every character";
-  EXPECT_EQ(WideToAnsi(L"a\x0E01" L"b"), "a?b");
+  EXPECT_EQ(WideToAnsi(L"a\x0E01"
+                       L"b"),
+            "a?b");
 }
 
 }  // namespace

@@ -50,7 +50,10 @@ TEST(Utf8ToWide, RefusesMalformedInputWithBadConversion) {
 }
 
 TEST(Utf8ToWideReplacing, ReplacesEachBadByteAndKeepsTheRest) {
-  EXPECT_EQ(Utf8ToWideReplacing("a\x80" "b"), L"a\xFFFD" L"b");
+  EXPECT_EQ(Utf8ToWideReplacing("a\x80"
+                                "b"),
+            L"a\xFFFD"
+            L"b");
   EXPECT_EQ(Utf8ToWideReplacing("ab\xE6\x9C"), L"ab\xFFFD\xFFFD");
   EXPECT_EQ(Utf8ToWideReplacing("\xE6\x9C\x8D"), L"服");
 }
