@@ -1,0 +1,102 @@
+// The native watchdog in a real terminal (tmux) against the stand-in on the
+// production ports: the panel appears with a fault, Enter presses the button,
+// a healthy answer hides it again and Escape ends the program.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/posix/child_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::ChildProcess;
+using testing_support::TempDir;
+
+// Runs a shell command and returns what it printed.
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (std::FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+class ConsoleInTmux : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (Shell("command -v tmux").empty()) GTEST_SKIP() << "no tmux";
+    standin = std::make_unique<ChildProcess>(
+        std::vector<std::string>{WARDKEEP_STANDIN, "--quiet", "--platform", "healthy"},
+        std::map<std::string, std::string>{}, temp.path());
+    ASSERT_TRUE(standin->WaitForOutput("update 127.0.0.1:2406", 10s))
+        << "ports 2405/2406 busy? " << standin->Stderr();
+    // The button asks the service manager; here it finds none, so nothing on
+    // this machine is started.
+    std::filesystem::create_directory(temp / "bin");
+    testing_support::WriteFile(temp / "bin" / "systemctl", "#!/bin/sh\nexit 1\n");
+    std::filesystem::permissions(temp / "bin" / "systemctl", std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    std::string env = "PATH=" + (temp / "bin").string() + ":/usr/bin:/bin" +
+                      " XDG_RUNTIME_DIR=" + temp.path().string() +
+                      " XDG_CONFIG_HOME=" + (temp / "config").string() +
+                      " WARDKEEP_TEST_TIMER_MS=300 LANG=C.UTF-8";
+    Tmux("new-session -d -s wk -x 100 -y 30 'env " + env + " " + WARDKEEP_PROGRAM +
+         "; echo ended; sleep 60'");
+  }
+  void TearDown() override { Tmux("kill-server"); }
+
+  std::string Tmux(const std::string& arguments) {
+    return Shell("tmux -L " + socket + " " + arguments + " 2>&1");
+  }
+  bool ScreenShows(const std::string& text, std::chrono::seconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (Tmux("capture-pane -p -t wk").find(text) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(50ms);
+    }
+    return true;
+  }
+  void Control(const std::string& form) {
+    Shell("curl -fsS -o /dev/null -d '" + form + "' http://127.0.0.1:2405/control");
+  }
+
+  TempDir temp;
+  std::string socket = "wardkeep-test-" + std::to_string(::getpid());
+  std::unique_ptr<ChildProcess> standin;
+};
+
+TEST_F(ConsoleInTmux, ThePanelFollowsThePlatformAndTheKeysWork) {
+  ASSERT_TRUE(ScreenShows("wardkeep (hidden) 服务正常运行", 10s)) << Tmux("capture-pane -p -t wk");
+
+  Control("platform=fault&fault-text=disk full&erp=ERP-7");
+  ASSERT_TRUE(ScreenShows("| disk full", 10s)) << Tmux("capture-pane -p -t wk");
+  std::string panel = Tmux("capture-pane -p -t wk");
+  EXPECT_NE(panel.find("ERP：         ERP-7"), std::string::npos) << panel;
+  EXPECT_NE(panel.find("[ 尝试启动 ]"), std::string::npos) << panel;
+
+  // Enter runs the button's command; the button is back at rest afterwards.
+  Tmux("send-keys -t wk Enter");
+  std::this_thread::sleep_for(500ms);
+  EXPECT_TRUE(ScreenShows("[ 尝试启动 ]", 10s)) << Tmux("capture-pane -p -t wk");
+
+  Control("platform=healthy");
+  ASSERT_TRUE(ScreenShows("wardkeep (hidden) 服务正常运行", 10s)) << Tmux("capture-pane -p -t wk");
+
+  Tmux("send-keys -t wk Escape");
+  EXPECT_TRUE(ScreenShows("ended", 10s)) << Tmux("capture-pane -p -t wk");
+}
+
+}  // namespace
