@@ -13,10 +13,9 @@
 #include "support/temp_dir.h"
 #include "support/win32/build_path.h"
 #include "support/win32/dialog_probe.h"
-#include "support/win32/prefix_drive.h"
 #include "support/win32/program_process.h"
 #include "support/win32/standin_session.h"
-#include "support/win32/test_service.h"
+#include "support/win32/upload_installation.h"
 
 namespace {
 
@@ -24,11 +23,9 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing_support::ReadFile;
 using testing_support::TempDir;
-using testing_support::WriteFile;
-using testing_support::win32::PrefixDrive;
 using testing_support::win32::ProgramProcess;
 using testing_support::win32::StandinSession;
-using testing_support::win32::TestService;
+using testing_support::win32::UploadInstallation;
 using testing_support::win32::WaitUntil;
 
 std::string OfferedJar() {
@@ -38,17 +35,8 @@ std::string OfferedJar() {
 }
 
 TEST(WardkeepProgramUpdate, AnOfferedJarIsInstalledBeforeTheDialogTakesMessages) {
-  PrefixDrive drive('D');
-  ASSERT_EQ(drive.Error(), "");
-  const fs::path root = drive.Root() / L"orv" / L"stock-relay";
-  const fs::path installed = root / L"app" / L"stock-relay.jar";
-  fs::create_directories(installed.parent_path());
-  const std::string oldJar = std::string("PK\x03\x04", 4) + "the version now installed";
-  WriteFile(installed, oldJar);
-  TestService service(L"stock-relay", testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
-  ASSERT_EQ(service.Error(), "");
-  ASSERT_TRUE(service.Start());
-  const DWORD before = service.ProcessId();
+  UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
+  ASSERT_EQ(installation.Error(), "");
 
   StandinSession standin(WARDKEEP_NATIVE_STANDIN, "--update offer --jar-size 300000");
   ASSERT_EQ(standin.Error(), "");
@@ -67,14 +55,12 @@ TEST(WardkeepProgramUpdate, AnOfferedJarIsInstalledBeforeTheDialogTakesMessages)
   DWORD_PTR ignored = 0;
   ASSERT_TRUE(::SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &ignored));
 
-  EXPECT_EQ(ReadFile(installed), newJar);
+  EXPECT_EQ(ReadFile(installation.installed), newJar);
   EXPECT_EQ(ReadFile(temp / "stock-relay.jar"), newJar);  // the download stays beside it
-  std::vector<fs::path> stamps;
-  for (const auto& entry : fs::directory_iterator(root / L"backUp")) stamps.push_back(entry.path());
+  const std::vector<fs::path> stamps = installation.Backups();
   ASSERT_EQ(stamps.size(), 1u);
-  EXPECT_EQ(ReadFile(stamps[0] / L"stock-relay.jar"), oldJar);
-  EXPECT_TRUE(service.WaitForState(SERVICE_RUNNING));
-  EXPECT_NE(service.ProcessId(), before);
+  EXPECT_EQ(ReadFile(stamps[0] / L"stock-relay.jar"), installation.oldJar);
+  EXPECT_TRUE(installation.ServiceWasRestarted());
 
   testing_support::win32::PressEscape(dialog);
   EXPECT_TRUE(process.WaitForEnd(15000));

@@ -16,8 +16,7 @@
 #include "support/local_http_server.h"
 #include "support/temp_dir.h"
 #include "support/win32/build_path.h"
-#include "support/win32/prefix_drive.h"
-#include "support/win32/test_service.h"
+#include "support/win32/upload_installation.h"
 #include "update/update_config.h"
 #include "upgrade/update_run.h"
 
@@ -26,9 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing_support::LocalHttpServer;
 using testing_support::ReadFile;
-using testing_support::WriteFile;
-using testing_support::win32::PrefixDrive;
-using testing_support::win32::TestService;
+using testing_support::win32::UploadInstallation;
 
 std::string NewJar() {
   std::string bytes("PK\x03\x04", 4);
@@ -37,18 +34,8 @@ std::string NewJar() {
 }
 
 TEST(Win32UpdateRun, AnOfferIsInstalledWithABackupBetweenNetStopAndNetStart) {
-  PrefixDrive drive('D');
-  ASSERT_EQ(drive.Error(), "");
-  const fs::path root = drive.Root() / L"orv" / L"stock-relay";
-  const fs::path installed = root / L"app" / L"stock-relay.jar";
-  fs::create_directories(installed.parent_path());
-  const std::string oldJar = std::string("PK\x03\x04", 4) + "the version now installed";
-  WriteFile(installed, oldJar);
-
-  TestService service(L"stock-relay", testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
-  ASSERT_EQ(service.Error(), "");
-  ASSERT_TRUE(service.Start());
-  const DWORD before = service.ProcessId();
+  UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
+  ASSERT_EQ(installation.Error(), "");
 
   const std::string newJar = NewJar();
   LocalHttpServer server;
@@ -72,18 +59,15 @@ TEST(Win32UpdateRun, AnOfferIsInstalledWithABackupBetweenNetStopAndNetStart) {
   const std::string output = testing::internal::GetCapturedStdout();
   EXPECT_TRUE(result);
 
-  EXPECT_EQ(ReadFile(installed), newJar);
-  std::vector<fs::path> stamps;
-  for (const auto& entry : fs::directory_iterator(root / L"backUp")) stamps.push_back(entry.path());
+  EXPECT_EQ(ReadFile(installation.installed), newJar);
+  const std::vector<fs::path> stamps = installation.Backups();
   ASSERT_EQ(stamps.size(), 1u) << output;
   EXPECT_TRUE(std::regex_match(stamps[0].filename().string(),
                                std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}")))
       << stamps[0].filename().string();
-  EXPECT_EQ(ReadFile(stamps[0] / L"stock-relay.jar"), oldJar);
+  EXPECT_EQ(ReadFile(stamps[0] / L"stock-relay.jar"), installation.oldJar);
 
-  // Stopped and started again: running, in a new process.
-  EXPECT_TRUE(service.WaitForState(SERVICE_RUNNING)) << output;
-  EXPECT_NE(service.ProcessId(), before) << output;
+  EXPECT_TRUE(installation.ServiceWasRestarted()) << output;
   EXPECT_NE(output.find("停止服务: stock-relay\n"), std::string::npos) << output;
   EXPECT_LT(output.find("停止服务: stock-relay\n"), output.find("启动服务: stock-relay\n"));
   EXPECT_EQ(output.find("失败"), std::string::npos) << output;

@@ -1,0 +1,60 @@
+#pragma once
+// An installation on the prefix's D: drive as the update run finds it: the
+// installed JAR in D:\orv\stock-relay\app and its "stock-relay" service running.
+
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "support/win32/prefix_drive.h"
+#include "support/win32/test_service.h"
+
+namespace testing_support::win32 {
+
+class UploadInstallation {
+ public:
+  explicit UploadInstallation(const std::wstring& serviceProgram)
+      : m_service(L"stock-relay", serviceProgram) {
+    if (!m_drive.Error().empty()) return;
+    std::filesystem::create_directories(installed.parent_path());
+    WriteFile(installed, oldJar);
+    if (m_service.Error().empty() && m_service.Start()) m_processBefore = m_service.ProcessId();
+  }
+
+  // Empty when the drive, the JAR and the running service are in place.
+  std::string Error() const {
+    if (!m_drive.Error().empty()) return "drive: " + m_drive.Error();
+    if (!m_service.Error().empty()) return "service: " + m_service.Error();
+    return m_processBefore == 0 ? "service did not start" : "";
+  }
+
+  // The time-stamped backup directories made so far.
+  std::vector<std::filesystem::path> Backups() const {
+    std::vector<std::filesystem::path> stamps;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(root / L"backUp", ignored)) {
+      stamps.push_back(entry.path());
+    }
+    return stamps;
+  }
+
+  // Stopped and started again: running, in a new process.
+  bool ServiceWasRestarted() const {
+    return m_service.WaitForState(SERVICE_RUNNING) && m_service.ProcessId() != m_processBefore;
+  }
+
+ private:
+  PrefixDrive m_drive{'D'};
+  TestService m_service;
+  DWORD m_processBefore = 0;
+
+ public:
+  const std::filesystem::path root = m_drive.Root() / L"orv" / L"stock-relay";
+  const std::filesystem::path installed = root / L"app" / L"stock-relay.jar";
+  const std::string oldJar = std::string("PK\x03\x04", 4) + "the version now installed";
+};
+
+}  // namespace testing_support::win32
