@@ -57,6 +57,12 @@ RunDemoOnce() { # run number
     setsid "$repo/scripts/demo" --update --build-dir "$build" </dev/null >"$out" 2>&1 &
   group=$!
   Check "run $1: the watchdog is up after its update run" WaitForStatusLine "$out"
+  # A second demo meanwhile is refused and leaves the first one's alone.
+  if "$repo/scripts/demo" --build-dir "$build" </dev/null >"$out.second" 2>&1; then
+    Check "run $1: a second demo is refused" false
+  else
+    Check "run $1: a second demo is refused" Contains "$out.second" "another demo is running"
+  fi
   # A moment more: nothing else may happen while it idles.
   sleep 1
   kill -TERM -- "-$group" 2>/dev/null || true
