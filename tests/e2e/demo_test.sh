@@ -69,10 +69,10 @@ RunDemoOnce() { # run number
   wait "$group" 2>/dev/null || true
   local _
   for _ in $(seq 50); do
-    pgrep -g "$group" >/dev/null || break
+    kill -0 -- "-$group" 2>/dev/null || break
     sleep 0.1
   done
-  Check "run $1: no process of the demo is left" bash -c "! pgrep -g $group >/dev/null"
+  Check "run $1: no process of the demo is left" bash -c "! kill -0 -- -$group 2>/dev/null"
   group=
 
   local install=$demo/D/orv/stock-relay
