@@ -65,7 +65,7 @@ class WardkeepProgram : public testing::Test {
     std::filesystem::path dir = temp.path() / folder;
     std::filesystem::create_directories(dir);
     std::filesystem::path target = dir / L"wardkeep.exe";
-    std::filesystem::copy_file(testing_support::win32::BuildPath(WARDKEEP_PROGRAM), target);
+    std::filesystem::copy_file(testing_support::win32::ProgramUnderTest(WARDKEEP_PROGRAM), target);
     return target.wstring();
   }
 

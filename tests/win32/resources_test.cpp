@@ -13,7 +13,7 @@
 namespace {
 
 const std::wstring& ProgramPath() {
-  static const std::wstring path = testing_support::win32::BuildPath(WARDKEEP_PROGRAM);
+  static const std::wstring path = testing_support::win32::ProgramUnderTest(WARDKEEP_PROGRAM);
   return path;
 }
 
@@ -71,7 +71,7 @@ class ProgramResources : public testing::Test {
   void SetUp() override {
     m_module = ::LoadLibraryExW(ProgramPath().c_str(), nullptr,
                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    ASSERT_NE(m_module, nullptr) << "cannot load " << WARDKEEP_PROGRAM;
+    ASSERT_NE(m_module, nullptr) << "cannot load the program file";
   }
   void TearDown() override {
     if (m_module != nullptr) ::FreeLibrary(m_module);

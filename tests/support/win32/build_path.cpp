@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace testing_support::win32 {
 
 std::wstring BuildPath(const char* path) {
@@ -16,6 +18,19 @@ std::wstring BuildPath(const char* path) {
     if (c == L'/') c = L'\\';
   }
   return wide;
+}
+
+std::wstring ProgramUnderTest(const char* builtPath) {
+  DWORD units = ::GetEnvironmentVariableW(L"WARDKEEP_PROGRAM_UNDER_TEST", nullptr, 0);
+  if (units <= 1) return BuildPath(builtPath);
+  std::vector<wchar_t> buffer(units);
+  ::GetEnvironmentVariableW(L"WARDKEEP_PROGRAM_UNDER_TEST", buffer.data(), units);
+  std::wstring path(buffer.data());
+  if (!path.empty() && path[0] == L'/') path = L"Z:" + path;
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
 }
 
 }  // namespace testing_support::win32
