@@ -13,6 +13,7 @@
 #include "support/win32/build_path.h"
 #include "support/win32/dialog_probe.h"
 #include "support/win32/program_process.h"
+#include "support/win32/run_value.h"
 
 namespace {
 
@@ -23,35 +24,9 @@ using testing_support::win32::FindMessageBoxes;
 using testing_support::win32::MessageBoxInfo;
 using testing_support::win32::WaitUntil;
 
-constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-struct RunValue {
-  bool found = false;
-  DWORD type = 0;
-  DWORD bytes = 0;
-  std::wstring data;  // as stored, NUL included when it was stored
-};
-
-RunValue ReadRunValue() {
-  RunValue value;
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
-  wchar_t buffer[1024] = {};
-  value.bytes = sizeof buffer;
-  value.found = ::RegQueryValueExW(key, L"orvWardkeep", nullptr, &value.type,
-                                   reinterpret_cast<BYTE*>(buffer), &value.bytes) == ERROR_SUCCESS;
-  ::RegCloseKey(key);
-  if (value.found) value.data.assign(buffer, value.bytes / sizeof(wchar_t));
-  return value;
-}
-
-void DeleteRunValue() {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-    ::RegDeleteValueW(key, L"orvWardkeep");
-    ::RegCloseKey(key);
-  }
-}
+using testing_support::win32::DeleteRunValue;
+using testing_support::win32::ReadRunValue;
+using testing_support::win32::RunValue;
 
 using Program = testing_support::win32::ProgramProcess;
 
@@ -142,5 +117,78 @@ TEST_F(WardkeepProgram, StartsHiddenRegistersItselfRefusesASecondCopyAndEndsOnEs
   testing_support::win32::PressEscape(again);
   EXPECT_TRUE(three.WaitForEnd(15000));
 }
+
+// The keys a user ends the program with, once its window is on screen, and
+// the Tab order they reach the ERP box by. Each key goes to the control that
+// has the focus, as the keyboard's would.
+struct KeyStep {
+  UINT key;
+  bool alt;
+  int focusAfter;              // the control that then has the focus; 0: the program has ended
+  const wchar_t* statusAfter;  // the status box's text then, or null
+};
+struct KeyCase {
+  const char* name;
+  std::vector<KeyStep> steps;
+};
+
+void PrintTo(const KeyCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class WardkeepKeys : public WardkeepProgram, public testing::WithParamInterface<KeyCase> {};
+
+TEST_P(WardkeepKeys, EndTheProgramOnlyAsTheDialogsKeysDo) {
+  Program program(CopyProgramTo(L"keys"));
+  ASSERT_TRUE(program.Started());
+  HWND dialog = WaitForHiddenDialog(program);
+  ASSERT_NE(dialog, nullptr);
+  // Shown as a fault would show it; again if the hide after start came later.
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        if (!::IsWindowVisible(dialog)) {
+          ::ShowWindowAsync(dialog, SW_SHOWNORMAL);
+          ::SetForegroundWindow(dialog);
+          return false;
+        }
+        return testing_support::win32::FocusedWindow(dialog) == ::GetDlgItem(dialog, 1000);
+      },
+      15s))
+      << "shown with the focus on the button";
+
+  for (const KeyStep& step : GetParam().steps) {
+    testing_support::win32::PressKey(dialog, step.key, step.alt);
+    if (step.focusAfter == 0) {
+      EXPECT_TRUE(program.WaitForEnd(15000)) << "key " << step.key << " did not end it";
+      return;
+    }
+    HWND expected = ::GetDlgItem(dialog, step.focusAfter);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          return testing_support::win32::FocusedWindow(dialog) == expected &&
+                 (step.statusAfter == nullptr || ControlText(dialog, 1001) == step.statusAfter);
+        },
+        10s))
+        << "after key " << step.key;
+    EXPECT_TRUE(program.Running());
+  }
+  ADD_FAILURE() << "the last step must end the program";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WardkeepKeys,
+    testing::Values(KeyCase{"Escape", {{VK_ESCAPE, false, 0, nullptr}}},
+                    KeyCase{"AltF4", {{VK_F4, true, 0, nullptr}}},
+                    // Tab skips the disabled figures: button, status box, ERP box.
+                    KeyCase{"EnterInTheErpBox",
+                            {{VK_TAB, false, 1001, nullptr},
+                             {VK_TAB, false, 1006, nullptr},
+                             {VK_RETURN, false, 0, nullptr}}},
+                    // In the multi-line status box Enter is a line break.
+                    KeyCase{"EnterInTheStatusBoxThenEscape",
+                            {{VK_TAB, false, 1001, nullptr},
+                             {VK_RETURN, false, 1001, L"\r\n"},
+                             {VK_ESCAPE, false, 0, nullptr}}}),
+    [](const testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
