@@ -16,8 +16,16 @@ bool AcquireSingleInstance(const std::wstring& name);
 // is the program's own Windows-form path. Failures are silent by design.
 void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& programPath);
 
-// The running program's full path, Windows form (at most MAX_PATH - 1 characters
-// on Windows, as the platform reports it).
+// The running program's full path, Windows form, as far as it could be read,
+// and whether that is the whole path: one longer than the platform's buffer
+// (MAX_PATH on Windows) comes back cut short and may name an ancestor.
+struct ModulePath {
+  std::wstring text;
+  bool whole = false;
+};
+ModulePath ReadModulePath();
+
+// ReadModulePath's text, whole or not.
 std::wstring ModuleFileName();
 
 // A message box with no owner window, OK only, in English (start-up errors).

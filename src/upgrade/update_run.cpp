@@ -15,9 +15,12 @@ constexpr std::size_t kMaxPath = 260;  // including the terminating zero
 }  // namespace
 
 std::wstring ProgramDirectory() {
-  std::wstring program = os::ModuleFileName();
-  std::size_t cut = program.rfind(L'\\');
-  return cut == std::wstring::npos ? std::wstring() : program.substr(0, cut);
+  // A path that was cut short may end inside a directory's name and so point
+  // at an ancestor: the place beside the program is then unknown.
+  os::ModulePath program = os::ReadModulePath();
+  if (!program.whole) return {};
+  std::size_t cut = program.text.rfind(L'\\');
+  return cut == std::wstring::npos ? std::wstring() : program.text.substr(0, cut);
 }
 
 bool LooksLikeJar(const std::wstring& path) {

@@ -1,6 +1,7 @@
 // The native watchdog in a real terminal (tmux) against the stand-in on the
-// production ports: the panel appears with a fault, Enter presses the button,
-// a healthy answer hides it again and Escape ends the program.
+// production ports: the panel appears with a fault, Enter presses the button
+// only while it is shown, a healthy answer hides it again and Escape ends the
+// program.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -43,15 +44,20 @@ class ConsoleInTmux : public testing::Test {
         std::map<std::string, std::string>{}, temp.path());
     ASSERT_TRUE(standin->WaitForOutput("update 127.0.0.1:2406", 10s))
         << "ports 2405/2406 busy? " << standin->Stderr();
-    // The button asks the service manager; here it finds none, so nothing on
-    // this machine is started.
+    // The button's two effects leave a line each in one log: the cache
+    // client on drive D: and the service manager, which refuses every call,
+    // so nothing on this machine is started.
+    std::filesystem::path client = temp / "d/orv/stock-relay/redis/redis-cli.exe";
+    std::filesystem::create_directories(client.parent_path());
     std::filesystem::create_directory(temp / "bin");
-    testing_support::WriteFile(temp / "bin" / "systemctl", "#!/bin/sh\nexit 1\n");
-    std::filesystem::permissions(temp / "bin" / "systemctl", std::filesystem::perms::owner_exec,
-                                 std::filesystem::perm_options::add);
+    WriteScript(client, "echo \"flush $*\" >> '" + Log().string() + "'");
+    WriteScript(temp / "bin" / "systemctl",
+                "echo \"systemctl $*\" >> '" + Log().string() + "'; exit 1");
+    testing_support::WriteFile(Log(), "");
     std::string env = "PATH=" + (temp / "bin").string() + ":/usr/bin:/bin" +
                       " XDG_RUNTIME_DIR=" + temp.path().string() +
                       " XDG_CONFIG_HOME=" + (temp / "config").string() +
+                      " WARDKEEP_DRIVE_D=" + (temp / "d").string() +
                       " WARDKEEP_TEST_TIMER_MS=300 LANG=C.UTF-8";
     Tmux("new-session -d -s wk -x 100 -y 30 'env " + env + " " + WARDKEEP_PROGRAM +
          "; echo ended; sleep 60'");
@@ -69,6 +75,12 @@ class ConsoleInTmux : public testing::Test {
     }
     return true;
   }
+  std::filesystem::path Log() { return temp / "button.log"; }
+  void WriteScript(const std::filesystem::path& path, const std::string& body) {
+    testing_support::WriteFile(path, "#!/bin/sh\n" + body + "\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+  }
   void Control(const std::string& form) {
     Shell("curl -fsS -o /dev/null -d '" + form + "' http://127.0.0.1:2405/control");
   }
@@ -81,20 +93,35 @@ class ConsoleInTmux : public testing::Test {
 TEST_F(ConsoleInTmux, ThePanelFollowsThePlatformAndTheKeysWork) {
   ASSERT_TRUE(ScreenShows("wardkeep (hidden) 服务正常运行", 10s)) << Tmux("capture-pane -p -t wk");
 
+  // Hidden, the window takes no keys: Enter neither flushes nor starts. A few
+  // cycles pass, so the key has long been read when the log is looked at.
+  Tmux("send-keys -t wk Enter");
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(testing_support::ReadFile(Log()), "");
+
   Control("platform=fault&fault-text=disk full&erp=ERP-7");
   ASSERT_TRUE(ScreenShows("| disk full", 10s)) << Tmux("capture-pane -p -t wk");
   std::string panel = Tmux("capture-pane -p -t wk");
   EXPECT_NE(panel.find("ERP：         ERP-7"), std::string::npos) << panel;
   EXPECT_NE(panel.find("[ 尝试启动 ]"), std::string::npos) << panel;
+  EXPECT_EQ(testing_support::ReadFile(Log()), "");
 
-  // Enter runs the button's command; the button is back at rest afterwards.
+  // Shown, Enter runs the button's command: the flush first, then the
+  // service manager; the button is back at rest afterwards.
   Tmux("send-keys -t wk Enter");
-  std::this_thread::sleep_for(500ms);
+  auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (testing_support::ReadFile(Log()).find("systemctl") == std::string::npos &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+  }
+  EXPECT_EQ(testing_support::ReadFile(Log()).rfind("flush -p 16380 flushall\nsystemctl ", 0), 0u)
+      << testing_support::ReadFile(Log());
   EXPECT_TRUE(ScreenShows("[ 尝试启动 ]", 10s)) << Tmux("capture-pane -p -t wk");
 
   Control("platform=healthy");
   ASSERT_TRUE(ScreenShows("wardkeep (hidden) 服务正常运行", 10s)) << Tmux("capture-pane -p -t wk");
 
+  // Escape ends the program, hidden or not.
   Tmux("send-keys -t wk Escape");
   EXPECT_TRUE(ScreenShows("ended", 10s)) << Tmux("capture-pane -p -t wk");
 }

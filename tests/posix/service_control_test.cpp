@@ -94,11 +94,18 @@ INSTANTIATE_TEST_SUITE_P(
                  {"Mysql-orv"},
                  {},
                  {{"Mysql-orv", "active"}}},
+        // Not running, and not stopped either: the start is refused silently.
         WalkCase{"StartPendingCountsAsNotRunning",
                  {{"redis-orv", "activating"}, {"Mysql-orv", "active"}, {"stock-relay", "active"}},
-                 {"redis-orv"},
                  {},
-                 {}},
+                 {},
+                 {{"redis-orv", "activating"}}},
+        // Each start is only queued; the walk goes on while they come up.
+        WalkCase{"SlowStartsAreQueuedNotAwaited",
+                 {{"redis-orv", "slow"}, {"Mysql-orv", "slow"}, {"stock-relay", "active"}},
+                 {"redis-orv", "Mysql-orv"},
+                 {},
+                 {{"redis-orv", "activating"}, {"Mysql-orv", "activating"}}},
         WalkCase{"RefusedStartDoesNotStopTheWalk",
                  {{"redis-orv", "refuse"}, {"Mysql-orv", "inactive"}, {"stock-relay", "refuse"}},
                  {"redis-orv", "Mysql-orv", "stock-relay"},
@@ -217,7 +224,9 @@ TEST_F(ServiceControl, ResultsPerState) {
   const Case cases[] = {
       {"active", true, true, "active", 0},
       {"inactive", false, true, "active", 1},
-      {"activating", false, true, "active", 1},
+      {"activating", false, false, "activating", 0},
+      {"deactivating", false, false, "deactivating", 0},
+      {"slow", false, true, "activating", 1},  // returned before the unit was up
       {"refuse", false, false, "refuse", 1},
   };
   for (const Case& c : cases) {

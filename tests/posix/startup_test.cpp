@@ -2,7 +2,11 @@
 // entry rewritten by every copy that runs.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "support/posix/child_process.h"
@@ -66,6 +70,85 @@ TEST_F(Startup, AKilledCopyLeavesNoLockBehind) {
   first.Kill();
   ChildProcess next({WARDKEEP_PROGRAM}, Env(), temp.path());
   EXPECT_TRUE(next.WaitForOutput("hidden", 10s)) << next.Stderr();
+}
+
+// Without a session runtime directory the lock lives in a directory of the
+// user's own under the home, so nothing another local user may create in a
+// shared place can keep the program from starting; a lock directory this user
+// does not own, or that others may write to, is not trusted.
+class FallbackLock : public Startup {
+ protected:
+  std::map<std::string, std::string> Env() {
+    return {{"XDG_RUNTIME_DIR", ""},
+            {"XDG_CACHE_HOME", ""},
+            {"HOME", (temp / "home").string()},
+            {"XDG_CONFIG_HOME", (temp / "config").string()}};
+  }
+  std::filesystem::path LockDir() { return temp / "home/.cache/wardkeep"; }
+  void SetUp() override { std::filesystem::create_directory(temp / "home"); }
+};
+
+TEST_F(FallbackLock, NothingPlantedInTmpKeepsItFromStartingAndTheLockStillHolds) {
+  // What any local user could create first at the name a lock in /tmp would
+  // have: a directory, which no open for writing gets past, not even root's.
+  const std::filesystem::path planted = "/tmp/ORV_WARDKEEP-" + std::to_string(::getuid()) + ".lock";
+  std::error_code ignored;
+  const bool planting = !std::filesystem::exists(planted, ignored);
+  if (planting) std::filesystem::create_directory(planted, ignored);
+
+  ChildProcess first({WARDKEEP_PROGRAM}, Env(), temp.path());
+  bool started = first.WaitForOutput("hidden", 10s);
+  ChildProcess second({WARDKEEP_PROGRAM}, Env(), temp.path());
+  bool refused = second.Wait(10s).has_value();
+  if (planting) std::filesystem::remove(planted, ignored);
+
+  ASSERT_TRUE(started) << first.Stderr();
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(second.Stderr(), "Error: The program is already running!\n");
+  struct stat info {};
+  ASSERT_EQ(::lstat(LockDir().c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_EQ(info.st_uid, ::geteuid());
+  first.WriteInput("\x1b");
+  EXPECT_TRUE(first.Wait(10s).has_value());
+}
+
+TEST_F(FallbackLock, ALockDirectoryThatIsNotPrivatelyOursIsNotUsed) {
+  struct Case {
+    const char* name;
+    std::function<bool(const std::filesystem::path&)> prepare;  // false: cannot here
+  };
+  const Case cases[] = {
+      {"OwnedByAnotherUser",
+       [](const std::filesystem::path& dir) {
+         std::filesystem::create_directories(dir);
+         return ::chown(dir.c_str(), 65534, 65534) == 0 && ::getuid() != 65534;
+       }},
+      {"WritableByOthers",
+       [](const std::filesystem::path& dir) {
+         std::filesystem::create_directories(dir);
+         return ::chmod(dir.c_str(), 0777) == 0;
+       }},
+      {"ALinkToAnotherDirectory",
+       [this](const std::filesystem::path& dir) {
+         std::filesystem::create_directories(temp / "elsewhere");
+         std::filesystem::create_directories(dir.parent_path());
+         std::filesystem::create_directory_symlink(temp / "elsewhere", dir);
+         return true;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(temp / "home/.cache");
+    if (!c.prepare(LockDir())) continue;  // chown needs root
+    ChildProcess program({WARDKEEP_PROGRAM}, Env(), temp.path());
+    ASSERT_TRUE(program.Wait(10s).has_value()) << program.Stdout();
+    EXPECT_EQ(program.Stderr(), "Error: The program is already running!\n");
+    // Nothing was created through the link.
+    EXPECT_TRUE(!std::filesystem::exists(temp / "elsewhere") ||
+                std::filesystem::is_empty(temp / "elsewhere"));
+  }
 }
 
 }  // namespace

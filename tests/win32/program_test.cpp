@@ -13,6 +13,7 @@
 #include "support/win32/build_path.h"
 #include "support/win32/dialog_probe.h"
 #include "support/win32/program_process.h"
+#include "support/win32/run_value.h"
 
 namespace {
 
@@ -23,35 +24,9 @@ using testing_support::win32::FindMessageBoxes;
 using testing_support::win32::MessageBoxInfo;
 using testing_support::win32::WaitUntil;
 
-constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-struct RunValue {
-  bool found = false;
-  DWORD type = 0;
-  DWORD bytes = 0;
-  std::wstring data;  // as stored, NUL included when it was stored
-};
-
-RunValue ReadRunValue() {
-  RunValue value;
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
-  wchar_t buffer[1024] = {};
-  value.bytes = sizeof buffer;
-  value.found = ::RegQueryValueExW(key, L"orvWardkeep", nullptr, &value.type,
-                                   reinterpret_cast<BYTE*>(buffer), &value.bytes) == ERROR_SUCCESS;
-  ::RegCloseKey(key);
-  if (value.found) value.data.assign(buffer, value.bytes / sizeof(wchar_t));
-  return value;
-}
-
-void DeleteRunValue() {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-    ::RegDeleteValueW(key, L"orvWardkeep");
-    ::RegCloseKey(key);
-  }
-}
+using testing_support::win32::DeleteRunValue;
+using testing_support::win32::ReadRunValue;
+using testing_support::win32::RunValue;
 
 using Program = testing_support::win32::ProgramProcess;
 

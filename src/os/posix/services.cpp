@@ -15,8 +15,8 @@
 namespace os {
 namespace {
 
-// A start waits for the manager's job, which has its own time-out; this only
-// keeps a stuck bus from holding the window for ever.
+// Every call returns once the manager has answered (a start only queues its
+// job); this only keeps a stuck bus from holding the window for ever.
 constexpr std::chrono::milliseconds kSystemctlTimeout{120000};
 
 struct OpenedItem {
@@ -111,9 +111,17 @@ bool QueryServiceState(const ServiceHandle& service, ServiceState& state) {
 bool RequestServiceStart(const ServiceHandle& service) {
   const OpenedItem* opened = Item(service);
   if (opened == nullptr || opened->isManager) return false;
+  // The platform's manager refuses to start a service that is not stopped
+  // (one that is starting, stopping or running); systemctl would queue or
+  // merge a job and report success, so the state decides first. A state that
+  // cannot be read leaves the decision to the manager, as there.
+  ServiceState state;
+  if (QueryServiceState(service, state) && state != ServiceState::Stopped) return false;
   std::string output;
-  // Never a password prompt on the program's terminal.
-  auto code = Systemctl({"--no-ask-password", "start", "--", opened->unit}, output);
+  // Accepted means queued, as on the platform: --no-block returns once the
+  // job is in, not when the unit has finished starting. Never a password
+  // prompt on the program's terminal.
+  auto code = Systemctl({"--no-ask-password", "--no-block", "start", "--", opened->unit}, output);
   return code && *code == 0;
 }
 

@@ -3,6 +3,7 @@
 #include "os/session.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,10 +21,59 @@
 namespace os {
 namespace {
 
-std::string LockFilePath(const std::string& name) {
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') return home;
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
+      found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+    return found->pw_dir;
+  }
+  return {};
+}
+
+// A directory only this user can create entries in: made with mode 0700 when
+// missing, and used only when it is a real directory (not a link) that this
+// user owns and nobody else may write to. -1 otherwise.
+int OpenPrivateDirectory(const std::string& path) {
+  mkdir(path.c_str(), 0700);
+  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid() ||
+      (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Where the lock file lives, as a directory descriptor, and its name in it.
+// The session's runtime directory when there is one (private to the user by
+// its definition). Otherwise not a shared place such as /tmp, where any other
+// local user could create our lock file first, make it unreadable to us and so
+// keep the program from ever starting: a directory of our own under the
+// user's home, whose ownership is checked. Its name carries the host name, so
+// a home shared between machines does not make their copies exclude each other.
+int OpenLockDirectory(const std::string& name, std::string& fileName) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && *runtime == '/') return std::string(runtime) + "/" + name + ".lock";
-  return "/tmp/" + name + "-" + std::to_string(getuid()) + ".lock";
+  if (runtime != nullptr && *runtime == '/') {
+    fileName = name + ".lock";
+    return open(runtime, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+  std::string home = HomeDirectory();
+  if (home.empty()) return -1;
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  std::string parent = cache != nullptr && *cache == '/' ? cache : home + "/.cache";
+  mkdir(parent.c_str(), 0700);
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+  std::string hostName = host;
+  for (char& c : hostName) c = c == '/' ? '_' : c;
+  fileName = name + "." + hostName + ".lock";
+  return OpenPrivateDirectory(parent + "/wardkeep");
 }
 
 std::string ConfigHome() {
@@ -91,10 +141,13 @@ bool WriteWhole(int fd, const std::string& data) {
 }  // namespace
 
 bool AcquireSingleInstance(const std::wstring& name) {
-  std::string path = LockFilePath(posix::WideToUtf8(name));
+  std::string fileName;
+  int dir = OpenLockDirectory(posix::WideToUtf8(name), fileName);
+  if (dir < 0) return false;
   // Not closed: the kernel drops the lock when the process ends, as the
   // platform drops a named mutex.
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  int fd = openat(dir, fileName.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  close(dir);
   if (fd < 0) return false;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
@@ -130,11 +183,18 @@ void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& prog
   if (!ok || rename(temp.c_str(), target.c_str()) != 0) unlink(temp.c_str());
 }
 
-std::wstring ModuleFileName() {
+ModulePath ReadModulePath() {
   char buffer[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
   if (n <= 0) return {};
-  return posix::ToWindowsPath(std::string(buffer, static_cast<std::size_t>(n)));
+  // readlink fills the buffer without a word when the target is longer.
+  bool cut = static_cast<std::size_t>(n) >= sizeof buffer;
+  std::size_t kept = cut ? sizeof buffer - 1 : static_cast<std::size_t>(n);
+  return {posix::ToWindowsPath(std::string(buffer, kept)), !cut};
+}
+
+std::wstring ModuleFileName() {
+  return ReadModulePath().text;
 }
 
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {

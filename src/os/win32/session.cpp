@@ -58,11 +58,19 @@ void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& prog
                    reinterpret_cast<const BYTE*>(programPath.c_str()), bytes);
 }
 
-std::wstring ModuleFileName() {
+ModulePath ReadModulePath() {
   wchar_t buffer[MAX_PATH] = {};
+  ::SetLastError(ERROR_SUCCESS);
   DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-  // A path cut short at MAX_PATH is reported as is, as the platform hands it over.
-  return std::wstring(buffer, length < MAX_PATH ? length : MAX_PATH - 1);
+  // A path that does not fit fills the buffer: the call reports
+  // ERROR_INSUFFICIENT_BUFFER, or on older systems just the buffer's size.
+  bool cut = length >= MAX_PATH || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+  std::size_t kept = length < MAX_PATH ? length : MAX_PATH - 1;
+  return {std::wstring(buffer, kept), length > 0 && !cut};
+}
+
+std::wstring ModuleFileName() {
+  return ReadModulePath().text;
 }
 
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {

@@ -113,8 +113,10 @@ void ConsoleDialog::OnKey(CwardkeepDlg& dialog, Key key) {
     m_loop.Quit();  // IDCANCEL ends the modal run
     return;
   }
-  // The button has the focus, as on Windows; a disabled button ignores Enter.
-  if (m_buttonEnabled) dialog.OnTryStart();
+  // A hidden window takes no keys; shown, the button has the focus, as on
+  // Windows, and a disabled button ignores Enter. Escape above is the console's
+  // only way to end the program, so it works hidden too.
+  if (m_visible && m_buttonEnabled) dialog.OnTryStart();
 }
 
 std::wstring ConsoleDialog::Text(int id) const {

@@ -8,6 +8,7 @@
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
 #include "os/win32/message_box_owner.h"
+#include "ui/win32/modal_loop.h"
 
 namespace ui::win32 {
 namespace {
@@ -35,12 +36,37 @@ void Win32Dialog::InitCommonControls() {
   ::InitCommonControlsEx(&controls);
 }
 
+// Not DialogBoxParamW: the system's modal loop shows a dialog when its queue
+// first goes idle, which comes after the posted hide and would put the window
+// on screen until the first healthy cycle. Like the framework, we create the
+// dialog modeless and run our own loop, which never shows it by itself. The
+// template keeps WS_VISIBLE; the copy we create from drops it, because a
+// modeless dialog would otherwise be shown right after WM_INITDIALOG, a
+// moment before the posted hide. So the window is hidden from its creation,
+// the hide finds it hidden, and only a health cycle's fault shows it.
 void Win32Dialog::RunModal(CwardkeepDlg& dialog) {
   m_dialog = &dialog;
-  ::DialogBoxParamW(m_instance, MAKEINTRESOURCEW(app::kDialogTemplateId), nullptr, DialogProc,
-                    reinterpret_cast<LPARAM>(this));
+  m_continueModal = true;
+  const std::vector<unsigned char> hidden = LoadTemplateHidden(m_instance, app::kDialogTemplateId);
+  HWND window = hidden.empty()
+                    ? ::CreateDialogParamW(m_instance, MAKEINTRESOURCEW(app::kDialogTemplateId),
+                                           nullptr, DialogProc, reinterpret_cast<LPARAM>(this))
+                    : ::CreateDialogIndirectParamW(
+                          m_instance, reinterpret_cast<LPCDLGTEMPLATEW>(hidden.data()), nullptr,
+                          DialogProc, reinterpret_cast<LPARAM>(this));
+  if (window != nullptr) {
+    RunModalLoop(window, m_continueModal);
+    ::DestroyWindow(window);
+  }
+  m_continueModal = false;
   m_dialog = nullptr;
   m_window = nullptr;
+}
+
+void Win32Dialog::EndModal() {
+  m_continueModal = false;
+  // Wakes the loop should the request come from inside a nested one.
+  ::PostMessageW(m_window, WM_NULL, 0, 0);
 }
 
 app::IconHandle Win32Dialog::LoadAppIcon() {
@@ -122,7 +148,7 @@ INT_PTR Win32Dialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND: {
       int id = LOWORD(wParam);
       if (id == IDOK || id == IDCANCEL) {
-        ::EndDialog(m_window, id);
+        EndModal();
         return TRUE;
       }
       if (id == app::kTryStartButtonId && HIWORD(wParam) == BN_CLICKED) {
@@ -132,6 +158,7 @@ INT_PTR Win32Dialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return FALSE;
     }
     case WM_DESTROY:
+      m_continueModal = false;
       os::win32::SetMessageBoxOwner(nullptr);
       return FALSE;
     default:

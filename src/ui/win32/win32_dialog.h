@@ -1,5 +1,6 @@
 #pragma once
-// The Windows front end: the status dialog from template 102, run modally,
+// The Windows front end: the status dialog from template 102, run modally by
+// our own loop,
 // with the dialog logic's view operations as plain window calls.
 
 #include <windows.h>
@@ -33,10 +34,13 @@ class Win32Dialog : public app::DialogHost, public app::View {
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void PaintMinimised();
+  // IDOK or IDCANCEL: the modal loop stops after the current message.
+  void EndModal();
 
   HINSTANCE m_instance;
   HWND m_window = nullptr;
   CwardkeepDlg* m_dialog = nullptr;
+  bool m_continueModal = false;
 };
 
 }  // namespace ui::win32

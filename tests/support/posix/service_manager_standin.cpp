@@ -15,6 +15,8 @@ here='@DIR@'
 echo "$(date +%s%N) systemctl $*" >> "$here/calls.log"
 [ -f "$here/nobus" ] && { echo "Failed to connect to bus" >&2; exit 1; }
 [ "$1" = "--no-ask-password" ] && shift
+noblock=""
+[ "$1" = "--no-block" ] && { noblock=1; shift; }
 verb="$1"; shift
 prop=""
 case "$1" in --property=*) prop="${1#--property=}"; shift;; esac
@@ -32,7 +34,7 @@ case "$verb" in
       ActiveState)
         case "$state" in
           broken) echo "Failed to get properties" >&2; exit 1 ;;
-          missing|refuse) echo "ActiveState=inactive" ;;
+          missing|refuse|slow) echo "ActiveState=inactive" ;;
           *) echo "ActiveState=$state" ;;
         esac ;;
     esac
@@ -42,6 +44,11 @@ case "$verb" in
       missing) echo "Unit $unit not found." >&2; exit 5 ;;
       refuse) echo "Job for $unit failed." >&2; exit 1 ;;
     esac
+    if [ "$state" = slow ]; then
+      # Queued only: the unit is still on its way up when the call returns.
+      [ -n "$noblock" ] && { echo activating > "$here/units/$name"; exit 0; }
+      sleep 60
+    fi
     echo active > "$here/units/$name"
     exit 0 ;;
 esac
@@ -95,7 +102,7 @@ std::vector<std::string> ServiceManagerStandin::Lines() const {
 }
 
 std::vector<std::string> ServiceManagerStandin::Starts() const {
-  const std::string prefix = "systemctl --no-ask-password start -- ";
+  const std::string prefix = "systemctl --no-ask-password --no-block start -- ";
   std::vector<std::string> starts;
   for (const Call& call : Calls()) {
     if (call.line.rfind(prefix, 0) != 0) continue;

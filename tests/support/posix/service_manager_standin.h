@@ -19,8 +19,10 @@ class ServiceManagerStandin {
   ServiceManagerStandin();
 
   // Unit states: "active", "inactive", "activating", "failed"; "refuse" is an
-  // inactive unit whose start fails; "broken" one whose state cannot be shown.
-  // A unit never set does not exist. A started unit becomes "active".
+  // inactive unit whose start fails; "broken" one whose state cannot be shown;
+  // "slow" an inactive unit whose start takes a minute unless only queued
+  // (--no-block), after which it is "activating". A unit never set does not
+  // exist. Any other started unit becomes "active".
   void SetUnit(const std::string& service, const std::string& state);
   std::string UnitState(const std::string& service) const;
   // Every call fails as systemctl does without a bus.

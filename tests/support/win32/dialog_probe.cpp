@@ -105,6 +105,24 @@ void PressEscape(HWND dialog) {
   ::PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0010001);
 }
 
+HWND FocusedWindow(HWND dialog) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  DWORD thread = ::GetWindowThreadProcessId(dialog, nullptr);
+  if (thread == 0 || !::GetGUIThreadInfo(thread, &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+void PressKey(HWND dialog, UINT virtualKey, bool alt) {
+  HWND focus = FocusedWindow(dialog);
+  HWND target = focus != nullptr ? focus : dialog;
+  UINT scan = ::MapVirtualKeyW(virtualKey, 0 /* MAPVK_VK_TO_VSC */);
+  LPARAM down = 1 | (static_cast<LPARAM>(scan) << 16) | (alt ? KF_ALTDOWN << 16 : 0);
+  LPARAM up = down | (static_cast<LPARAM>(KF_REPEAT | KF_UP) << 16);
+  ::PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, down);
+  ::PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, virtualKey, up);
+}
+
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty()) return {};
   int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,

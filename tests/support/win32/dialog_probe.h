@@ -35,6 +35,14 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 // Escape as a key press delivered to the dialog's button, as the keyboard would.
 void PressEscape(HWND dialog);
 
+// The window that has the keyboard focus in the dialog's thread, or null.
+HWND FocusedWindow(HWND dialog);
+
+// A key press (down and up) posted to whichever of the dialog's windows has
+// the focus (the dialog itself when none does), as the keyboard would send
+// it; `alt` holds Alt down (a system key, as for Alt+F4).
+void PressKey(HWND dialog, UINT virtualKey, bool alt = false);
+
 // UTF-8 for printing.
 std::string ToUtf8(const std::wstring& text);
 
