@@ -92,8 +92,13 @@ TEST(TransferPolicy, OnlyHttpAndHttpsAreEverUsed) {
       EXPECT_EQ(direct.error.substr(0, refused.size()), refused);
       EXPECT_EQ(direct.body, "");
       Outcome redirected = Fetch(transfer, server.Url("/to/" + std::to_string(i)), dir);
-      // A GET never follows; the others refuse to.
-      EXPECT_EQ(redirected.error, transfer == "GET" ? "" : refused);
+      // A GET never follows; the others refuse to. A libcurl built without
+      // a scheme (HTTP only on Windows) cannot even parse such a location.
+      if (transfer == "GET") {
+        EXPECT_EQ(redirected.error, "");
+      } else if (redirected.error != refused) {
+        EXPECT_EQ(redirected.error, curl_easy_strerror(CURLE_URL_MALFORMAT));
+      }
       EXPECT_EQ(redirected.body.find(kMarker), std::string::npos);
       EXPECT_EQ(listener.Connections(), 0);
     }

@@ -1,8 +1,8 @@
 // The update run against the native stand-in serving the update server over
 // HTTPS with its own test authority, checked by the real Schannel: nothing is
-// asked for or installed from a server whose certificate does not hold; once
-// the authority is in the user's root store, the offer is installed.
-#include <wincrypt.h>
+// asked for or installed from a server whose authority the store does not
+// know or that names another host; once the authority is in the user's root
+// store, the offer is installed.
 #include <windows.h>
 
 #include <gtest/gtest.h>
