@@ -1,6 +1,7 @@
 // wardkeep-bench: measures, prints a table, never fails on a figure.
-// Usage: wardkeep-bench [--runs N (7)] [--cycles N] [--timer-ms N] [--only download|watchdog]
-// Needs the curl tool on PATH and, for the watchdog, free ports 2405 and 2406.
+// Usage: wardkeep-bench [--runs N (7)] [--cycles N] [--timer-ms N] [--only
+// download|watchdog|answers] Needs the curl tool on PATH and, for the watchdog, free ports 2405 and
+// 2406.
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,6 +75,10 @@ int main(int argc, char** argv) {
   }
   if (only.empty() || only == "watchdog") {
     auto some = bench::WatchdogBench(options);
+    rows.insert(rows.end(), some.begin(), some.end());
+  }
+  if (only.empty() || only == "answers") {
+    auto some = bench::AnswersBench(options);
     rows.insert(rows.end(), some.begin(), some.end());
   }
   std::error_code ec;

@@ -1,10 +1,13 @@
 #pragma once
 // The measurements; each returns its rows of the figures table.
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace bench {
+
+class Child;
 
 struct Row {
   std::string what;
@@ -26,6 +29,11 @@ struct Options {
 std::vector<Row> DownloadBenches(const Options& options);
 // d. the running watchdog's CPU time and memory over many health cycles.
 std::vector<Row> WatchdogBench(const Options& options);
+// The real watchdog with its timer at `timerMs`, its home, lock and
+// autostart entry under `dir`, its output in dir/wardkeep.out.
+std::unique_ptr<Child> StartWatchdog(const std::string& dir, unsigned timerMs);
+// e. the running watchdog fed the worst health and update answers.
+std::vector<Row> AnswersBench(const Options& options);
 
 std::string Format(const char* format, double value);
 

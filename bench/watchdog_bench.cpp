@@ -24,6 +24,18 @@ long HealthChecks(const Standin& standin) {
 
 }  // namespace
 
+std::unique_ptr<Child> StartWatchdog(const std::string& dir, unsigned timerMs) {
+  const fs::path home(dir);
+  // Its own lock, autostart entry and home, away from the user's.
+  return std::make_unique<Child>(
+      std::vector<std::string>{WARDKEEP_PROGRAM},
+      std::map<std::string, std::string>{{"WARDKEEP_TEST_TIMER_MS", std::to_string(timerMs)},
+                                         {"HOME", home.string()},
+                                         {"XDG_RUNTIME_DIR", (home / "run").string()},
+                                         {"XDG_CONFIG_HOME", (home / "config").string()}},
+      (home / "wardkeep.out").string());
+}
+
 std::vector<Row> WatchdogBench(const Options& options) {
   const fs::path dir = fs::path(options.workDir) / "watchdog";
   fs::create_directories(dir / "run");
@@ -35,13 +47,8 @@ std::vector<Row> WatchdogBench(const Options& options) {
   }
   std::fprintf(stderr, "bench: watchdog, %d health cycles every %u ms\n", options.cycles,
                options.timerMs);
-  // Its own lock, autostart entry and home, away from the user's.
-  Child program({WARDKEEP_PROGRAM},
-                {{"WARDKEEP_TEST_TIMER_MS", std::to_string(options.timerMs)},
-                 {"HOME", dir.string()},
-                 {"XDG_RUNTIME_DIR", (dir / "run").string()},
-                 {"XDG_CONFIG_HOME", (dir / "config").string()}},
-                (dir / "wardkeep.out").string());
+  const std::unique_ptr<Child> started = StartWatchdog(dir.string(), options.timerMs);
+  Child& program = *started;
   const long warmUp = 10;
   long rssAtWarmUp = -1;
   double cpuAtWarmUp = -1;

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "http/download_tunables.h"
+#include "http/transfer_policy.h"
 #include "os/machine.h"
 
 namespace comm::http {
@@ -47,6 +48,7 @@ HttpDownload::HttpDownload(const std::string& url, const std::wstring& path) : m
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, g_downloadConnectTimeoutSeconds.Get());
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  http_policy::ApplyTransferPolicy(h, m_url);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(h, CURLOPT_TIMEOUT, g_downloadTimeoutSeconds.Get());

@@ -1,6 +1,7 @@
 #include "http/http_session.h"
 
 #include "http/http_timeouts.h"
+#include "http/transfer_policy.h"
 
 namespace {
 
@@ -35,7 +36,9 @@ HttpSession::HttpSession(const std::string& url) : handle(curl_easy_init()), url
   curl_easy_setopt(easy, CURLOPT_TIMEOUT, http_session::g_timeoutSeconds.Get());
   curl_easy_setopt(easy, CURLOPT_HEADER, 0L);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, http_session::g_maxRedirects.Get());
   curl_easy_setopt(easy, CURLOPT_VERBOSE, 0L);
+  http_policy::ApplyTransferPolicy(easy, this->url);
   // Read only: no cookie jar, so nothing is ever written back.
   curl_easy_setopt(easy, CURLOPT_COOKIEFILE, kCookieFile);
 }
@@ -77,6 +80,7 @@ std::string HttpSession::Get(const std::string& query, std::string& error) {
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  http_policy::ApplyTransferPolicy(easy, requestUrl);
 
   CURLcode rc = curl_easy_perform(easy);
   error = ResultText(rc);

@@ -13,8 +13,8 @@ bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::stri
 // feed. The version is sent as the empty text when encryption fails.
 std::string BuildUpdateRequest(const std::string& installedVersion);
 
-// Reads the server's answer. An offer ("flag" 1 and a non-empty
-// "data"."version") sets both outputs; any other answer, whatever its shape,
-// sets neither.
+// Reads the server's answer. An offer ("flag" 1, a non-empty
+// "data"."version" and a location that is http(s) or relative to the server)
+// sets both outputs; any other answer, whatever its shape, sets neither.
 void ParseUpdateResponse(std::string response, std::string& downloadUrl,
                          std::string& remoteVersion);

@@ -11,6 +11,7 @@
 // SubjectPublicKeyInfo, without PEM marker lines.
 extern const std::string_view UpdatePublicKey;
 
-// The update server as "http://host:port", no path, no trailing slash.
+// The update server as "http://host:port" or "https://host:port", no path, no
+// trailing slash.
 // Relative download locations are appended to it as they come.
 extern os::Tunable<std::string> UpdateServerBaseUrl;

@@ -1,8 +1,10 @@
 #include <json/reader.h>
 #include <json/value.h>
 
+#include <cctype>
 #include <exception>
 
+#include "http/transfer_policy.h"
 #include "text/json_text.h"
 #include "update/update_check.h"
 #include "update/update_config.h"
@@ -11,6 +13,10 @@ namespace {
 
 // Objects and arrays have a text form ("object", "array object"), but it is
 // not a version or a location; only scalars and null are read.
+unsigned char Byte(char c) {
+  return static_cast<unsigned char>(c);
+}
+
 bool IsScalarOrNull(const Json::Value& value) {
   return !value.isObject() && !value.isArray();
 }
@@ -22,6 +28,34 @@ bool ParseDocument(const std::string& text, Json::Value& root) {
   } catch (const std::exception&) {
     return false;
   }
+}
+
+// "scheme:" at the start, as in "gopher:", "file:", "ftp:".
+bool HasScheme(const std::string& location) {
+  const std::size_t colon = location.find(':');
+  if (colon == std::string::npos || colon == 0 || !std::isalpha(Byte(location[0]))) return false;
+  for (std::size_t i = 1; i < colon; ++i) {
+    const char c = location[i];
+    if (!std::isalnum(Byte(c)) && c != '+' && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
+// Where to download from: an http(s) location as it is, anything without a
+// scheme after the update server's base. False for every other scheme, and
+// for plain HTTP when the update server itself is reached over HTTPS: the
+// package would otherwise arrive unprotected after a protected offer.
+bool DownloadLocation(const std::string& location, std::string& url) {
+  const std::string& base = UpdateServerBaseUrl.Get();
+  if (http_policy::IsHttpUrl(location)) {
+    url = location;
+  } else if (HasScheme(location)) {
+    return false;
+  } else {
+    url = base + location;
+  }
+  return http_policy::IsHttpUrl(url) &&
+         (http_policy::IsHttpsUrl(url) || !http_policy::IsHttpsUrl(base));
 }
 
 }  // namespace
@@ -46,8 +80,8 @@ void ParseUpdateResponse(std::string response, std::string& downloadUrl,
   const std::string v = JsonValueToText(version);
   if (v.empty()) return;
 
-  std::string u = JsonValueToText(url);
-  if (u.find("http") == std::string::npos) u = UpdateServerBaseUrl.Get() + u;
+  std::string u;
+  if (!DownloadLocation(JsonValueToText(url), u)) return;
 
   remoteVersion = v;
   downloadUrl = u;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "http/transfer_policy.h"
 #include "update/update_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -14,6 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ParseUpdateResponse(response, downloadUrl, remoteVersion);
     // An offer sets both outputs, anything else neither.
     if (downloadUrl.empty() != remoteVersion.empty()) __builtin_trap();
+    // Whatever the answer says, nothing but http(s) is ever offered.
+    if (!downloadUrl.empty() && !http_policy::IsHttpUrl(downloadUrl)) __builtin_trap();
   } catch (...) {
     __builtin_trap();
   }

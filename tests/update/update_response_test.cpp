@@ -91,9 +91,12 @@ TEST(ParseUpdateResponse, VersionAndLocation) {
       {"https unchanged",
        WithData(R"({"version":"3","url":"https://cdn.example/a.jar"})"),
        {"https://cdn.example/a.jar", "3"}},
-      {"relative naming http inside unchanged",
+      {"relative naming http inside is still relative",
        WithData(R"({"version":"3","url":"/dl/httpd-builds/a.jar"})"),
-       {"/dl/httpd-builds/a.jar", "3"}},
+       {kBase + "/dl/httpd-builds/a.jar", "3"}},
+      {"scheme in capitals",
+       WithData(R"({"version":"3","url":"HTTPS://cdn.example/a.jar"})"),
+       {"HTTPS://cdn.example/a.jar", "3"}},
       {"url as number", WithData(R"({"version":"3","url":7})"), {kBase + "7", "3"}},
   });
 }
@@ -124,6 +127,41 @@ TEST(ParseUpdateResponse, AnswersOfTheWrongShapeOfferNothing) {
        WithData(R"({"version":-99999999999999999999999,"url":"/a"})"),
        {kBase + "/a", "-99999999999999991611392.000000"}},
   });
+}
+
+TEST(ParseUpdateResponse, LocationsThatAreNotHttpOfferNothing) {
+  RunTable({
+      {"gopher naming http",
+       WithData(R"({"version":"3","url":"gopher://127.0.0.1:16380/_FLUSHALL?http"})"), kNoOffer},
+      {"ftp", WithData(R"({"version":"3","url":"ftp://h/http/a.jar"})"), kNoOffer},
+      {"file", WithData(R"({"version":"3","url":"file:///etc/http.conf"})"), kNoOffer},
+      {"dict", WithData(R"({"version":"3","url":"dict://h:2628/d:http"})"), kNoOffer},
+      {"telnet", WithData(R"({"version":"3","url":"telnet://h:23/http"})"), kNoOffer},
+      {"scheme-like host", WithData(R"({"version":"3","url":"localhost:2406/a.jar"})"), kNoOffer},
+      {"http nested in another scheme", WithData(R"({"version":"3","url":"x-http://h/a.jar"})"),
+       kNoOffer},
+  });
+}
+
+TEST(ParseUpdateResponse, AnHttpsServerOffersHttpsOnly) {
+  const std::string base = "https://updates.example:2406";
+  os::Tunable<std::string>::Scoped secure(UpdateServerBaseUrl, base);
+  struct Case {
+    const char* url;
+    std::string expected;  // empty: no offer
+  } cases[] = {
+      {"/files/a.jar", base + "/files/a.jar"},
+      {"https://cdn.example/a.jar", "https://cdn.example/a.jar"},
+      {"http://cdn.example/a.jar", ""},
+      {"Http://cdn.example/a.jar", ""},
+  };
+  for (const Case& c : cases) {
+    std::string url, version;
+    ParseUpdateResponse(WithData(std::string(R"({"version":"3","url":")") + c.url + "\"}"), url,
+                        version);
+    EXPECT_EQ(url, c.expected) << c.url;
+    EXPECT_EQ(version, c.expected.empty() ? "" : "3") << c.url;
+  }
 }
 
 TEST(ParseUpdateResponse, CommentsInTheAnswerAreAccepted) {

@@ -7,12 +7,14 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <thread>
 
 #include "private_key.h"
 #include "routes.h"
 #include "state.h"
+#include "tls_files.h"
 
 #ifndef WARDKEEP_STANDIN_KEY
 #define WARDKEEP_STANDIN_KEY "update_key.pem"
@@ -37,6 +39,11 @@ Ports and process:
   --update-port N       update server port (default 2406; 0 picks a free one)
   --key PATH            private key (PEM) for the update requests
                         (default: the test key in the source tree)
+  --tls DIR             serve the update port over HTTPS with DIR/server.pem,
+                        signed by the test authority DIR/ca.pem; both are made
+                        first when missing (a client must trust DIR/ca.pem)
+  --tls-host NAME       a name the new certificate carries (repeatable;
+                        default 127.0.0.1 and localhost)
   --quiet               no log line per request on stderr
   --help                this text
 
@@ -50,6 +57,7 @@ Platform service (GET / and GET /api/openApi/version):
   --erp NAME            an "erpName" entry of "configDto" (repeatable; in order)
   --no-erp              no "configDto" entries
   --platform-body TEXT  body for --platform raw
+  --platform-body-file PATH  the same, read from a file
   --platform-status N   status for --platform raw (default 200)
   --version-text V      "data" of the version endpoint (default v1.0.0)
   --version-mode M      ok | empty | html | stall (default ok)
@@ -66,6 +74,8 @@ Update server (POST /api/updateVersion/checkTallyxSDKVersion):
   --flag F              number | string: "flag" as 1 or "1" (default number)
   --update-delay MS     delay of --update stall (default 8000)
   --update-body TEXT    body for --update raw
+  --update-body-file PATH  the same, read from a file
+  --update-location URL a Location header on the --update raw answer
   --update-status N     status for --update raw (default 200)
 
 JAR download (GET /files/stock-relay.jar on the update port; byte ranges):
@@ -101,6 +111,8 @@ struct CommandLine {
   int platformPort = 2405;
   int updatePort = 2406;
   std::string keyPath = WARDKEEP_STANDIN_KEY;
+  std::string tlsDir;
+  std::vector<std::string> tlsHosts;
   bool quiet = false;
   bool help = false;
 };
@@ -153,6 +165,10 @@ std::optional<CommandLine> Parse(int argc, char** argv, std::string& error) {
       }
     } else if (name == "key") {
       line.keyPath = *value;
+    } else if (name == "tls") {
+      line.tlsDir = *value;
+    } else if (name == "tls-host") {
+      line.tlsHosts.push_back(*value);
     } else if (!ApplyOption(line.settings, name, *value, error)) {
       return std::nullopt;
     }
@@ -224,7 +240,25 @@ int Run(int argc, char** argv) {
 
   State state(line->settings);
   httplib::Server platform;
-  httplib::Server update;
+  std::unique_ptr<httplib::Server> updateServer;
+  if (line->tlsDir.empty()) {
+    updateServer = std::make_unique<httplib::Server>();
+  } else {
+    if (line->tlsHosts.empty()) line->tlsHosts = {"127.0.0.1", "localhost"};
+    TlsFiles files;
+    if (!PrepareTlsFiles(line->tlsDir, line->tlsHosts, files, error)) {
+      std::cerr << "wardkeep-standin: " << error << "\n";
+      return 1;
+    }
+    auto secure = std::make_unique<httplib::SSLServer>(files.serverCertificate.c_str(),
+                                                       files.serverKey.c_str());
+    if (!secure->is_valid()) {
+      std::cerr << "wardkeep-standin: cannot use " << files.serverCertificate << "\n";
+      return 1;
+    }
+    updateServer = std::move(secure);
+  }
+  httplib::Server& update = *updateServer;
   Configure(platform, "platform", line->quiet);
   Configure(update, "update", line->quiet);
   AddPlatformRoutes(platform, state);
@@ -240,7 +274,8 @@ int Run(int argc, char** argv) {
               << (platformPort < 0 ? line->platformPort : line->updatePort) << "\n";
     return 1;
   }
-  state.SetUpdatePort(updatePort);
+  state.SetUpdateBaseUrl(std::string(line->tlsDir.empty() ? "http" : "https") + "://" + kHost +
+                         ":" + std::to_string(updatePort));
   std::thread platformThread([&] { platform.listen_after_bind(); });
   std::thread updateThread([&] { update.listen_after_bind(); });
   std::cout << "platform " << kHost << ":" << platformPort << "\n"

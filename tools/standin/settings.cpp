@@ -2,6 +2,8 @@
 
 #include <array>
 #include <charconv>
+#include <fstream>
+#include <sstream>
 #include <utility>
 
 namespace standin {
@@ -70,6 +72,16 @@ bool ParseNumber(const std::string& value, Number& out, Number minimum) {
   return true;
 }
 
+// Bodies larger than a command line may carry.
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return false;
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  out = bytes.str();
+  return true;
+}
+
 }  // namespace
 
 bool IsFlagOption(const std::string& name) {
@@ -90,6 +102,8 @@ bool ApplyOption(Settings& s, const std::string& name, const std::string& value,
     if (ok) s.erpNames.clear();
   } else if (name == "platform-body") {
     s.platformBody = value;
+  } else if (name == "platform-body-file") {
+    ok = ReadWholeFile(value, s.platformBody);
   } else if (name == "platform-status") {
     ok = ParseNumber(value, s.platformStatus, 100) && s.platformStatus <= 599;
   } else if (name == "version-text") {
@@ -109,6 +123,10 @@ bool ApplyOption(Settings& s, const std::string& name, const std::string& value,
     ok = ParseNumber(value, s.updateDelayMs, 0L);
   } else if (name == "update-body") {
     s.updateBody = value;
+  } else if (name == "update-body-file") {
+    ok = ReadWholeFile(value, s.updateBody);
+  } else if (name == "update-location") {
+    s.updateLocation = value;
   } else if (name == "update-status") {
     ok = ParseNumber(value, s.updateStatus, 100) && s.updateStatus <= 599;
   } else if (name == "download") {

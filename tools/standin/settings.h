@@ -29,6 +29,7 @@ struct Settings {
   long updateDelayMs = 8000;
   std::string updateBody;
   int updateStatus = 200;
+  std::string updateLocation;  // a Location header on the raw answer, if any
 
   DownloadScenario download = DownloadScenario::kNormal;
   std::int64_t dropAfter = 65536;

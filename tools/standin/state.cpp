@@ -36,14 +36,14 @@ bool State::TakeDropOnce() {
   return std::exchange(m_dropPending, false);
 }
 
-void State::SetUpdatePort(int port) {
+void State::SetUpdateBaseUrl(std::string url) {
   std::lock_guard lock(m_mutex);
-  m_updatePort = port;
+  m_updateBaseUrl = std::move(url);
 }
 
-int State::UpdatePort() const {
+std::string State::UpdateBaseUrl() const {
   std::lock_guard lock(m_mutex);
-  return m_updatePort;
+  return m_updateBaseUrl;
 }
 
 void State::RecordUpdate(UpdateRecord record) {

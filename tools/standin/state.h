@@ -43,8 +43,9 @@ class State {
   // True once for the first download after "drop-once" was chosen.
   bool TakeDropOnce();
 
-  void SetUpdatePort(int port);
-  int UpdatePort() const;
+  // "http://127.0.0.1:PORT" or "https://...": where offers point.
+  void SetUpdateBaseUrl(std::string url);
+  std::string UpdateBaseUrl() const;
 
   void RecordUpdate(UpdateRecord record);
   std::vector<UpdateRecord> Updates() const;
@@ -67,7 +68,7 @@ class State {
   std::uint64_t m_generation = 0;
   bool m_dropPending = false;
   bool m_shutdown = false;
-  int m_updatePort = 0;
+  std::string m_updateBaseUrl;
   std::vector<UpdateRecord> m_updates;
   std::vector<DownloadRecord> m_downloads;
   std::map<std::string, long> m_hits;

@@ -42,11 +42,9 @@ UpdateRecord Record(const httplib::Request& req, const PrivateKey& key) {
   return record;
 }
 
-std::string Offer(const Settings& s, bool relative, int port) {
+std::string Offer(const Settings& s, bool relative, const std::string& base) {
   std::string url = s.offerUrl;
-  if (url.empty()) {
-    url = relative ? kJarPath : "http://127.0.0.1:" + std::to_string(port) + kJarPath;
-  }
+  if (url.empty()) url = relative ? kJarPath : base + kJarPath;
   Json::Value answer;
   answer["flag"] = s.flagAsString ? Json::Value("1") : Json::Value(1);
   answer["data"]["version"] = s.offerVersion;
@@ -67,10 +65,10 @@ void HandleCheck(State& state, const PrivateKey& key, const httplib::Request& re
       res.set_content("{\"flag\":0}", kJson);
       break;
     case UpdateScenario::kOffer:
-      res.set_content(Offer(s, false, state.UpdatePort()), kJson);
+      res.set_content(Offer(s, false, state.UpdateBaseUrl()), kJson);
       break;
     case UpdateScenario::kOfferRelative:
-      res.set_content(Offer(s, true, state.UpdatePort()), kJson);
+      res.set_content(Offer(s, true, state.UpdateBaseUrl()), kJson);
       break;
     case UpdateScenario::kHtml:
       res.status = 500;
@@ -82,10 +80,11 @@ void HandleCheck(State& state, const PrivateKey& key, const httplib::Request& re
         res.status = 503;
         return;
       }
-      res.set_content(Offer(s, false, state.UpdatePort()), kJson);
+      res.set_content(Offer(s, false, state.UpdateBaseUrl()), kJson);
       break;
     case UpdateScenario::kRaw:
       res.status = s.updateStatus;
+      if (!s.updateLocation.empty()) res.set_header("Location", s.updateLocation);
       res.set_content(s.updateBody, kJson);
       break;
   }

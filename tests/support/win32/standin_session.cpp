@@ -35,7 +35,8 @@ bool StandinSession::PortAnswers(int port) {
   return static_cast<bool>(client.Get("/control/state"));
 }
 
-StandinSession::StandinSession(const std::string& standinPath, const std::string& arguments) {
+StandinSession::StandinSession(const std::string& standinPath, const std::string& arguments,
+                               bool updateOverTls) {
   if (PortAnswers(kPlatformPort) || PortAnswers(kUpdatePort)) {
     m_error = "ports 2405/2406 are already in use";
     return;
@@ -49,7 +50,11 @@ StandinSession::StandinSession(const std::string& standinPath, const std::string
     m_pidFile.clear();
     return;
   }
-  if (!WaitUntil([] { return PortAnswers(kPlatformPort) && PortAnswers(kUpdatePort); }, 20s)) {
+  if (!WaitUntil(
+          [updateOverTls] {
+            return PortAnswers(kPlatformPort) && (updateOverTls || PortAnswers(kUpdatePort));
+          },
+          20s)) {
     m_error = "the stand-in did not answer on 2405/2406";
   }
 }

@@ -10,8 +10,11 @@ namespace testing_support::win32 {
 
 class StandinSession {
  public:
-  // `arguments`: stand-in options, already quoted for the host shell.
-  StandinSession(const std::string& standinPath, const std::string& arguments);
+  // `arguments`: stand-in options, already quoted for the host shell. With
+  // `updateOverTls` (the stand-in's --tls) only the platform port is asked
+  // whether it answers: this helper speaks plain HTTP.
+  StandinSession(const std::string& standinPath, const std::string& arguments,
+                 bool updateOverTls = false);
   // Stops it and waits until the ports are free again.
   ~StandinSession();
   StandinSession(const StandinSession&) = delete;

@@ -1,0 +1,88 @@
+#include "http/transfer_policy.h"
+
+#include <cctype>
+#include <memory>
+
+#include "os/tls.h"
+#include "text/utf8.h"
+
+namespace http_policy {
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+struct UrlFree {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+std::string HostOf(const char* url) {
+  std::unique_ptr<CURLU, UrlFree> parsed(curl_url());
+  char* host = nullptr;
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK ||
+      curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) {
+    return {};
+  }
+  std::string text = host;
+  curl_free(host);
+  return text;
+}
+
+// Called once a connection is up and before a request goes out on it. With
+// Schannel, libcurl leaves the certificate to Schannel's own checks, which
+// differ between Windows builds (and Wine makes none); the store's verdict
+// is asked for here instead, so a refusal never depends on them.
+int CheckPeer(void* handle, char*, char*, int, int) {
+  CURL* easy = static_cast<CURL*>(handle);
+  char* scheme = nullptr;
+  if (curl_easy_getinfo(easy, CURLINFO_SCHEME, &scheme) != CURLE_OK || scheme == nullptr ||
+      !StartsWithNoCase(scheme, "https")) {
+    return CURL_PREREQFUNC_OK;
+  }
+  curl_tlssessioninfo* session = nullptr;
+  if (curl_easy_getinfo(easy, CURLINFO_TLS_SSL_PTR, &session) != CURLE_OK || session == nullptr) {
+    return CURL_PREREQFUNC_ABORT;
+  }
+  // OpenSSL has checked the chain and the name against the bundle already.
+  if (session->backend != CURLSSLBACKEND_SCHANNEL) return CURL_PREREQFUNC_OK;
+  char* url = nullptr;
+  if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || url == nullptr) {
+    return CURL_PREREQFUNC_ABORT;
+  }
+  return os::SchannelPeerIsTrusted(session->internals, Utf8ToWideReplacing(HostOf(url)))
+             ? CURL_PREREQFUNC_OK
+             : CURL_PREREQFUNC_ABORT;
+}
+
+}  // namespace
+
+bool IsHttpUrl(std::string_view url) {
+  return StartsWithNoCase(url, "http://") || IsHttpsUrl(url);
+}
+
+bool IsHttpsUrl(std::string_view url) {
+  return StartsWithNoCase(url, "https://");
+}
+
+void ApplyTransferPolicy(CURL* easy, std::string_view url) {
+  // libcurl guesses a scheme for a URL without one and knows many more than
+  // these; both lists make it refuse the rest before any connection.
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, IsHttpsUrl(url) ? "https" : "http,https");
+  // Certificates are always checked (libcurl's default); only a test names
+  // its own authority.
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CheckPeer);
+  curl_easy_setopt(easy, CURLOPT_PREREQDATA, easy);
+  if (!g_testCaBundle.Get().empty()) {
+    curl_easy_setopt(easy, CURLOPT_CAINFO, g_testCaBundle.Get().c_str());
+  }
+}
+
+}  // namespace http_policy

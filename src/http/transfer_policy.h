@@ -1,0 +1,27 @@
+#pragma once
+// What every transfer of ours may do, in one place: speak HTTP or HTTPS only,
+// follow redirects only to those, and never step down from HTTPS to HTTP.
+
+#include <curl/curl.h>
+
+#include <string>
+#include <string_view>
+
+#include "os/tunable.h"
+
+namespace http_policy {
+
+// True when `url` begins with "http://" or "https://" (the scheme in any case).
+bool IsHttpUrl(std::string_view url);
+bool IsHttpsUrl(std::string_view url);
+
+// Sets the rules on a handle that is about to fetch `url`. A handle started on
+// HTTPS may be redirected to HTTPS only. Anything else is refused by libcurl
+// before it connects. Call again after every curl_easy_reset.
+void ApplyTransferPolicy(CURL* easy, std::string_view url);
+
+// Tests only: a CA bundle that replaces the system's for certificate checks.
+// Empty (the system's store) in the program.
+inline os::Tunable<std::string> g_testCaBundle{std::string()};
+
+}  // namespace http_policy

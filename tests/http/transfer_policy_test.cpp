@@ -1,0 +1,156 @@
+// Every transfer speaks HTTP or HTTPS only, redirects included: a URL or a
+// redirect to any other scheme is refused before anything is connected to,
+// which a bare listener on a loopback port observes.
+#include "http/transfer_policy.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "http/download_tunables.h"
+#include "http/http_download.h"
+#include "http/http_session.h"
+#include "http/http_timeouts.h"
+#include "support/connection_listener.h"
+#include "support/local_http_server.h"
+#include "support/temp_dir.h"
+#include "support/windows_form_path.h"
+
+namespace {
+
+using testing_support::ConnectionListener;
+using testing_support::LocalHttpServer;
+using testing_support::TempDir;
+
+const std::string kMarker = "nothing outside HTTP may read this";
+
+struct Outcome {
+  std::string body;
+  std::string error;  // the session's text, or libcurl's for the download's code
+};
+
+Outcome Fetch(const std::string& transfer, const std::string& url, const TempDir& dir) {
+  Outcome out;
+  if (transfer == "GET") {
+    out.body = HttpSession(url).Get("", out.error);
+  } else if (transfer == "POST") {
+    out.body = HttpSession(url).Post("{}", out.error);
+  } else {
+    const std::filesystem::path target = dir / "download.bin";
+    comm::http::HttpDownload download(url, testing_support::WindowsFormPath(target));
+    CURLcode rc = download.Perform();
+    out.error = rc == CURLE_OK ? "" : curl_easy_strerror(rc);
+    std::error_code ec;
+    out.body = std::filesystem::exists(target, ec) ? testing_support::ReadFile(target) : "";
+  }
+  return out;
+}
+
+TEST(TransferPolicy, OnlyHttpAndHttpsAreEverUsed) {
+  os::Tunable<int>::Scoped oneAttempt(comm::http::g_downloadMaxAttempts, 1);
+  os::Tunable<long>::Scoped shortGet(http_session::g_getTimeoutSeconds, 1);
+  os::Tunable<long>::Scoped shortPost(http_session::g_postTimeoutSeconds, 1);
+  os::Tunable<long>::Scoped shortDownload(comm::http::g_downloadTimeoutSeconds, 1);
+  TempDir dir;
+  testing_support::WriteFile(dir / "secret.txt", kMarker);
+  std::string file = (dir / "secret.txt").generic_string();
+  file = "file://" + std::string(file.front() == '/' ? "" : "/") + file;
+
+  ConnectionListener listener;
+  ASSERT_GT(listener.Port(), 0);
+  const std::string at = "127.0.0.1:" + std::to_string(listener.Port());
+  struct Target {
+    const char* scheme;
+    std::string url;
+  };
+  const std::vector<Target> targets = {
+      {"gopher", "gopher://" + at + "/_FLUSHALL%0D%0A?http"},
+      {"ftp", "ftp://" + at + "/stock-relay.jar"},
+      {"file", file},
+      {"dict", "dict://" + at + "/d:http"},
+      {"telnet", "telnet://" + at},
+      {"guessed from the host name", "ftp." + at + "/x"},
+  };
+
+  LocalHttpServer server;
+  std::vector<std::string> locations;
+  for (const Target& t : targets) locations.push_back(t.url);
+  auto redirect = [&locations](const httplib::Request& req, httplib::Response& res) {
+    res.set_redirect(locations.at(std::stoul(req.matches[1])), 302);
+    res.set_content("moved", "text/plain");
+  };
+  server.Get(R"(/to/(\d+))", redirect);
+  server.Post(R"(/to/(\d+))", redirect);
+  ASSERT_TRUE(server.Start());
+
+  const std::string refused = curl_easy_strerror(CURLE_UNSUPPORTED_PROTOCOL);
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    for (const std::string transfer : {"GET", "POST", "download"}) {
+      SCOPED_TRACE(std::string(targets[i].scheme) + " " + transfer);
+      Outcome direct = Fetch(transfer, targets[i].url, dir);
+      EXPECT_EQ(direct.error.substr(0, refused.size()), refused);
+      EXPECT_EQ(direct.body, "");
+      Outcome redirected = Fetch(transfer, server.Url("/to/" + std::to_string(i)), dir);
+      // A GET never follows; the others refuse to. A libcurl built without
+      // a scheme (HTTP only on Windows) cannot even parse such a location.
+      if (transfer == "GET") {
+        EXPECT_EQ(redirected.error, "");
+      } else if (redirected.error != refused) {
+        EXPECT_EQ(redirected.error, curl_easy_strerror(CURLE_URL_MALFORMAT));
+      }
+      EXPECT_EQ(redirected.body.find(kMarker), std::string::npos);
+      EXPECT_EQ(listener.Connections(), 0);
+    }
+  }
+  EXPECT_EQ(server.Requests().size(), targets.size() * 3);
+
+  // The listener does see a transfer that is allowed to reach it.
+  std::string error;
+  HttpSession("http://" + at + "/").Get("", error);
+  EXPECT_GE(listener.Connections(), 1) << error;
+}
+
+TEST(TransferPolicy, APostFollowsOnlyAFewRedirects) {
+  LocalHttpServer server;
+  server.Post(R"(/hop/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    const int hop = std::stoi(req.matches[1]);
+    if (hop == 0) {
+      res.set_content("arrived", "text/plain");
+    } else {
+      res.set_redirect("/hop/" + std::to_string(hop - 1), 307);
+    }
+  });
+  ASSERT_TRUE(server.Start());
+  const long limit = http_session::g_maxRedirects.Get();
+  std::string error;
+  EXPECT_EQ(HttpSession(server.Url("/hop/" + std::to_string(limit))).Post("{}", error), "arrived");
+  EXPECT_EQ(error, "");
+  const std::size_t before = server.Requests().size();
+  HttpSession(server.Url("/hop/" + std::to_string(limit + 1))).Post("{}", error);
+  EXPECT_EQ(error, curl_easy_strerror(CURLE_TOO_MANY_REDIRECTS));
+  EXPECT_EQ(server.Requests().size() - before, static_cast<std::size_t>(limit + 1));
+}
+
+TEST(TransferPolicy, TellsHttpUrlsApart) {
+  struct Case {
+    const char* url;
+    bool http, https;
+  } cases[] = {
+      {"http://h/a", true, false},
+      {"https://h/a", true, true},
+      {"HTTPS://h/a", true, true},
+      {"Http://h", true, false},
+      {"http:/h", false, false},
+      {"httpx://h", false, false},
+      {"gopher://h/?http", false, false},
+      {"/files/http.jar", false, false},
+      {"", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(http_policy::IsHttpUrl(c.url), c.http) << c.url;
+    EXPECT_EQ(http_policy::IsHttpsUrl(c.url), c.https) << c.url;
+  }
+}
+
+}  // namespace
