@@ -342,6 +342,31 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
   }
 }
 
+TEST_F(HttpDownloadTest, BodyGrowingPastTheSizeLimitIsCutAndNotRetried) {
+  // No length announced: only the bytes themselves can tell.
+  const std::string source = SourceBytes(256 * 1024);
+  os::Tunable<std::int64_t>::Scoped limit(comm::http::g_downloadMaxBytes, 100 * 1024);
+  LocalHttpServer server;
+  server.Get("/file", [&](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("application/java-archive",
+                                     [&](std::size_t offset, httplib::DataSink& sink) {
+                                       if (offset >= source.size()) {
+                                         sink.done();
+                                         return true;
+                                       }
+                                       sink.write(source.data() + offset, 4096);
+                                       return true;
+                                     });
+  });
+  ASSERT_TRUE(server.Start());
+
+  Observed observer;
+  EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_FILESIZE_EXCEEDED);
+  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_TRUE(observer.errors.empty());
+  EXPECT_FALSE(std::filesystem::exists(Target()));
+}
+
 TEST_F(HttpDownloadTest, ResumesBeyondTwoGibibytes) {
   const std::int64_t onDisk = (std::int64_t{1} << 31) + 1234;
   os::Tunable<std::int64_t>::Scoped limit(comm::http::g_downloadMaxBytes, onDisk + 10);
