@@ -342,12 +342,11 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
   }
 }
 
-TEST_F(HttpDownloadTest, BodyGrowingPastTheSizeLimitIsCutAndNotRetried) {
-  // No length announced: only the bytes themselves can tell.
+TEST_F(HttpDownloadTest, FilesPastTheSizeLimitAreRefusedAndNotRetried) {
   const std::string source = SourceBytes(256 * 1024);
   os::Tunable<std::int64_t>::Scoped limit(comm::http::g_downloadMaxBytes, 100 * 1024);
-  LocalHttpServer server;
-  server.Get("/file", [&](const httplib::Request&, httplib::Response& res) {
+  // No length announced: only the bytes themselves can tell.
+  auto growing = [&](const httplib::Request&, httplib::Response& res) {
     res.set_chunked_content_provider("application/java-archive",
                                      [&](std::size_t offset, httplib::DataSink& sink) {
                                        if (offset >= source.size()) {
@@ -357,14 +356,38 @@ TEST_F(HttpDownloadTest, BodyGrowingPastTheSizeLimitIsCutAndNotRetried) {
                                        sink.write(source.data() + offset, 4096);
                                        return true;
                                      });
-  });
-  ASSERT_TRUE(server.Start());
+  };
+  // The rest is small; the whole it belongs to is not.
+  auto hugeWhole = [&](const httplib::Request& req, httplib::Response& res) {
+    // The answer below is the range; the library must not cut it again.
+    const_cast<httplib::Request&>(req).ranges.clear();
+    res.status = 206;
+    res.set_header("ETag", "\"v1\"");
+    res.set_header("Content-Range", "bytes 1234-2233/9223372036854775807");
+    res.set_content(source.substr(0, 1000), "application/java-archive");
+  };
+  struct Case {
+    const char* name;
+    std::size_t alreadyOnDisk;
+    httplib::Server::Handler handler;
+  } cases[] = {
+      {"body growing past it", 0, growing},
+      {"a range of a file past it", 1234, hugeWhole},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(Target());
+    if (c.alreadyOnDisk > 0) WriteFile(Target(), source.substr(0, c.alreadyOnDisk));
+    LocalHttpServer server;
+    server.Get("/file", c.handler);
+    ASSERT_TRUE(server.Start());
 
-  Observed observer;
-  EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_FILESIZE_EXCEEDED);
-  EXPECT_EQ(server.Requests().size(), 1u);
-  EXPECT_TRUE(observer.errors.empty());
-  EXPECT_FALSE(std::filesystem::exists(Target()));
+    Observed observer;
+    EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_FILESIZE_EXCEEDED);
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_TRUE(observer.errors.empty());
+    EXPECT_FALSE(std::filesystem::exists(Target()));
+  }
 }
 
 TEST_F(HttpDownloadTest, ResumesBeyondTwoGibibytes) {
