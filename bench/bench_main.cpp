@@ -1,7 +1,7 @@
 // wardkeep-bench: measures, prints a table, never fails on a figure.
-// Usage: wardkeep-bench [--runs N (7)] [--cycles N] [--timer-ms N] [--only
-// download|watchdog|answers] Needs the curl tool on PATH and, for the watchdog, free ports 2405 and
-// 2406.
+// Usage: wardkeep-bench [--runs N (15)] [--cycles N] [--timer-ms N]
+//                      [--only download|watchdog|answers]
+// Needs the curl tool on PATH and, for the watchdog, free ports 2405 and 2406.
 #include <unistd.h>
 
 #include <cstdio>

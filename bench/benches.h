@@ -19,7 +19,7 @@ struct Row {
 
 struct Options {
   std::string workDir;  // scratch space for the downloaded files
-  int runs = 7;
+  int runs = 15;
   int cycles = 100;
   unsigned timerMs = 20;
 };

@@ -1,13 +1,13 @@
 // The whole update run against the real stand-in while its JAR download
 // misbehaves in every way it can: cut at many offsets, once or every time,
-// ranges ignored, error pages, stalls. Whatever happens, the installation
+// ranges ignored, error pages, stalls, a new file published between two
+// attempts. Whatever happens, the installation
 // holds either the new JAR byte for byte (the old one backed up) or the old
 // one untouched; never anything in between.
 #ifdef WARDKEEP_STANDIN
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <json/json.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,9 +24,9 @@
 #include "http/download_tunables.h"
 #include "platform_client/platform_endpoint.h"
 #include "posix/upgrade_drives.h"
-#include "support/posix/child_process.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/scoped_env.h"
+#include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
 #include "update/update_config.h"
 #include "upgrade/update_run.h"
@@ -36,11 +35,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using testing_support::ChildProcess;
 using testing_support::ProgramDir;
 using testing_support::ProgramDirLock;
 using testing_support::ReadFile;
 using testing_support::ScopedEnv;
+using testing_support::StandinProcess;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
@@ -60,60 +59,18 @@ std::string NewJar() {
   return bytes;
 }
 
+// The same length as the new one: only its version tells them apart.
+std::string NewerJar() {
+  std::string bytes = NewJar();
+  for (std::size_t i = 4; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(~bytes[i]);
+  return bytes;
+}
+
 std::string OldJar() {
   std::string bytes("PK\x03\x04", 4);
   while (bytes.size() < 100000) bytes += "the build that is installed now; ";
   return bytes;
 }
-
-// The stand-in offering `jar`, on ports the system picks.
-class Standin {
- public:
-  explicit Standin(const fs::path& jar) {
-    m_process = std::make_unique<ChildProcess>(
-        std::vector<std::string>{WARDKEEP_STANDIN, "--platform-port", "0", "--update-port", "0",
-                                 "--quiet", "--update", "offer-relative", "--stall-seconds", "5",
-                                 "--jar", jar.string()},
-        std::map<std::string, std::string>{}, m_dir.path());
-    static const std::regex kPorts(R"(^platform 127\.0\.0\.1:(\d+)\nupdate 127\.0\.0\.1:(\d+)\n)");
-    for (auto until = Clock::now() + std::chrono::seconds(10); Clock::now() < until;) {
-      std::smatch match;
-      const std::string out = m_process->Stdout();
-      if (std::regex_search(out, match, kPorts)) {
-        m_platformPort = std::stoi(match[1]);
-        m_updatePort = std::stoi(match[2]);
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-
-  bool Ready() const { return m_updatePort > 0; }
-  std::string PlatformUrl() const { return "http://127.0.0.1:" + std::to_string(m_platformPort); }
-  std::string UpdateUrl() const { return "http://127.0.0.1:" + std::to_string(m_updatePort); }
-
-  bool Control(const std::string& path, const std::string& form) const {
-    auto result = Client().Post(path, form, "application/x-www-form-urlencoded");
-    return result && result->status == 200;
-  }
-  Json::Value GetJson(const std::string& path) const {
-    Json::Value value;
-    if (auto result = Client().Get(path)) Json::Reader().parse(result->body, value);
-    return value;
-  }
-
- private:
-  httplib::Client Client() const {
-    httplib::Client client("127.0.0.1", m_platformPort);
-    client.set_read_timeout(5, 0);
-    return client;
-  }
-
-  TempDir m_dir;
-  std::unique_ptr<ChildProcess> m_process;
-  int m_platformPort = 0;
-  int m_updatePort = 0;
-};
 
 // One download setting; step n is applied once the n-th request has arrived
 // and `afterMs` have passed, so it governs the requests that follow.
@@ -129,14 +86,17 @@ struct Case {
   std::string name;
   std::vector<Step> steps;
   Expect expect;
+  bool fileChanges = false;  // the newer JAR is what must be installed
 };
 
 // Switches the stand-in's download behaviour while the update runs.
 class Director {
  public:
-  Director(const Standin& standin, std::vector<Step> steps)
+  // `reset` restores what earlier cases changed before the first step.
+  Director(const StandinProcess& standin, const std::string& reset, std::vector<Step> steps)
       : m_standin(standin), m_steps(std::move(steps)) {
     m_ok = m_standin.Control("/control/clear", "") &&
+           m_standin.Control("/control/download", reset) &&
            m_standin.Control("/control/download", m_steps.front().settings);
     m_thread = std::thread([this] { Run(); });
   }
@@ -164,7 +124,7 @@ class Director {
     }
   }
 
-  const Standin& m_standin;
+  const StandinProcess& m_standin;
   std::vector<Step> m_steps;
   std::atomic<bool> m_ok{false};
   std::atomic<bool> m_stop{false};
@@ -175,7 +135,7 @@ std::string Cut(const char* scenario, long offset) {
   return std::string("scenario=") + scenario + "&drop-after=" + std::to_string(offset);
 }
 
-std::vector<Case> Matrix() {
+std::vector<Case> Matrix(const fs::path& newer) {
   std::vector<Case> cases;
   const long onceAt[] = {
       0,         1,         2,          3,      4,          5,         100,
@@ -223,6 +183,15 @@ std::vector<Case> Matrix() {
   cases.push_back({"cut at half, then a stall",
                    {half, {"scenario=stall"}, {"scenario=normal", 1500}},
                    Expect::kInstalled});
+  // A new build published between two attempts: its tail must never be
+  // appended to the head of the one begun.
+  const std::string changed = "scenario=normal&jar=" + newer.string();
+  cases.push_back(
+      {"cut at half, then the file changes", {half, {changed}}, Expect::kInstalled, true});
+  cases.push_back({"cut at half, then the file changes, If-Range ignored",
+                   {half, {changed + "&if-range=ignore"}},
+                   Expect::kInstalled,
+                   true});
   return cases;
 }
 
@@ -261,10 +230,15 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
   ScopedEnv programDrive("WARDKEEP_DRIVE_E", ProgramDir().string());
   TempDir served;
   const std::string newJar = NewJar();
+  const std::string newerJar = NewerJar();
   const std::string oldJar = OldJar();
   WriteFile(served / "stock-relay.jar", newJar);
-  Standin standin(served / "stock-relay.jar");
+  fs::create_directories(served / "newer");
+  WriteFile(served / "newer" / "stock-relay.jar", newerJar);
+  StandinProcess standin(WARDKEEP_STANDIN, {"--update", "offer-relative", "--stall-seconds", "5"});
   ASSERT_TRUE(standin.Ready());
+  const std::string reset =
+      "jar=" + (served / "stock-relay.jar").string() + "&if-range=honour&validators=both";
 
   os::Tunable<std::string>::Scoped updateServer(UpdateServerBaseUrl, standin.UpdateUrl());
   os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, standin.PlatformUrl());
@@ -273,7 +247,7 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
   os::Tunable<long>::Scoped lowSpeed(comm::http::g_downloadLowSpeedSeconds, 1);
   os::Tunable<long>::Scoped timeLimit(comm::http::g_downloadTimeoutSeconds, 20);
 
-  const std::vector<Case> cases = Matrix();
+  const std::vector<Case> cases = Matrix(served / "newer" / "stock-relay.jar");
   int counts[3] = {};
   std::string table;
   for (const Case& c : cases) {
@@ -286,7 +260,7 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
     bool directed = false;
     const auto started = Clock::now();
     {
-      Director director(standin, c.steps);
+      Director director(standin, reset, c.steps);
       std::string error;
       ::testing::internal::CaptureStdout();  // the upgrade's progress lines
       offered = RunUpdate(error);
@@ -300,7 +274,7 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
     EXPECT_TRUE(directed) << c.name;
     EXPECT_TRUE(offered) << c.name;
 
-    const Outcome outcome = Classify(drives, newJar, oldJar);
+    const Outcome outcome = Classify(drives, c.fileChanges ? newerJar : newJar, oldJar);
     ++counts[static_cast<int>(outcome)];
     const Outcome expected =
         c.expect == Expect::kInstalled ? Outcome::kInstalled : Outcome::kUntouched;

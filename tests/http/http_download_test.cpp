@@ -36,21 +36,23 @@ std::string SourceBytes(std::size_t size) {
   return bytes;
 }
 
-// Serves `content` at /file with byte ranges, in small writes. Each response
-// may be cut off after a number of bytes (the socket is closed), and the
-// server may pretend not to know ranges.
+// Serves `content` at /file with byte ranges and an entity tag, in small
+// writes. Each response may be cut off after a number of bytes (the socket is
+// closed), and the server may pretend not to know ranges or versions.
 class FileSource {
  public:
   explicit FileSource(std::string content) : m_content(std::move(content)) {}
 
   void DropResponsesAfter(std::deque<std::size_t> byteCounts) { m_drops = std::move(byteCounts); }
   void IgnoreRanges() { m_ignoreRanges = true; }
+  void OmitValidators() { m_omitValidators = true; }
 
   httplib::Server::Handler Handler() {
     return [this](const httplib::Request& req, httplib::Response& res) {
       // The library answers a Range request by itself; forgetting the parsed
       // ranges is the only way to make it send the whole file with 200.
       if (m_ignoreRanges) const_cast<httplib::Request&>(req).ranges.clear();
+      if (!m_omitValidators) res.set_header("ETag", "\"v1\"");
       std::optional<std::size_t> drop;
       {
         std::lock_guard lock(m_mutex);
@@ -76,6 +78,7 @@ class FileSource {
  private:
   std::string m_content;
   bool m_ignoreRanges = false;
+  bool m_omitValidators = false;
   std::mutex m_mutex;
   std::deque<std::size_t> m_drops;
 };
@@ -87,6 +90,7 @@ struct Observed : comm::http::DownloadObserver {
   }
   void OnError(CURLcode code) override {
     errors.push_back(code);
+    if (!watched.empty()) onDiskAtErrors.push_back(ReadFile(watched));
     if (abortOnError) download->RequestAbort();
   }
 
@@ -95,6 +99,8 @@ struct Observed : comm::http::DownloadObserver {
   bool abortOnError = false;
   std::vector<std::pair<double, double>> progress;
   std::vector<CURLcode> errors;
+  std::filesystem::path watched;  // read back at every failed attempt
+  std::vector<std::string> onDiskAtErrors;
 };
 
 std::vector<std::string> RangesAsked(const LocalHttpServer& server) {
@@ -133,6 +139,7 @@ TEST_F(HttpDownloadTest, EndsWithTheSourceBytesHoweverTheTransferGoes) {
     bool ignoreRanges;
     const char* path;
     std::vector<std::string> rangesAsked;
+    bool validators = true;
   } cases[] = {
       {"fresh", 0, {}, false, "/file", {""}},
       {"resumed", 1234, {}, false, "/file", {"bytes=1234-"}},
@@ -147,6 +154,8 @@ TEST_F(HttpDownloadTest, EndsWithTheSourceBytesHoweverTheTransferGoes) {
        {"bytes=1234-", "bytes=2234-", "bytes=6330-"}},
       {"range ignored", 1234, {}, true, "/file", {"bytes=1234-"}},
       {"dropped, then range ignored", 0, {5000}, true, "/file", {"", "bytes=5000-"}},
+      // Nothing names the version of the bytes on disk: they are not continued.
+      {"dropped, no validator", 0, {5000}, false, "/file", {"", ""}, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -155,6 +164,7 @@ TEST_F(HttpDownloadTest, EndsWithTheSourceBytesHoweverTheTransferGoes) {
     FileSource files(source);
     files.DropResponsesAfter(c.drops);
     if (c.ignoreRanges) files.IgnoreRanges();
+    if (!c.validators) files.OmitValidators();
     LocalHttpServer server;
     server.Get("/file", files.Handler());
     server.Get("/moved",
@@ -216,8 +226,11 @@ TEST_F(HttpDownloadTest, AnswersThatAreNotTheFileNeverReachIt) {
     ASSERT_TRUE(server.Start());
 
     Observed observer;
+    observer.watched = Target();
     EXPECT_EQ(Download(server.Url("/file"), &observer), c.expected);
-    EXPECT_EQ(ReadFile(Target()), before);
+    // Between attempts the file holds what it held; after the last, nothing.
+    EXPECT_EQ(observer.onDiskAtErrors, std::vector<std::string>(2, before));
+    EXPECT_FALSE(std::filesystem::exists(Target()));
     EXPECT_EQ(server.Requests().size(), 3u);
     EXPECT_EQ(observer.errors, std::vector<CURLcode>(2, c.expected));
     EXPECT_TRUE(observer.progress.empty());
@@ -287,8 +300,7 @@ TEST_F(HttpDownloadTest, AbortDuringTheTransferIsNotRetried) {
   EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_ABORTED_BY_CALLBACK);
   EXPECT_EQ(server.Requests().size(), 1u);
   EXPECT_TRUE(observer.errors.empty());
-  const std::string stored = ReadFile(Target());
-  EXPECT_EQ(stored, source.substr(0, stored.size()));
+  EXPECT_FALSE(std::filesystem::exists(Target()));
 }
 
 TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
@@ -312,6 +324,7 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
     LocalHttpServer server;
     server.Get("/file", [&](const httplib::Request& req, httplib::Response& res) {
       if (stalled.exchange(true)) return files.Handler()(req, res);
+      res.set_header("ETag", "\"v1\"");
       res.set_content_provider(source.size(), "application/java-archive",
                                [&](std::size_t, std::size_t, httplib::DataSink& sink) {
                                  sink.write(source.data(), c.sentBeforeStall);
@@ -329,8 +342,57 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
   }
 }
 
+TEST_F(HttpDownloadTest, FilesPastTheSizeLimitAreRefusedAndNotRetried) {
+  const std::string source = SourceBytes(256 * 1024);
+  os::Tunable<std::int64_t>::Scoped limit(comm::http::g_downloadMaxBytes, 100 * 1024);
+  // No length announced: only the bytes themselves can tell.
+  auto growing = [&](const httplib::Request&, httplib::Response& res) {
+    res.set_chunked_content_provider("application/java-archive",
+                                     [&](std::size_t offset, httplib::DataSink& sink) {
+                                       if (offset >= source.size()) {
+                                         sink.done();
+                                         return true;
+                                       }
+                                       sink.write(source.data() + offset, 4096);
+                                       return true;
+                                     });
+  };
+  // The rest is small; the whole it belongs to is not.
+  auto hugeWhole = [&](const httplib::Request& req, httplib::Response& res) {
+    // The answer below is the range; the library must not cut it again.
+    const_cast<httplib::Request&>(req).ranges.clear();
+    res.status = 206;
+    res.set_header("ETag", "\"v1\"");
+    res.set_header("Content-Range", "bytes 1234-2233/9223372036854775807");
+    res.set_content(source.substr(0, 1000), "application/java-archive");
+  };
+  struct Case {
+    const char* name;
+    std::size_t alreadyOnDisk;
+    httplib::Server::Handler handler;
+  } cases[] = {
+      {"body growing past it", 0, growing},
+      {"a range of a file past it", 1234, hugeWhole},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(Target());
+    if (c.alreadyOnDisk > 0) WriteFile(Target(), source.substr(0, c.alreadyOnDisk));
+    LocalHttpServer server;
+    server.Get("/file", c.handler);
+    ASSERT_TRUE(server.Start());
+
+    Observed observer;
+    EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_FILESIZE_EXCEEDED);
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_TRUE(observer.errors.empty());
+    EXPECT_FALSE(std::filesystem::exists(Target()));
+  }
+}
+
 TEST_F(HttpDownloadTest, ResumesBeyondTwoGibibytes) {
   const std::int64_t onDisk = (std::int64_t{1} << 31) + 1234;
+  os::Tunable<std::int64_t>::Scoped limit(comm::http::g_downloadMaxBytes, onDisk + 10);
   const std::string tail = "0123456789";
   { WriteFile(Target(), ""); }
   std::error_code sparse;

@@ -89,6 +89,9 @@ Json::Value SettingsJson(const Settings& s) {
   out["drop-after"] = static_cast<Json::Int64>(s.dropAfter);
   out["jar"] = s.jarPath;
   out["jar-size"] = static_cast<Json::Int64>(s.jarSize);
+  out["revision"] = static_cast<Json::Int64>(s.revision);
+  out["validators"] = Describe(s.validators);
+  out["if-range"] = s.honourIfRange ? "honour" : "ignore";
   out["stall-seconds"] = static_cast<Json::Int64>(s.stallSeconds);
   return out;
 }
@@ -149,6 +152,7 @@ void AddControlRoutes(httplib::Server& server, State& state) {
       Json::Value item;
       item["method"] = record.method;
       item["range"] = record.range;
+      item["if-range"] = record.ifRange;
       item["status"] = record.status;
       list.append(item);
     }

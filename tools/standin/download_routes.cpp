@@ -48,7 +48,7 @@ void ErrorPage(httplib::Response& res, int status, const std::string& title) {
 
 void Serve(State& state, const Settings& s, const httplib::Request& req, httplib::Response& res) {
   std::string error;
-  std::shared_ptr<JarSource> source = JarSource::Open(s.jarPath, s.jarSize, error);
+  std::shared_ptr<JarSource> source = JarSource::Open(s.jarPath, s.jarSize, s.revision, error);
   if (!source) {
     SetLogNote(error);
     ErrorPage(res, 500, "Internal Server Error");
@@ -58,7 +58,19 @@ void Serve(State& state, const Settings& s, const httplib::Request& req, httplib
   std::int64_t first = 0;
   std::int64_t last = size - 1;
   res.status = 200;
+  const bool etag = s.validators == Validators::kBoth || s.validators == Validators::kEtag;
+  const bool date = s.validators == Validators::kBoth || s.validators == Validators::kLastModified;
+  if (etag) res.set_header("ETag", source->ETag());
+  if (date) res.set_header("Last-Modified", source->LastModified());
   auto range = req.has_header("Range") ? ParseRange(req.get_header_value("Range")) : std::nullopt;
+  // A range is for the version the client began with: a changed file goes
+  // out whole, unless the server is told to ignore that.
+  if (range && s.honourIfRange && req.has_header("If-Range")) {
+    const std::string asked = req.get_header_value("If-Range");
+    if (!(etag && asked == source->ETag()) && !(date && asked == source->LastModified())) {
+      range.reset();
+    }
+  }
   if (range && s.download != DownloadScenario::kIgnoreRange) {
     if (range->first >= size) {
       res.status = 416;
@@ -117,7 +129,8 @@ void HandleJar(State& state, const httplib::Request& req, httplib::Response& res
       Serve(state, s, req, res);
       break;
   }
-  state.RecordDownload({req.method, req.get_header_value("Range"), res.status});
+  state.RecordDownload(
+      {req.method, req.get_header_value("Range"), req.get_header_value("If-Range"), res.status});
   // The ranges are answered above; keep the library from applying them again.
   const_cast<httplib::Request&>(req).ranges.clear();
 }

@@ -87,6 +87,13 @@ JAR download (GET /files/stock-relay.jar on the update port; byte ranges):
   --jar PATH            serve this file (read in chunks)
   --jar-size N          size of the generated JAR when --jar is not given
                         (default 1048576; starts "PK\x03\x04")
+  --revision N          which generated JAR (default 1): another number, other
+                        bytes, another ETag and Last-Modified
+  --validators V        both | etag | last-modified | none (default both):
+                        which of ETag and Last-Modified the JAR is sent with
+  --if-range M          honour | ignore (default honour): a Range whose If-Range
+                        no longer matches gets the whole file (honour) or the
+                        range anyway (ignore)
   --stall-seconds N     longest time a stall holds a request (default 3600)
 
 While running, on either port (form, query string or JSON object body; names
@@ -98,7 +105,7 @@ as the options above without "--"; "scenario" names the path's service):
   POST /control/download        scenario=drop-once&drop-after=100000
   GET  /control/state           current settings
   GET  /control/requests        recorded update requests, decrypted versions
-  GET  /control/downloads       recorded download requests and their Range
+  GET  /control/downloads       recorded download requests, Range and If-Range
   GET  /control/hits            request counts per endpoint
   POST /control/clear           forget the records and counts
 Any settings change releases requests that are stalling.

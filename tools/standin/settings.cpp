@@ -63,6 +63,13 @@ constexpr std::array<std::pair<const char*, DownloadScenario>, 7> kDownloadNames
     {"stall", DownloadScenario::kStall},
 }};
 
+constexpr std::array<std::pair<const char*, Validators>, 4> kValidatorNames{{
+    {"both", Validators::kBoth},
+    {"etag", Validators::kEtag},
+    {"last-modified", Validators::kLastModified},
+    {"none", Validators::kNone},
+}};
+
 template <typename Number>
 bool ParseNumber(const std::string& value, Number& out, Number minimum) {
   Number parsed{};
@@ -137,6 +144,13 @@ bool ApplyOption(Settings& s, const std::string& name, const std::string& value,
     s.jarPath = value;
   } else if (name == "jar-size") {
     ok = ParseNumber(value, s.jarSize, std::int64_t{4});
+  } else if (name == "revision") {
+    ok = ParseNumber(value, s.revision, std::int64_t{1});
+  } else if (name == "validators") {
+    ok = ParseEnum(kValidatorNames, value, s.validators);
+  } else if (name == "if-range") {
+    ok = value == "honour" || value == "ignore";
+    if (ok) s.honourIfRange = value == "honour";
   } else if (name == "stall-seconds") {
     ok = ParseNumber(value, s.stallSeconds, 0L);
   } else {
@@ -158,6 +172,9 @@ std::string Describe(UpdateScenario scenario) {
 }
 std::string Describe(DownloadScenario scenario) {
   return NameOf(kDownloadNames, scenario);
+}
+std::string Describe(Validators validators) {
+  return NameOf(kValidatorNames, validators);
 }
 
 }  // namespace standin

@@ -12,6 +12,7 @@ enum class PlatformScenario { kHealthy, kFault, kEmpty, kHtml, kStall, kStallBod
 enum class VersionMode { kOk, kEmpty, kHtml, kStall };
 enum class UpdateScenario { kNone, kOffer, kOfferRelative, kHtml, kStall, kRaw };
 enum class DownloadScenario { kNormal, kDropOnce, kDropAlways, kIgnoreRange, k404, k500, kStall };
+enum class Validators { kBoth, kEtag, kLastModified, kNone };
 
 struct Settings {
   PlatformScenario platform = PlatformScenario::kHealthy;
@@ -35,6 +36,9 @@ struct Settings {
   std::int64_t dropAfter = 65536;
   std::string jarPath;  // empty: generated content
   std::int64_t jarSize = 1 << 20;
+  std::int64_t revision = 1;  // of the generated JAR
+  Validators validators = Validators::kBoth;
+  bool honourIfRange = true;
 
   long stallSeconds = 3600;
 };
@@ -51,5 +55,6 @@ std::string Describe(PlatformScenario scenario);
 std::string Describe(VersionMode mode);
 std::string Describe(UpdateScenario scenario);
 std::string Describe(DownloadScenario scenario);
+std::string Describe(Validators validators);
 
 }  // namespace standin

@@ -26,7 +26,8 @@ struct UpdateRecord {
 
 struct DownloadRecord {
   std::string method;
-  std::string range;  // the Range header, empty when none was sent
+  std::string range;    // the Range header, empty when none was sent
+  std::string ifRange;  // the If-Range header, empty when none was sent
   int status = 0;
 };
 

@@ -1,9 +1,9 @@
 #include "support/posix/standin_process.h"
 
 #include <httplib.h>
-#include <json/reader.h>
 
 #include <chrono>
+#include <map>
 #include <regex>
 #include <thread>
 
@@ -12,7 +12,7 @@ namespace {
 
 httplib::Client Client(int port) {
   httplib::Client client("127.0.0.1", port);
-  client.set_read_timeout(5, 0);
+  client.set_read_timeout(10, 0);
   return client;
 }
 
@@ -20,8 +20,7 @@ httplib::Client Client(int port) {
 
 StandinProcess::StandinProcess(const std::string& program,
                                const std::vector<std::string>& options) {
-  std::vector<std::string> argv = {program, "--platform-port", "0", "--update-port",
-                                   "0",     "--quiet"};
+  std::vector<std::string> argv{program, "--platform-port", "0", "--update-port", "0", "--quiet"};
   argv.insert(argv.end(), options.begin(), options.end());
   m_process =
       std::make_unique<ChildProcess>(argv, std::map<std::string, std::string>{}, m_dir.path());
@@ -39,6 +38,18 @@ StandinProcess::StandinProcess(const std::string& program,
   }
 }
 
+std::string StandinProcess::PlatformUrl() const {
+  return "http://127.0.0.1:" + std::to_string(m_platformPort);
+}
+
+std::string StandinProcess::UpdateUrl() const {
+  return "http://127.0.0.1:" + std::to_string(m_updatePort);
+}
+
+std::string StandinProcess::JarUrl() const {
+  return UpdateUrl() + "/files/stock-relay.jar";
+}
+
 bool StandinProcess::Control(const std::string& path, const std::string& form) const {
   auto result = Client(m_platformPort).Post(path, form, "application/x-www-form-urlencoded");
   return result && result->status == 200;
@@ -48,6 +59,11 @@ Json::Value StandinProcess::GetJson(const std::string& path) const {
   Json::Value value;
   if (auto result = Client(m_platformPort).Get(path)) Json::Reader().parse(result->body, value);
   return value;
+}
+
+std::string StandinProcess::Jar() const {
+  auto result = Client(m_updatePort).Get("/files/stock-relay.jar");
+  return result && result->status == 200 ? result->body : std::string();
 }
 
 }  // namespace testing_support

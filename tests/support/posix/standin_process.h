@@ -1,8 +1,8 @@
 #pragma once
-// The stand-in services as a child process on ports the system picks, with
-// their control calls (on the platform port, which is always plain HTTP).
+// The stand-in as a real process on ports the system picks, switched through
+// its control calls (on the platform port, which is always plain HTTP).
 
-#include <json/value.h>
+#include <json/json.h>
 
 #include <memory>
 #include <string>
@@ -15,19 +15,23 @@ namespace testing_support {
 
 class StandinProcess {
  public:
-  // `program` with `options` besides the free ports and --quiet. Ready() once
-  // it has announced its ports.
+  // `program` is the stand-in's executable; `options` are added to its
+  // command line.
   StandinProcess(const std::string& program, const std::vector<std::string>& options);
 
   bool Ready() const { return m_updatePort > 0; }
   int UpdatePort() const { return m_updatePort; }
-  std::string PlatformUrl() const { return "http://127.0.0.1:" + std::to_string(m_platformPort); }
-  // Its working directory, for files it makes.
-  const TempDir& Dir() const { return m_dir; }
+  std::string PlatformUrl() const;
+  std::string UpdateUrl() const;
+  std::string JarUrl() const;
 
-  // POSTs a form to a control path; true on 200.
+  // A control call with a form body; true when it was applied.
   bool Control(const std::string& path, const std::string& form) const;
   Json::Value GetJson(const std::string& path) const;
+  // The whole JAR as served now, in one request.
+  std::string Jar() const;
+  // Its working directory, for files it makes.
+  const TempDir& Dir() const { return m_dir; }
 
  private:
   TempDir m_dir;
