@@ -3,8 +3,11 @@
 #include "os/console.h"
 #include "os/files.h"
 #include "upgrade/command_runner.h"
+#include "upgrade/file_install.h"
 #include "upgrade/file_system.h"
+#include "upgrade/jar_check.h"
 #include "upgrade/service_name.h"
+#include "upgrade/service_wait.h"
 
 namespace {
 
@@ -17,6 +20,21 @@ std::wstring Padded(int value, std::size_t width) {
   std::wstring digits = std::to_wstring(value);
   if (digits.size() < width) digits.insert(0, width - digits.size(), L'0');
   return digits;
+}
+
+// "net start", then the service manager's word that the service runs.
+bool StartAndConfirm(const std::wstring& service) {
+  Say(L"启动服务: " + service);
+  if (!RunAndWait(L"net start " + service)) Say(L"错误: 启动服务失败");
+  const ServiceWaitResult running =
+      WaitForServiceState(service, os::ServiceState::Running, upgrade::g_serviceRunWaitMs.Get());
+  if (running == ServiceWaitResult::Reached) {
+    Say(L"服务已运行: " + service);
+    return true;
+  }
+  Say(running == ServiceWaitResult::Unknown ? L"错误: 无法查询服务状态: " + service
+                                            : L"错误: 服务未在限定时间内运行: " + service);
+  return false;
 }
 
 }  // namespace
@@ -57,25 +75,62 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) 
   }
   Say(L"找到新的JAR文件，开始处理...");
 
-  Say(L"停止服务: " + service);
-  if (!RunAndWait(L"net stop " + service)) Say(L"警告: 停止服务失败，可能服务未运行");
-
-  const std::wstring installedJar = appDir + L"\\" + jarName;
-  if (os::PathExists(installedJar)) {
-    Say(L"备份旧JAR文件: " + installedJar + L" -> " + backupSubDir);
-    if (!os::CopyOneFile(installedJar, backupSubDir + L"\\" + jarName, false)) {
-      Say(L"备份旧JAR文件失败");
-    }
-  } else {
-    Say(L"未找到旧JAR文件，跳过备份");
+  // Before the service is touched: a cut, spliced or damaged archive would
+  // leave it unable to start.
+  if (upgrade::JarCheck check = CheckJarArchive(newJarPath); !check) {
+    Say(L"错误: 新的JAR文件不完整或已损坏 (" + DescribeJarFault(check) + L")，不进行JAR包替换升级");
+    Say(L"操作完成。");
+    return 0;
   }
 
-  Say(L"替换JAR文件: " + newJarPath + L" -> " + appDir);
-  if (!os::CopyOneFile(newJarPath, installedJar, false)) Say(L"替换JAR文件失败");
+  const std::wstring installedJar = appDir + L"\\" + jarName;
+  // What an interrupted earlier run may have left beside the installed JAR.
+  DeletePathTree(TemporaryPathFor(installedJar));
 
-  Say(L"启动服务: " + service);
-  if (!RunAndWait(L"net start " + service)) Say(L"错误: 启动服务失败");
+  Say(L"停止服务: " + service);
+  if (!RunAndWait(L"net stop " + service)) Say(L"警告: 停止服务失败，可能服务未运行");
+  // "net stop" gives up while the manager may still be stopping the service;
+  // its JAR is then still in use.
+  const bool stopped =
+      WaitForServiceState(service, os::ServiceState::Stopped, upgrade::g_serviceStopWaitMs.Get()) !=
+      ServiceWaitResult::NotReached;
 
+  bool replaced = false;
+  std::wstring backupCopy;
+  if (!stopped) {
+    Say(L"错误: 服务未能停止，不进行JAR包替换升级");
+  } else {
+    bool backedUp = true;
+    if (os::PathExists(installedJar)) {
+      Say(L"备份旧JAR文件: " + installedJar + L" -> " + backupSubDir);
+      backupCopy = backupSubDir + L"\\" + jarName;
+      backedUp = CopyWholeFile(installedJar, backupCopy);
+      if (!backedUp) {
+        Say(L"备份旧JAR文件失败");
+        Say(L"错误: 没有完整的备份，不替换已安装的JAR文件");
+      }
+    } else {
+      Say(L"未找到旧JAR文件，跳过备份");
+    }
+    if (backedUp) {
+      Say(L"替换JAR文件: " + newJarPath + L" -> " + appDir);
+      replaced = ReplaceFileWhole(newJarPath, installedJar);
+      if (!replaced) Say(L"替换JAR文件失败");
+    }
+  }
+
+  if (StartAndConfirm(service) || !replaced) {
+    Say(L"操作完成。");
+    return 0;
+  }
+  // The new JAR does not run: the working one goes back.
+  if (backupCopy.empty()) {
+    Say(L"错误: 服务未能运行，且没有可恢复的旧JAR文件");
+  } else {
+    Say(L"错误: 服务未能运行，恢复旧JAR文件: " + backupCopy + L" -> " + appDir);
+    if (!ReplaceFileWhole(backupCopy, installedJar)) Say(L"恢复旧JAR文件失败");
+    StartAndConfirm(service);
+  }
   Say(L"操作完成。");
   return 0;
 }

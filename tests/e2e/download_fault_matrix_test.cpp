@@ -1,8 +1,9 @@
 // The whole update run against the real stand-in while its JAR download
 // misbehaves in every way it can: cut at many offsets, once or every time,
-// ranges ignored, error pages, stalls. Whatever happens, the installation
-// holds either the new JAR byte for byte (the old one backed up) or the old
-// one untouched; never anything in between.
+// ranges ignored, error pages, stalls, a body that ends early yet looks whole,
+// a byte changed on the way. Whatever happens, the installation holds either
+// the new JAR byte for byte (the old one backed up) or the old one untouched;
+// never anything in between.
 #ifdef WARDKEEP_STANDIN
 
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +31,7 @@
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/scoped_env.h"
 #include "support/temp_dir.h"
+#include "support/zip_builder.h"
 #include "update/update_config.h"
 #include "upgrade/update_run.h"
 
@@ -48,22 +51,23 @@ constexpr long kSize = 256 * 1024;
 constexpr long kChunk = 64 * 1024;  // the stand-in's write size
 constexpr int kAttempts = 4;
 
+// A whole archive of exactly kSize bytes: one stored entry of noise.
 std::string NewJar() {
-  std::string bytes("PK\x03\x04", 4);
+  const std::string name = "payload.bin";
+  const std::size_t overhead = 30 + 46 + 22 + 2 * name.size();
+  std::string noise;
   std::uint32_t x = 2463534242u;
-  while (bytes.size() < static_cast<std::size_t>(kSize)) {
+  while (noise.size() < static_cast<std::size_t>(kSize) - overhead) {
     x ^= x << 13;
     x ^= x >> 17;
     x ^= x << 5;
-    bytes += static_cast<char>(x);
+    noise += static_cast<char>(x);
   }
-  return bytes;
+  return testing_support::BuildZip({{name, noise}}).bytes;
 }
 
 std::string OldJar() {
-  std::string bytes("PK\x03\x04", 4);
-  while (bytes.size() < 100000) bytes += "the build that is installed now; ";
-  return bytes;
+  return testing_support::SampleJar(100000, 4);
 }
 
 // The stand-in offering `jar`, on ports the system picks.
@@ -223,6 +227,21 @@ std::vector<Case> Matrix() {
   cases.push_back({"cut at half, then a stall",
                    {half, {"scenario=stall"}, {"scenario=normal", 1500}},
                    Expect::kInstalled});
+  // Transfers that succeed with the wrong bytes: only the archive check stands
+  // between them and the installation.
+  for (long at : {4L, kSize / 2, kSize - 1}) {
+    cases.push_back({"ends early at " + std::to_string(at) + " without a length",
+                     {{Cut("end-early", at)}},
+                     Expect::kUntouched});
+  }
+  for (long at : {100L, kSize / 2, kSize - 30}) {
+    cases.push_back({"byte " + std::to_string(at) + " changed on the way",
+                     {{Cut("flip-byte", at)}},
+                     Expect::kUntouched});
+  }
+  cases.push_back({"cut at half, then resumed from another file",
+                   {half, {"scenario=flip-byte&drop-after=" + std::to_string(kSize / 2 + 10)}},
+                   Expect::kUntouched});
   return cases;
 }
 
@@ -250,7 +269,10 @@ Outcome Classify(const upgrade_test::UpgradeDrives& drives, const std::string& n
       drives.NetCalls() == "stop stock-relay\nstart stock-relay\n") {
     return Outcome::kInstalled;
   }
-  if (installed == oldJar && backups.empty() && drives.NetCalls().empty()) {
+  // A refused archive may leave its empty time-stamped backup directory.
+  const bool noBackup = std::all_of(backups.begin(), backups.end(),
+                                    [](const fs::path& stamp) { return fs::is_empty(stamp); });
+  if (installed == oldJar && noBackup && drives.NetCalls().empty()) {
     return Outcome::kUntouched;
   }
   return Outcome::kCorrupted;

@@ -1,6 +1,8 @@
 #pragma once
-// The bytes served as the JAR: a file read in chunks, or generated content
-// (starting "PK\x03\x04", then a fixed pseudo-random sequence) of any size.
+// The bytes served as the JAR: a file read in chunks, or a generated JAR of any
+// size from 120 bytes up: one stored entry of pseudo-random bytes, whole and
+// with its CRC-32, so that it passes the program's archive check. Smaller
+// sizes give the ZIP signature and pseudo-random bytes only.
 
 #include <cstdint>
 #include <fstream>
@@ -18,12 +20,13 @@ class JarSource {
   std::int64_t Size() const { return m_size; }
   bool Read(std::int64_t offset, char* buffer, std::size_t count);
 
-  // The generated content's byte at `offset`, for checking what arrived.
-  static unsigned char GeneratedByte(std::int64_t offset);
-
  private:
+  void Generate(std::int64_t offset, char* buffer, std::size_t count) const;
+
   std::int64_t m_size = 0;
   bool m_generated = true;
+  std::string m_head;  // the local header and entry name, before the payload
+  std::string m_tail;  // the central directory and end record, after it
   std::ifstream m_file;
 };
 
