@@ -49,6 +49,9 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) 
   const std::wstring jarName = service + L".jar";
   const std::wstring appDir = installRoot + L"\\app";
   const std::wstring backupDir = installRoot + L"\\backUp";
+  const std::wstring installedJar = appDir + L"\\" + jarName;
+  // What an interrupted earlier run may have left beside the installed JAR.
+  DeletePathTree(TemporaryPathFor(installedJar));
   Say(L"应用目录: " + appDir);
   Say(L"备份目录: " + backupDir);
 
@@ -82,10 +85,6 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) 
     Say(L"操作完成。");
     return 0;
   }
-
-  const std::wstring installedJar = appDir + L"\\" + jarName;
-  // What an interrupted earlier run may have left beside the installed JAR.
-  DeletePathTree(TemporaryPathFor(installedJar));
 
   Say(L"停止服务: " + service);
   if (!RunAndWait(L"net stop " + service)) Say(L"警告: 停止服务失败，可能服务未运行");
