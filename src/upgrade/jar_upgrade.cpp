@@ -37,6 +37,34 @@ bool StartAndConfirm(const std::wstring& service) {
   return false;
 }
 
+struct Replacement {
+  bool replaced = false;
+  std::wstring backupCopy;  // empty when there was no JAR to back up
+};
+
+// The backup, then the replacement: nothing is replaced without a whole backup.
+Replacement BackUpAndReplace(const std::wstring& newJar, const std::wstring& appDir,
+                             const std::wstring& backupSubDir, const std::wstring& jarName) {
+  Replacement result;
+  const std::wstring installedJar = appDir + L"\\" + jarName;
+  if (os::PathExists(installedJar)) {
+    Say(L"备份旧JAR文件: " + installedJar + L" -> " + backupSubDir);
+    result.backupCopy = backupSubDir + L"\\" + jarName;
+    if (!CopyWholeFile(installedJar, result.backupCopy)) {
+      result.backupCopy.clear();
+      Say(L"备份旧JAR文件失败");
+      Say(L"错误: 没有完整的备份，不替换已安装的JAR文件");
+      return result;
+    }
+  } else {
+    Say(L"未找到旧JAR文件，跳过备份");
+  }
+  Say(L"替换JAR文件: " + newJar + L" -> " + appDir);
+  result.replaced = ReplaceFileWhole(newJar, installedJar);
+  if (!result.replaced) Say(L"替换JAR文件失败");
+  return result;
+}
+
 }  // namespace
 
 std::wstring FormatBackupTimeStamp(const os::LocalTime& time) {
@@ -94,40 +122,23 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) 
       WaitForServiceState(service, os::ServiceState::Stopped, upgrade::g_serviceStopWaitMs.Get()) !=
       ServiceWaitResult::NotReached;
 
-  bool replaced = false;
-  std::wstring backupCopy;
-  if (!stopped) {
-    Say(L"错误: 服务未能停止，不进行JAR包替换升级");
+  Replacement replacement;
+  if (stopped) {
+    replacement = BackUpAndReplace(newJarPath, appDir, backupSubDir, jarName);
   } else {
-    bool backedUp = true;
-    if (os::PathExists(installedJar)) {
-      Say(L"备份旧JAR文件: " + installedJar + L" -> " + backupSubDir);
-      backupCopy = backupSubDir + L"\\" + jarName;
-      backedUp = CopyWholeFile(installedJar, backupCopy);
-      if (!backedUp) {
-        Say(L"备份旧JAR文件失败");
-        Say(L"错误: 没有完整的备份，不替换已安装的JAR文件");
-      }
-    } else {
-      Say(L"未找到旧JAR文件，跳过备份");
-    }
-    if (backedUp) {
-      Say(L"替换JAR文件: " + newJarPath + L" -> " + appDir);
-      replaced = ReplaceFileWhole(newJarPath, installedJar);
-      if (!replaced) Say(L"替换JAR文件失败");
-    }
+    Say(L"错误: 服务未能停止，不进行JAR包替换升级");
   }
 
-  if (StartAndConfirm(service) || !replaced) {
+  if (StartAndConfirm(service) || !replacement.replaced) {
     Say(L"操作完成。");
     return 0;
   }
   // The new JAR does not run: the working one goes back.
-  if (backupCopy.empty()) {
+  if (replacement.backupCopy.empty()) {
     Say(L"错误: 服务未能运行，且没有可恢复的旧JAR文件");
   } else {
-    Say(L"错误: 服务未能运行，恢复旧JAR文件: " + backupCopy + L" -> " + appDir);
-    if (!ReplaceFileWhole(backupCopy, installedJar)) Say(L"恢复旧JAR文件失败");
+    Say(L"错误: 服务未能运行，恢复旧JAR文件: " + replacement.backupCopy + L" -> " + appDir);
+    if (!ReplaceFileWhole(replacement.backupCopy, installedJar)) Say(L"恢复旧JAR文件失败");
     StartAndConfirm(service);
   }
   Say(L"操作完成。");
