@@ -83,6 +83,13 @@ TEST(JarCheck, WholeArchivesPassAndEveryOtherFileIsNamed) {
       {"something before the archive", "MZ" + whole, JarFault::CentralDirectory},
       {"bytes after the archive", whole + "trailing", JarFault::NoEndRecord},
       {"ZIP64 extra field", BuildZip({{"a.txt", "hello"}}, {"", true}).bytes, JarFault::Zip64},
+      {"ZIP64 end record (entry count deferred)",
+       [] {
+         std::string b = BuildZip({{"a.txt", "hello"}}).bytes;
+         b[b.size() - 12] = b[b.size() - 11] = b[b.size() - 14] = b[b.size() - 13] = '\xFF';
+         return b;
+       }(),
+       JarFault::Zip64},
       {"encrypted entry",
        [] {
          BuiltZip zip = BuildZip({{"a.txt", "hello"}});
