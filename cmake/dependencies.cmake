@@ -1,6 +1,8 @@
 # Third-party libraries, found the standard way on both targets.
 find_package(CURL REQUIRED)
 find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+# Natively Debian's zlib1g-dev; for Windows the static libz.a of the dependency prefix.
+find_package(ZLIB REQUIRED)
 
 find_package(jsoncpp CONFIG QUIET)
 if(TARGET jsoncpp_static AND NOT TARGET JsonCpp::JsonCpp)

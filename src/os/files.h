@@ -68,6 +68,38 @@ class DirectoryListing {
   std::unique_ptr<Impl> m_impl;
 };
 
+// --- Installing a file: read it whole, force it to disk, move it into place ---
+
+// One file opened for reading at any offset; closed when destroyed.
+class ReadOnlyFile {
+ public:
+  ReadOnlyFile() = default;
+  ~ReadOnlyFile() { Close(); }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // False for a missing file, a directory or no permission.
+  bool Open(const std::wstring& path);
+  bool IsOpen() const { return m_native != kClosed; }
+  // Length in bytes (64-bit); -1 when closed or not measurable.
+  std::int64_t Size() const;
+  // Up to `size` bytes from `offset`: the count read (0 at the end), -1 on error.
+  std::int64_t ReadAt(std::int64_t offset, char* data, std::size_t size) const;
+  void Close();
+
+ private:
+  static constexpr std::intptr_t kClosed = -1;  // as the platform marks "no file"
+  std::intptr_t m_native = kClosed;
+};
+
+// Forces the file's bytes out of the system's caches onto the disk.
+bool FlushFileToDisk(const std::wstring& path);
+
+// Moves `from` over `to` in one step: a reader sees the whole old file or the
+// whole new one, never a mix. Both lie in the same directory. Returns once the
+// move itself is on the disk.
+bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to);
+
 // --- The download target: one file opened for appending, bytes as given ------
 
 // Owns the open file; closed when destroyed. Nothing is buffered in memory:

@@ -1,6 +1,7 @@
 #include "upgrade/update_run.h"
 
 #include "http/http_download.h"
+#include "os/console.h"
 #include "os/files.h"
 #include "os/session.h"
 #include "update/update_check.h"
@@ -39,8 +40,13 @@ bool RunUpdate(std::string& errorText) {
   // Without a usable place beside the program there is nothing safe to do.
   if (programDir.empty() || jarPath.size() >= kMaxPath) return true;
 
-  // The download appends to whatever is there; an earlier run's file must go.
+  // The download appends to whatever is there; an earlier run's file must go,
+  // and if it cannot, resuming it would install a splice of two JARs.
   DeletePathTree(jarPath);
+  if (os::FileAttributes(jarPath) != os::kInvalidFileAttributes) {
+    os::WriteProgressLine(L"错误: 无法删除上次下载的文件 (" + jarPath + L")，跳过本次更新\n");
+    return true;
+  }
   CURLcode result;
   {
     comm::http::HttpDownload download(downloadUrl, jarPath);

@@ -1,9 +1,9 @@
 // The whole update run against the real stand-in while its JAR download
 // misbehaves in every way it can: cut at many offsets, once or every time,
-// ranges ignored, error pages, stalls, a new file published between two
-// attempts. Whatever happens, the installation
-// holds either the new JAR byte for byte (the old one backed up) or the old
-// one untouched; never anything in between.
+// ranges ignored, error pages, stalls, a body that ends early yet looks whole,
+// a byte changed on the way, a new file published between two attempts. Whatever happens, the installation holds either
+// the new JAR byte for byte (the old one backed up) or the old one untouched;
+// never anything in between.
 #ifdef WARDKEEP_STANDIN
 
 #include <fcntl.h>
@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "support/posix/scoped_env.h"
 #include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
+#include "support/zip_builder.h"
 #include "update/update_config.h"
 #include "upgrade/update_run.h"
 
@@ -47,29 +49,28 @@ constexpr long kSize = 256 * 1024;
 constexpr long kChunk = 64 * 1024;  // the stand-in's write size
 constexpr int kAttempts = 4;
 
-std::string NewJar() {
-  std::string bytes("PK\x03\x04", 4);
-  std::uint32_t x = 2463534242u;
-  while (bytes.size() < static_cast<std::size_t>(kSize)) {
+// A whole archive of exactly kSize bytes: one stored entry of noise.
+std::string NewJar(std::uint32_t seed = 2463534242u) {
+  const std::string name = "payload.bin";
+  const std::size_t overhead = 30 + 46 + 22 + 2 * name.size();
+  std::string noise;
+  std::uint32_t x = seed;
+  while (noise.size() < static_cast<std::size_t>(kSize) - overhead) {
     x ^= x << 13;
     x ^= x >> 17;
     x ^= x << 5;
-    bytes += static_cast<char>(x);
+    noise += static_cast<char>(x);
   }
-  return bytes;
+  return testing_support::BuildZip({{name, noise}}).bytes;
 }
 
 // The same length as the new one: only its version tells them apart.
 std::string NewerJar() {
-  std::string bytes = NewJar();
-  for (std::size_t i = 4; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(~bytes[i]);
-  return bytes;
+  return NewJar(88675123u);
 }
 
 std::string OldJar() {
-  std::string bytes("PK\x03\x04", 4);
-  while (bytes.size() < 100000) bytes += "the build that is installed now; ";
-  return bytes;
+  return testing_support::SampleJar(100000, 4);
 }
 
 // One download setting; step n is applied once the n-th request has arrived
@@ -87,6 +88,7 @@ struct Case {
   std::vector<Step> steps;
   Expect expect;
   bool fileChanges = false;  // the newer JAR is what must be installed
+  std::string refusal = {};  // the archive check's reason, for downloads that "succeed"
 };
 
 // Switches the stand-in's download behaviour while the update runs.
@@ -192,6 +194,34 @@ std::vector<Case> Matrix(const fs::path& newer) {
                    {half, {changed + "&if-range=ignore"}},
                    Expect::kInstalled,
                    true});
+  // Transfers that succeed with the wrong bytes: only the archive check stands
+  // between them and the installation.
+  const std::string noEnd = "文件末尾没有ZIP目录结束记录";
+  const std::string badCrc = "第1个条目的CRC校验值不符";
+  for (long at : {4L, kSize / 2, kSize - 1}) {
+    cases.push_back({"ends early at " + std::to_string(at) + " without a length",
+                     {{Cut("end-early", at)}},
+                     Expect::kUntouched,
+                     false,
+                     noEnd});
+  }
+  for (long at : {100L, kSize / 2}) {
+    cases.push_back({"byte " + std::to_string(at) + " changed on the way",
+                     {{Cut("flip-byte", at)}},
+                     Expect::kUntouched,
+                     false,
+                     badCrc});
+  }
+  cases.push_back({"a byte of the directory changed on the way",
+                   {{Cut("flip-byte", kSize - 30)}},
+                   Expect::kUntouched,
+                   false,
+                   "第1个条目的本地文件头与中央目录不符"});
+  cases.push_back({"cut at half, then resumed from another file",
+                   {half, {"scenario=flip-byte&drop-after=" + std::to_string(kSize / 2 + 10)}},
+                   Expect::kUntouched,
+                   false,
+                   badCrc});
   return cases;
 }
 
@@ -219,7 +249,10 @@ Outcome Classify(const upgrade_test::UpgradeDrives& drives, const std::string& n
       drives.NetCalls() == "stop stock-relay\nstart stock-relay\n") {
     return Outcome::kInstalled;
   }
-  if (installed == oldJar && backups.empty() && drives.NetCalls().empty()) {
+  // A refused archive may leave its empty time-stamped backup directory.
+  const bool noBackup = std::all_of(backups.begin(), backups.end(),
+                                    [](const fs::path& stamp) { return fs::is_empty(stamp); });
+  if (installed == oldJar && noBackup && drives.NetCalls().empty()) {
     return Outcome::kUntouched;
   }
   return Outcome::kCorrupted;
@@ -264,7 +297,12 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
       std::string error;
       ::testing::internal::CaptureStdout();  // the upgrade's progress lines
       offered = RunUpdate(error);
-      ::testing::internal::GetCapturedStdout();
+      const std::string lines = ::testing::internal::GetCapturedStdout();
+      if (!c.refusal.empty()) {
+        EXPECT_NE(lines.find("错误: 新的JAR文件不完整或已损坏 (" + c.refusal), std::string::npos)
+            << c.name << "\n"
+            << lines;
+      }
       directed = director.Ok();
     }
     const auto ms =

@@ -1,6 +1,8 @@
 #pragma once
-// Scratch drives D: and C: for the upgrade suites, and a stand-in "net" first on
-// PATH that appends its arguments to a log. Restores the environment after.
+// Scratch drives D: and C: for the upgrade suites, a stand-in "net" first on
+// PATH that appends its arguments to a log and stops or starts the unit in the
+// stand-in service manager, which starts with "stock-relay" running. Restores
+// the environment after.
 
 #include <sys/stat.h>
 
@@ -8,6 +10,7 @@
 #include <string>
 
 #include "support/posix/scoped_env.h"
+#include "support/posix/service_manager_standin.h"
 #include "support/temp_dir.h"
 
 namespace upgrade_test {
@@ -23,7 +26,22 @@ class UpgradeDrives {
     fs::create_directories(m_root / "d");
     fs::create_directories(m_root / "c");
     fs::create_directories(m_root / "bin");
-    WriteNet("echo \"$*\" >> '" + NetLog().string() + "'\n");
+    WriteNet(LogNet() + ServeNet());
+    services.SetUnit("stock-relay", "active");
+  }
+
+  // The stand-in's parts: log the call; stop or start the unit ("refuse" and
+  // "broken" units do not start, as "net start" fails on them).
+  std::string LogNet() const { return "echo \"$*\" >> '" + NetLog().string() + "'\n"; }
+  std::string ServeNet() const {
+    const std::string units = services.UnitFile("").string();
+    return "unit='" + units +
+           "'$2\n"
+           "case \"$1\" in\n"
+           "  stop) echo inactive > \"$unit\" ;;\n"
+           "  start) case \"$(cat \"$unit\" 2>/dev/null)\" in refuse|broken|'') exit 2 ;; esac\n"
+           "         echo active > \"$unit\" ;;\n"
+           "esac\n";
   }
 
   fs::path D() const { return m_root / "d"; }
@@ -51,6 +69,10 @@ class UpgradeDrives {
   testing_support::ScopedEnv m_d;
   testing_support::ScopedEnv m_c;
   testing_support::ScopedEnv m_path;
+
+ public:
+  // After m_path: first on PATH, and its PATH is restored before m_path's.
+  testing_support::ServiceManagerStandin services;
 };
 
 }  // namespace upgrade_test

@@ -7,8 +7,10 @@
 
 #include "posix/upgrade_drives.h"
 #include "support/posix/scoped_env.h"
+#include "support/zip_builder.h"
 #include "upgrade/command_runner.h"
 #include "upgrade/jar_upgrade.h"
+#include "upgrade/service_wait.h"
 
 namespace {
 
@@ -19,6 +21,8 @@ using upgrade_test::UpgradeDrives;
 using upgrade_test::fs::path;
 
 const std::string kStamp = "<stamp>";
+const std::string kOldJar = testing_support::SampleJar(3000, 1);
+const std::string kNewJar = testing_support::SampleJar(5000, 2);
 
 struct Outcome {
   int result;
@@ -48,7 +52,7 @@ class JarUpgrade : public ::testing::Test {
   void SetUp() override {
     create_directories(Root() / "app");
     create_directories(drives.D() / "下载");
-    WriteFile(drives.D() / "下载" / "stock-relay.jar", "PK\x03\x04 new");
+    WriteFile(drives.D() / "下载" / "stock-relay.jar", kNewJar);
   }
   path Root() const { return drives.D() / "orv" / "stock-relay"; }
 
@@ -60,7 +64,7 @@ class JarUpgrade : public ::testing::Test {
 
 TEST_F(JarUpgrade, FullUpgradeBacksUpStopsReplacesAndStarts) {
   create_directories(Root() / "backUp");
-  WriteFile(Root() / "app" / "stock-relay.jar", "PK\x03\x04 old");
+  WriteFile(Root() / "app" / "stock-relay.jar", kOldJar);
 
   Outcome outcome = Upgrade(newJar, root);
   EXPECT_EQ(outcome.result, 0);
@@ -74,10 +78,11 @@ TEST_F(JarUpgrade, FullUpgradeBacksUpStopsReplacesAndStarts) {
             "D:\\orv\\stock-relay\\backUp\\<stamp>\n"
             "替换JAR文件: D:\\下载\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
             "启动服务: stock-relay\n"
+            "服务已运行: stock-relay\n"
             "操作完成。\n");
   EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
-  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
-  EXPECT_EQ(ReadFile(OnlyBackup(Root() / "backUp") / "stock-relay.jar"), "PK\x03\x04 old");
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), kNewJar);
+  EXPECT_EQ(ReadFile(OnlyBackup(Root() / "backUp") / "stock-relay.jar"), kOldJar);
   EXPECT_TRUE(exists(drives.D() / "下载" / "stock-relay.jar"))
       << "the download is copied, not moved";
 }
@@ -104,8 +109,9 @@ TEST_F(JarUpgrade, FirstUpgradeOnAFreshInstallationCreatesTheBackupDirectory) {
             "未找到旧JAR文件，跳过备份\n"
             "替换JAR文件: D:\\下载\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
             "启动服务: stock-relay\n"
+            "服务已运行: stock-relay\n"
             "操作完成。\n");
-  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), kNewJar);
   EXPECT_TRUE(is_empty(OnlyBackup(Root() / "backUp")));
 }
 
@@ -134,6 +140,7 @@ TEST_F(JarUpgrade, WithoutAnAppDirectoryTheReplacementFailsAndTheServiceIsStillS
                          "替换JAR文件: D:\\下载\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"
                          "替换JAR文件失败\n"
                          "启动服务: stock-relay\n"
+                         "服务已运行: stock-relay\n"
                          "操作完成。\n"),
       std::string::npos)
       << outcome.lines;
@@ -184,22 +191,33 @@ TEST_F(JarUpgrade, ServiceCommandsThatCannotRunAreReportedAndTheCopyStillHappens
                                "未找到旧JAR文件，跳过备份\n"),
             std::string::npos)
       << outcome.lines;
+  // Nothing can say the service runs, and there is no old JAR to go back to.
   EXPECT_NE(outcome.lines.find("启动服务: stock-relay\n"
                                "错误: 启动服务失败\n"
+                               "错误: 无法查询服务状态: stock-relay\n"
+                               "错误: 服务未能运行，且没有可恢复的旧JAR文件\n"
                                "操作完成。\n"),
             std::string::npos)
       << outcome.lines;
-  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), kNewJar);
 }
 
-TEST_F(JarUpgrade, AStuckServiceCommandIsEndedAndTheUpgradeGoesOn) {
+TEST_F(JarUpgrade, AStuckServiceCommandIsEndedAndAServiceThatDoesNotStopKeepsItsJar) {
   drives.WriteNet("echo \"$*\" >> '" + drives.NetLog().string() + "'\nexec sleep 30\n");
+  WriteFile(Root() / "app" / "stock-relay.jar", kOldJar);
   os::Tunable<unsigned>::Scoped shorter(upgrade::g_commandTimeLimitMs, 200);
+  os::Tunable<unsigned>::Scoped stopWait(upgrade::g_serviceStopWaitMs, 300);
   Outcome outcome = Upgrade(newJar, root);
-  EXPECT_NE(outcome.lines.find("警告: 停止服务失败，可能服务未运行\n"), std::string::npos);
-  EXPECT_NE(outcome.lines.find("错误: 启动服务失败\n操作完成。\n"), std::string::npos);
+  EXPECT_NE(outcome.lines.find("警告: 停止服务失败，可能服务未运行\n"
+                               "错误: 服务未能停止，不进行JAR包替换升级\n"
+                               "启动服务: stock-relay\n"
+                               "错误: 启动服务失败\n"
+                               "服务已运行: stock-relay\n"
+                               "操作完成。\n"),
+            std::string::npos)
+      << outcome.lines;
   EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
-  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), "PK\x03\x04 new");
+  EXPECT_EQ(ReadFile(Root() / "app" / "stock-relay.jar"), kOldJar);
 }
 
 }  // namespace

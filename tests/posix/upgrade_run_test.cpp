@@ -10,6 +10,7 @@
 #include "support/local_http_server.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/scoped_env.h"
+#include "support/zip_builder.h"
 #include "update/update_config.h"
 #include "upgrade/update_run.h"
 
@@ -28,9 +29,7 @@ const char kOffer[] = R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock
 const char kNoOffer[] = R"({"flag":0,"data":null})";
 
 std::string JarBytes() {
-  std::string bytes("PK\x03\x04", 4);
-  for (int i = 0; bytes.size() < 200000; ++i) bytes += static_cast<char>('a' + i % 26);
-  return bytes;
+  return testing_support::SampleJar(200000, 3);
 }
 
 class UpdateRun : public ::testing::Test {
@@ -145,6 +144,43 @@ TEST_F(UpdateRun, ADownloadThatIsNoJarOrFailedIsNotInstalled) {
     EXPECT_EQ(output, "") << c.what;
   }
   EXPECT_EQ(DownloadRequests(), 3);
+}
+
+TEST_F(UpdateRun, ADownloadThatIsNotAWholeArchiveIsRefusedBeforeTheServiceIsStopped) {
+  const std::string jar = JarBytes();
+  struct Case {
+    const char* what;
+    std::string body;
+    std::string reason;
+  } cases[] = {
+      {"cut short", jar.substr(0, jar.size() / 2), "文件末尾没有ZIP目录结束记录"},
+      {"spliced from two", jar.substr(0, 5000) + jar, "ZIP中央目录不一致"},
+  };
+  Install(drives.D());
+  for (const Case& c : cases) {
+    jarBody = c.body;
+    EXPECT_TRUE(Run()) << c.what;
+    EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed") << c.what;
+    EXPECT_EQ(drives.NetCalls(), "") << c.what;
+    EXPECT_NE(
+        output.find("找到新的JAR文件，开始处理...\n错误: 新的JAR文件不完整或已损坏 (" + c.reason),
+        std::string::npos)
+        << output;
+    EXPECT_NE(output.find("，不进行JAR包替换升级\n操作完成。\n"), std::string::npos) << output;
+  }
+}
+
+TEST_F(UpdateRun, AnEarlierDownloadThatCannotBeDeletedSkipsTheRun) {
+  Install(drives.D());
+  WriteFile(Download(), "PK\x03\x04 half of an earlier download");
+  fs::permissions(Download(),
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_TRUE(Run());
+  fs::permissions(Download(), fs::perms::owner_all);
+  EXPECT_EQ(DownloadRequests(), 0);
+  EXPECT_EQ(ReadFile(Download()), "PK\x03\x04 half of an earlier download");
+  EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed");
+  EXPECT_EQ(output, "错误: 无法删除上次下载的文件 (E:\\stock-relay.jar)，跳过本次更新\n");
 }
 
 }  // namespace

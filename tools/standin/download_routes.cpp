@@ -93,9 +93,34 @@ void Serve(State& state, const Settings& s, const httplib::Request& req, httplib
     SetLogNote("dropping after " + std::to_string(s.dropAfter) + " bytes");
   }
   const auto length = static_cast<std::size_t>(last - first + 1);
+  if (isGet && s.download == DownloadScenario::kEndEarly) {
+    // Chunked, so the early end looks like the whole file to the client.
+    const std::int64_t end = std::min<std::int64_t>(s.dropAfter, static_cast<std::int64_t>(length));
+    SetLogNote("ending after " + std::to_string(end) + " bytes");
+    res.set_chunked_content_provider(
+        "application/java-archive",
+        [&state, source, first, end](size_t offset, httplib::DataSink& sink) {
+          if (state.ShuttingDown()) return false;
+          const auto at = static_cast<std::int64_t>(offset);
+          if (at >= end) {
+            sink.done();
+            return true;
+          }
+          const auto count = static_cast<std::size_t>(
+              std::min<std::int64_t>(static_cast<std::int64_t>(kChunk), end - at));
+          char buffer[kChunk];
+          if (!source->Read(first + at, buffer, count)) return false;
+          return sink.write(buffer, count);
+        });
+    return;
+  }
+  const std::optional<std::int64_t> flipAt = isGet && s.download == DownloadScenario::kFlipByte
+                                                 ? std::optional(s.dropAfter - first)
+                                                 : std::nullopt;
   res.set_content_provider(
       length, "application/java-archive",
-      [&state, source, first, limit](size_t offset, size_t remaining, httplib::DataSink& sink) {
+      [&state, source, first, limit, flipAt](size_t offset, size_t remaining,
+                                             httplib::DataSink& sink) {
         if (state.ShuttingDown()) return false;
         auto at = static_cast<std::int64_t>(offset);
         std::size_t count = std::min(remaining, kChunk);
@@ -107,6 +132,9 @@ void Serve(State& state, const Settings& s, const httplib::Request& req, httplib
         }
         char buffer[kChunk];
         if (!source->Read(first + at, buffer, count)) return false;
+        if (flipAt && *flipAt >= at && *flipAt < at + static_cast<std::int64_t>(count)) {
+          buffer[*flipAt - at] = static_cast<char>(~buffer[*flipAt - at]);
+        }
         return sink.write(buffer, count);
       });
 }

@@ -1,11 +1,16 @@
 #include "jar_source.h"
 
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace standin {
 
@@ -19,11 +24,73 @@ std::uint64_t SplitMix64(std::uint64_t x) {
 }
 
 constexpr char kZipMagic[4] = {'P', 'K', 3, 4};
+constexpr char kEntryName[] = "payload.bin";
+constexpr std::int64_t kNameSize = sizeof kEntryName - 1;
+constexpr std::int64_t kHeadSize = 30 + kNameSize;
+constexpr std::int64_t kTailSize = 46 + kNameSize + 22;
+// Fixed so that every download of the same size is the same file.
+constexpr std::uint16_t kDosTime = 0x6000;  // 12:00:00
+constexpr std::uint16_t kDosDate = 0x5921;  // 2024-09-01
 
 // Revision r's sequence starts far from every other's.
-std::uint64_t Word(std::int64_t offset, std::int64_t revision) {
-  return SplitMix64(static_cast<std::uint64_t>(offset / 8) +
+std::uint64_t Word(std::int64_t position, std::int64_t revision) {
+  return SplitMix64(static_cast<std::uint64_t>(position / 8) +
                     static_cast<std::uint64_t>(revision - 1) * 0x100000000000ull);
+}
+
+// `count` pseudo-random bytes from position `at` of the revision's endless
+// sequence; one mix per eight bytes keeps large downloads cheap.
+void FillPayload(std::int64_t at, std::int64_t revision, char* buffer, std::size_t count) {
+  std::size_t i = 0;
+  while (i < count) {
+    const std::int64_t position = at + static_cast<std::int64_t>(i);
+    std::uint64_t word = Word(position, revision);
+    if (position % 8 != 0 || count - i < 8) {
+      buffer[i++] = static_cast<char>(word >> ((position % 8) * 8));
+      continue;
+    }
+    for (int b = 0; b < 8; ++b) buffer[i++] = static_cast<char>(word >> (b * 8));
+  }
+}
+
+// Computed once per size and process: a 1 GiB payload takes a second.
+std::uint32_t PayloadCrc(std::int64_t size, std::int64_t revision) {
+  static std::mutex mutex;
+  static std::map<std::pair<std::int64_t, std::int64_t>, std::uint32_t> known;
+  std::lock_guard<std::mutex> lock(mutex);
+  const auto key = std::make_pair(size, revision);
+  if (auto found = known.find(key); found != known.end()) return found->second;
+  std::vector<char> chunk(1 << 20);
+  uLong crc = crc32(0L, Z_NULL, 0);
+  for (std::int64_t at = 0; at < size;) {
+    std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(chunk.size(), size - at));
+    FillPayload(at, revision, chunk.data(), n);
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(chunk.data()), static_cast<uInt>(n));
+    at += static_cast<std::int64_t>(n);
+  }
+  return known[key] = static_cast<std::uint32_t>(crc);
+}
+
+void Put16(std::string& out, std::uint32_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>((value >> 8) & 0xFF);
+}
+
+void Put32(std::string& out, std::uint32_t value) {
+  Put16(out, value & 0xFFFF);
+  Put16(out, value >> 16);
+}
+
+// Version, flags, method (stored), time, date, CRC, both sizes.
+void PutEntryFields(std::string& out, std::uint32_t crc, std::uint32_t size) {
+  Put16(out, 10);
+  Put16(out, 0);
+  Put16(out, 0);
+  Put16(out, kDosTime);
+  Put16(out, kDosDate);
+  Put32(out, crc);
+  Put32(out, size);
+  Put32(out, size);
 }
 
 }  // namespace
@@ -34,6 +101,33 @@ std::shared_ptr<JarSource> JarSource::Open(const std::string& path, std::int64_t
   source->m_revision = revision;
   if (path.empty()) {
     source->m_size = generatedSize;
+    const std::int64_t payload = generatedSize - kHeadSize - kTailSize;
+    // Beyond 4 GiB a stored entry needs ZIP64, which the program refuses.
+    if (payload < 0 || payload > 0xFFFFFFFEll) return source;
+    const auto size = static_cast<std::uint32_t>(payload);
+    const std::uint32_t crc = PayloadCrc(payload, revision);
+    source->m_head = std::string(kZipMagic, 4);
+    PutEntryFields(source->m_head, crc, size);
+    Put16(source->m_head, kNameSize);
+    Put16(source->m_head, 0);
+    source->m_head += kEntryName;
+    std::string& tail = source->m_tail;
+    Put32(tail, 0x02014b50);
+    Put16(tail, 20);  // made by
+    PutEntryFields(tail, crc, size);
+    Put16(tail, kNameSize);
+    for (int i = 0; i < 4; ++i) Put16(tail, 0);  // extra, comment, disk, internal attributes
+    Put32(tail, 0);                              // external attributes
+    Put32(tail, 0);                              // local header offset
+    tail += kEntryName;
+    Put32(tail, 0x06054b50);
+    Put16(tail, 0);
+    Put16(tail, 0);
+    Put16(tail, 1);
+    Put16(tail, 1);
+    Put32(tail, 46 + kNameSize);
+    Put32(tail, static_cast<std::uint32_t>(kHeadSize + payload));
+    Put16(tail, 0);
     return source;
   }
   struct stat st {};
@@ -76,26 +170,40 @@ std::string JarSource::LastModified() const {
   return text;
 }
 
-unsigned char JarSource::GeneratedByte(std::int64_t offset, std::int64_t revision) {
-  if (offset < 4) return static_cast<unsigned char>(kZipMagic[offset]);
-  std::uint64_t word = Word(offset, revision);
-  return static_cast<unsigned char>(word >> ((offset % 8) * 8));
+void JarSource::Generate(std::int64_t offset, char* buffer, std::size_t count) const {
+  if (m_head.empty()) {
+    // Too small (or too large) for an archive: the signature, then noise.
+    for (std::size_t i = 0; i < count && offset + static_cast<std::int64_t>(i) < 4; ++i) {
+      buffer[i] = kZipMagic[offset + static_cast<std::int64_t>(i)];
+    }
+    const std::int64_t skip = offset < 4 ? std::min<std::int64_t>(4 - offset, count) : 0;
+    FillPayload(offset + skip, m_revision, buffer + skip, count - static_cast<std::size_t>(skip));
+    return;
+  }
+  const std::int64_t payloadEnd = m_size - static_cast<std::int64_t>(m_tail.size());
+  const std::int64_t end = offset + static_cast<std::int64_t>(count);
+  for (std::int64_t at = offset; at < end;) {
+    char* out = buffer + (at - offset);
+    if (at < kHeadSize) {
+      std::int64_t n = std::min(end, kHeadSize) - at;
+      m_head.copy(out, static_cast<std::size_t>(n), static_cast<std::size_t>(at));
+      at += n;
+    } else if (at < payloadEnd) {
+      std::int64_t n = std::min(end, payloadEnd) - at;
+      FillPayload(at - kHeadSize, m_revision, out, static_cast<std::size_t>(n));
+      at += n;
+    } else {
+      std::int64_t n = end - at;
+      m_tail.copy(out, static_cast<std::size_t>(n), static_cast<std::size_t>(at - payloadEnd));
+      at += n;
+    }
+  }
 }
 
 bool JarSource::Read(std::int64_t offset, char* buffer, std::size_t count) {
   if (offset < 0 || offset + static_cast<std::int64_t>(count) > m_size) return false;
   if (m_generated) {
-    // One mix per eight bytes keeps large downloads cheap.
-    std::size_t i = 0;
-    while (i < count) {
-      const std::int64_t at = offset + static_cast<std::int64_t>(i);
-      if (at < 4 || at % 8 != 0 || count - i < 8) {
-        buffer[i++] = static_cast<char>(GeneratedByte(at, m_revision));
-        continue;
-      }
-      std::uint64_t word = Word(at, m_revision);
-      for (int b = 0; b < 8; ++b) buffer[i++] = static_cast<char>(word >> (b * 8));
-    }
+    Generate(offset, buffer, count);
     return true;
   }
   m_file.clear();

@@ -1,7 +1,9 @@
 #pragma once
-// The bytes served as the JAR: a file read in chunks, or generated content
-// (starting "PK\x03\x04", then a pseudo-random sequence fixed by its
-// revision) of any size. Each version has an entity tag and a date of its own.
+// The bytes served as the JAR: a file read in chunks, or a generated JAR of any
+// size from 120 bytes up: one stored entry of pseudo-random bytes, whole and
+// with its CRC-32, so that it passes the program's archive check. Smaller
+// sizes give the ZIP signature and pseudo-random bytes only. The bytes are
+// fixed by the revision; each version has an entity tag and a date of its own.
 
 #include <cstdint>
 #include <fstream>
@@ -25,15 +27,16 @@ class JarSource {
   std::string LastModified() const;
   bool Read(std::int64_t offset, char* buffer, std::size_t count);
 
-  // The generated content's byte at `offset`, for checking what arrived.
-  static unsigned char GeneratedByte(std::int64_t offset, std::int64_t revision = 1);
-
  private:
+  void Generate(std::int64_t offset, char* buffer, std::size_t count) const;
+
   std::int64_t m_size = 0;
   std::int64_t m_revision = 1;
   std::string m_path;
   std::int64_t m_modifiedNs = 0;  // of the file, since the epoch
   bool m_generated = true;
+  std::string m_head;  // the local header and entry name, before the payload
+  std::string m_tail;  // the central directory and end record, after it
   std::ifstream m_file;
 };
 

@@ -80,13 +80,16 @@ Update server (POST /api/updateVersion/checkTallyxSDKVersion):
 
 JAR download (GET /files/stock-relay.jar on the update port; byte ranges):
   --download S          normal | drop-once | drop-always | ignore-range | 404 |
-                        500 | stall (default normal). drop-once: the next GET is
-                        cut after --drop-after body bytes; drop-always: every GET;
-                        ignore-range: 200 with the whole file; stall: sends nothing
+                        500 | stall | end-early | flip-byte (default normal).
+                        drop-once: the next GET is cut after --drop-after body
+                        bytes; drop-always: every GET; ignore-range: 200 with the
+                        whole file; stall: sends nothing; end-early: every GET
+                        ends cleanly after --drop-after bytes (chunked, no
+                        length); flip-byte: the byte at --drop-after inverted
   --drop-after N        body bytes sent before a drop (default 65536)
   --jar PATH            serve this file (read in chunks)
   --jar-size N          size of the generated JAR when --jar is not given
-                        (default 1048576; starts "PK\x03\x04")
+                        (default 1048576; a whole ZIP archive from 120 bytes)
   --revision N          which generated JAR (default 1): another number, other
                         bytes, another ETag and Last-Modified
   --validators V        both | etag | last-modified | none (default both):

@@ -53,7 +53,7 @@ constexpr std::array<std::pair<const char*, UpdateScenario>, 6> kUpdateNames{{
     {"stall", UpdateScenario::kStall},
     {"raw", UpdateScenario::kRaw},
 }};
-constexpr std::array<std::pair<const char*, DownloadScenario>, 7> kDownloadNames{{
+constexpr std::array<std::pair<const char*, DownloadScenario>, 9> kDownloadNames{{
     {"normal", DownloadScenario::kNormal},
     {"drop-once", DownloadScenario::kDropOnce},
     {"drop-always", DownloadScenario::kDropAlways},
@@ -61,6 +61,8 @@ constexpr std::array<std::pair<const char*, DownloadScenario>, 7> kDownloadNames
     {"404", DownloadScenario::k404},
     {"500", DownloadScenario::k500},
     {"stall", DownloadScenario::kStall},
+    {"end-early", DownloadScenario::kEndEarly},
+    {"flip-byte", DownloadScenario::kFlipByte},
 }};
 
 constexpr std::array<std::pair<const char*, Validators>, 4> kValidatorNames{{

@@ -11,7 +11,17 @@ namespace standin {
 enum class PlatformScenario { kHealthy, kFault, kEmpty, kHtml, kStall, kStallBody, kRaw };
 enum class VersionMode { kOk, kEmpty, kHtml, kStall };
 enum class UpdateScenario { kNone, kOffer, kOfferRelative, kHtml, kStall, kRaw };
-enum class DownloadScenario { kNormal, kDropOnce, kDropAlways, kIgnoreRange, k404, k500, kStall };
+enum class DownloadScenario {
+  kNormal,
+  kDropOnce,
+  kDropAlways,
+  kIgnoreRange,
+  k404,
+  k500,
+  kStall,
+  kEndEarly,  // every GET ends cleanly after drop-after bytes, with no length
+  kFlipByte,  // every GET carries the byte at drop-after inverted
+};
 enum class Validators { kBoth, kEtag, kLastModified, kNone };
 
 struct Settings {

@@ -38,6 +38,10 @@ class ServiceManagerStandin {
   // The services a start was asked for, in order.
   std::vector<std::string> Starts() const;
   std::filesystem::path LogFile() const { return m_dir / "calls.log"; }
+  // One file per unit holding its state; other stand-ins (a "net") may write it.
+  std::filesystem::path UnitFile(const std::string& service) const {
+    return m_dir / "units" / service;
+  }
 
  private:
   TempDir m_dir;

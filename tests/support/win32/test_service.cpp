@@ -17,7 +17,8 @@ SERVICE_STATUS_PROCESS Status(SC_HANDLE service) {
 
 }  // namespace
 
-TestService::TestService(const std::wstring& name, const std::wstring& serverProgram) {
+TestService::TestService(const std::wstring& name, const std::wstring& serverProgram)
+    : m_program(serverProgram) {
   m_manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
   if (m_manager == nullptr) {
     m_error = "OpenSCManagerW: " + std::to_string(::GetLastError());
@@ -40,6 +41,14 @@ TestService::~TestService() {
     ::CloseServiceHandle(m_service);
   }
   if (m_manager != nullptr) ::CloseServiceHandle(m_manager);
+}
+
+bool TestService::ExitAtOnce() {
+  // A filter that matches no test: the suite's program ends without serving.
+  std::wstring binary = L"\"" + m_program + L"\" --gtest_filter=NoSuchSuite.NoSuchTest";
+  return ::ChangeServiceConfigW(m_service, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                binary.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                nullptr) != FALSE;
 }
 
 bool TestService::Start() {

@@ -26,10 +26,14 @@ class TestService {
   DWORD State() const;
   DWORD ProcessId() const;
   bool WaitForState(DWORD state) const;
+  // From now on its process ends at once, before it reports to the manager,
+  // as a service whose program cannot start does.
+  bool ExitAtOnce();
 
  private:
   SC_HANDLE m_manager = nullptr;
   SC_HANDLE m_service = nullptr;
+  std::wstring m_program;
   std::string m_error;
 };
 

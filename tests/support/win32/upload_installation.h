@@ -11,6 +11,7 @@
 #include "support/temp_dir.h"
 #include "support/win32/prefix_drive.h"
 #include "support/win32/test_service.h"
+#include "support/zip_builder.h"
 
 namespace testing_support::win32 {
 
@@ -41,6 +42,9 @@ class UploadInstallation {
     return stamps;
   }
 
+  // The service's program now ends at once, whatever JAR is installed.
+  bool BreakService() { return m_service.ExitAtOnce(); }
+
   // Stopped and started again: running, in a new process.
   bool ServiceWasRestarted() const {
     return m_service.WaitForState(SERVICE_RUNNING) && m_service.ProcessId() != m_processBefore;
@@ -54,7 +58,7 @@ class UploadInstallation {
  public:
   const std::filesystem::path root = m_drive.Root() / L"orv" / L"stock-relay";
   const std::filesystem::path installed = root / L"app" / L"stock-relay.jar";
-  const std::string oldJar = std::string("PK\x03\x04", 4) + "the version now installed";
+  const std::string oldJar = SampleJar(20000, 11);
 };
 
 }  // namespace testing_support::win32

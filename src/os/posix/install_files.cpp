@@ -1,0 +1,74 @@
+// Native backend of the installation operations: pread, fsync and rename
+// through the drive map.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "os/files.h"
+#include "os/posix/drive_map.h"
+
+namespace os {
+namespace {
+
+bool SyncAndClose(int fd) {
+  bool synced = fd >= 0 && fsync(fd) == 0;
+  if (fd >= 0) close(fd);
+  return synced;
+}
+
+}  // namespace
+
+bool ReadOnlyFile::Open(const std::wstring& path) {
+  Close();
+  auto host = posix::ToHostPath(path);
+  if (!host) return false;
+  int fd = open(host->c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  m_native = fd;
+  return true;
+}
+
+std::int64_t ReadOnlyFile::Size() const {
+  struct stat st {};
+  if (!IsOpen() || fstat(static_cast<int>(m_native), &st) != 0) return -1;
+  return st.st_size;
+}
+
+std::int64_t ReadOnlyFile::ReadAt(std::int64_t offset, char* data, std::size_t size) const {
+  if (!IsOpen() || offset < 0) return -1;
+  for (;;) {
+    ssize_t got = pread(static_cast<int>(m_native), data, size, offset);
+    if (got >= 0) return got;
+    if (errno != EINTR) return -1;
+  }
+}
+
+void ReadOnlyFile::Close() {
+  if (!IsOpen()) return;
+  close(static_cast<int>(m_native));
+  m_native = kClosed;
+}
+
+bool FlushFileToDisk(const std::wstring& path) {
+  auto host = posix::ToHostPath(path);
+  return host && SyncAndClose(open(host->c_str(), O_RDONLY | O_CLOEXEC));
+}
+
+bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to) {
+  auto hostFrom = posix::ToHostPath(from);
+  auto hostTo = posix::ToHostPath(to);
+  if (!hostFrom || !hostTo || rename(hostFrom->c_str(), hostTo->c_str()) != 0) return false;
+  // The new name lives in the directory: it is durable once the directory is.
+  std::string::size_type cut = hostTo->rfind('/');
+  std::string directory = cut == std::string::npos ? "." : hostTo->substr(0, cut == 0 ? 1 : cut);
+  return SyncAndClose(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
+}  // namespace os

@@ -1,0 +1,45 @@
+#pragma once
+// Whether a file is a whole ZIP archive, as a JAR must be: the end record where
+// the file's length puts it, a central directory that agrees with every local
+// header, and every entry inflating to the size and CRC-32 it declares.
+// ZIP64 archives are refused: no JAR of the upload service comes near 4 GiB or
+// 65535 entries, so a ZIP64 record means the file is not what was built.
+
+#include <cstdint>
+#include <string>
+
+namespace upgrade {
+
+// Bounds against archives built to exhaust the machine.
+constexpr std::uint32_t kMaxJarEntries = 65535;
+constexpr std::uint64_t kMaxJarUncompressedBytes = std::uint64_t{2} << 30;  // 2 GiB in total
+constexpr std::uint32_t kMaxCentralDirectoryBytes = 16u << 20;
+
+enum class JarFault {
+  None,
+  Unreadable,        // cannot be opened or read
+  NoEndRecord,       // no end record where the length says it must be
+  Zip64,             // refused, see above
+  MultiDisk,         // spanned archives are not JARs
+  CentralDirectory,  // out of bounds, not contiguous, or malformed
+  TooLarge,          // beyond the bounds above
+  LocalHeader,       // disagrees with the central directory, or overlaps
+  Unsupported,       // encrypted, or neither stored nor deflated
+  Corrupt,           // the deflated data does not inflate
+  SizeMismatch,      // inflates to another size than declared
+  CrcMismatch,       // CRC-32 differs from the declared one
+};
+
+struct JarCheck {
+  JarFault fault = JarFault::None;
+  std::uint32_t entry = 0;  // 1-based entry number for entry faults; 0 otherwise
+  explicit operator bool() const { return fault == JarFault::None; }
+};
+
+}  // namespace upgrade
+
+// Reads the whole file in pieces (bounded memory) and inflates every entry.
+upgrade::JarCheck CheckJarArchive(const std::wstring& path);
+
+// Why a check failed, for a progress line ("第3个条目的CRC校验值不符").
+std::wstring DescribeJarFault(const upgrade::JarCheck& check);

@@ -1,0 +1,146 @@
+// The whole-archive check against archives built here: whole ones pass, and
+// every kind of cut, splice, damage, refused format and bomb is named.
+#include "upgrade/jar_check.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "support/temp_dir.h"
+#include "support/windows_form_path.h"
+#include "support/zip_builder.h"
+
+namespace {
+
+using testing_support::BuildZip;
+using testing_support::BuiltZip;
+using testing_support::ZipEntry;
+using upgrade::JarFault;
+
+std::string Noise(std::size_t size, unsigned seed) {
+  std::string bytes;
+  unsigned state = seed;
+  while (bytes.size() < size) {
+    state = state * 1103515245u + 12345u;
+    bytes += static_cast<char>(state >> 16);
+  }
+  return bytes;
+}
+
+// A manifest, a deflated class in a streamed (descriptor) entry, a stored blob.
+BuiltZip Jar() {
+  std::string classes;
+  for (int i = 0; i < 3000; ++i) classes += "class C" + std::to_string(i) + " {}\n";
+  return BuildZip({{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n", true},
+                   {"com/example/C.class", classes, true, true},
+                   {"static/blob.bin", Noise(40000, 7)}});
+}
+
+std::string Flip(std::string bytes, std::size_t at) {
+  bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
+  return bytes;
+}
+
+void Patch32(std::string& bytes, std::size_t at, unsigned value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+JarFault Check(const std::string& bytes) {
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir / "stock-relay.jar", bytes);
+  return CheckJarArchive(testing_support::WindowsFormPath(dir / "stock-relay.jar")).fault;
+}
+
+TEST(JarCheck, WholeArchivesPassAndEveryOtherFileIsNamed) {
+  const BuiltZip jar = Jar();
+  const std::string& whole = jar.bytes;
+  const std::size_t storedData = jar.dataOffsets[2];
+  const std::size_t deflatedData = jar.dataOffsets[1];
+  struct Case {
+    const char* what;
+    std::string bytes;
+    JarFault expected;
+  } cases[] = {
+      {"whole", whole, JarFault::None},
+      {"larger than the end record's search", testing_support::SampleJar(200000, 3),
+       JarFault::None},
+      {"with a comment",
+       BuildZip({{"a.txt", "hello", true}}, {"built here; PK\x05\x06 inside"}).bytes,
+       JarFault::None},
+      {"one byte short", whole.substr(0, whole.size() - 1), JarFault::NoEndRecord},
+      {"cut in the directory", whole.substr(0, jar.directoryOffset + 10), JarFault::NoEndRecord},
+      {"cut in the stored data", whole.substr(0, storedData + 1000), JarFault::NoEndRecord},
+      {"cut after the first header", whole.substr(0, 40), JarFault::NoEndRecord},
+      {"only the signature", whole.substr(0, 4), JarFault::NoEndRecord},
+      {"empty", "", JarFault::NoEndRecord},
+      {"its start cut off", whole.substr(100), JarFault::CentralDirectory},
+      {"its start cut off at the blob", whole.substr(storedData), JarFault::CentralDirectory},
+      {"a byte flipped in a stored entry", Flip(whole, storedData + 20000), JarFault::CrcMismatch},
+      {"the data descriptor differs", Flip(whole, jar.dataOffsets[2] - 50), JarFault::LocalHeader},
+      {"an error page", "<html><body>502 Bad Gateway</body></html>", JarFault::NoEndRecord},
+      {"two archives spliced", whole.substr(0, storedData) + whole, JarFault::CentralDirectory},
+      {"something before the archive", "MZ" + whole, JarFault::CentralDirectory},
+      {"bytes after the archive", whole + "trailing", JarFault::NoEndRecord},
+      {"ZIP64 extra field", BuildZip({{"a.txt", "hello"}}, {"", true}).bytes, JarFault::Zip64},
+      {"ZIP64 end record (entry count deferred)",
+       [] {
+         std::string b = BuildZip({{"a.txt", "hello"}}).bytes;
+         b[b.size() - 12] = b[b.size() - 11] = b[b.size() - 14] = b[b.size() - 13] = '\xFF';
+         return b;
+       }(),
+       JarFault::Zip64},
+      {"encrypted entry",
+       [] {
+         BuiltZip zip = BuildZip({{"a.txt", "hello"}});
+         zip.bytes[6] = 1;                        // local flags
+         zip.bytes[zip.directoryOffset + 8] = 1;  // directory flags
+         return zip.bytes;
+       }(),
+       JarFault::Unsupported},
+      {"no entries", BuildZip({}).bytes, JarFault::CentralDirectory},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(static_cast<int>(Check(c.bytes)), static_cast<int>(c.expected)) << c.what;
+  }
+
+  // Wherever a deflated entry is damaged, it is not installed.
+  for (std::size_t at = deflatedData; at < deflatedData + 400; at += 37) {
+    EXPECT_NE(Check(Flip(whole, at)), JarFault::None) << "flipped at " << at;
+  }
+  // Cut anywhere, it is never whole.
+  for (std::size_t cut = 0; cut < whole.size(); cut += whole.size() / 23 + 1) {
+    EXPECT_EQ(Check(whole.substr(0, cut)), JarFault::NoEndRecord) << "cut at " << cut;
+  }
+}
+
+TEST(JarCheck, ArchivesBuiltToExhaustTheMachineAreRefusedWithoutInflatingThem) {
+  // A megabyte of zeros that claims to be a kilobyte: stopped once past it.
+  BuiltZip bomb = BuildZip({{"zeros", std::string(1 << 20, '\0'), true}});
+  const std::size_t directoryEntry = bomb.directoryOffset;
+  Patch32(bomb.bytes, 22, 1024);                   // local uncompressed size
+  Patch32(bomb.bytes, directoryEntry + 24, 1024);  // directory uncompressed size
+  EXPECT_EQ(Check(bomb.bytes), JarFault::SizeMismatch);
+
+  // Declares more than the total allowed: refused before a byte is inflated.
+  BuiltZip huge = BuildZip({{"a", "x", true}, {"b", "y", true}});
+  Patch32(huge.bytes, huge.directoryOffset + 24, 0xF0000000u);
+  EXPECT_EQ(Check(huge.bytes), JarFault::TooLarge);
+
+  // Two directory entries for one local entry (overlapping files).
+  BuiltZip twice = BuildZip({{"a", "same bytes"}, {"b", "same bytes"}});
+  const std::size_t second = twice.directoryOffset + 46 + 1;
+  Patch32(twice.bytes, second + 42, 0);
+  EXPECT_EQ(Check(twice.bytes), JarFault::LocalHeader);
+}
+
+TEST(JarCheck, EveryFaultHasAReason) {
+  for (int fault = static_cast<int>(JarFault::Unreadable);
+       fault <= static_cast<int>(JarFault::CrcMismatch); ++fault) {
+    EXPECT_FALSE(DescribeJarFault({static_cast<JarFault>(fault), 3}).empty()) << fault;
+  }
+  EXPECT_EQ(DescribeJarFault({JarFault::CrcMismatch, 3}), L"第3个条目的CRC校验值不符");
+  EXPECT_EQ(CheckJarArchive(L"C:\\no\\such\\stock-relay.jar").fault, JarFault::Unreadable);
+}
+
+}  // namespace
