@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "os/files.h"
+#include "os/win32/module_path.h"
 #include "support/win32/dialog_probe.h"
 
 namespace {
@@ -102,6 +103,19 @@ TEST(Win32Session, ModuleFileNameIsThisProgramsFullPath) {
   ASSERT_GE(path.size(), 3u);
   EXPECT_EQ(path.substr(1, 2), L":\\");
   EXPECT_EQ(os::PathFileNamePart(path), L"wardkeep_win32_tests.exe");
+  EXPECT_TRUE(os::ReadModulePath().whole);
+
+  // A buffer too short for the path, as MAX_PATH is for a deep installation
+  // (from which neither Wine nor every Windows starts a program): what was
+  // read comes back, marked as cut, however much is missing.
+  for (DWORD capacity : {DWORD{1}, DWORD{4}, static_cast<DWORD>(path.size())}) {
+    os::ModulePath cut = os::win32::ReadModulePathWithin(capacity);
+    EXPECT_FALSE(cut.whole) << capacity;
+    EXPECT_EQ(cut.text, path.substr(0, capacity - 1)) << capacity;
+  }
+  os::ModulePath fits = os::win32::ReadModulePathWithin(static_cast<DWORD>(path.size() + 1));
+  EXPECT_TRUE(fits.whole);
+  EXPECT_EQ(fits.text, path);
 }
 
 TEST(Win32Session, AppMessageBoxIsTitledWithTheProgramsBaseNameAndTellsTheListener) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "os/win32/message_box_owner.h"
+#include "os/win32/module_path.h"
 #include "os/win32/scoped_handle.h"
 
 namespace os {
@@ -59,14 +60,7 @@ void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& prog
 }
 
 ModulePath ReadModulePath() {
-  wchar_t buffer[MAX_PATH] = {};
-  ::SetLastError(ERROR_SUCCESS);
-  DWORD length = ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-  // A path that does not fit fills the buffer: the call reports
-  // ERROR_INSUFFICIENT_BUFFER, or on older systems just the buffer's size.
-  bool cut = length >= MAX_PATH || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
-  std::size_t kept = length < MAX_PATH ? length : MAX_PATH - 1;
-  return {std::wstring(buffer, kept), length > 0 && !cut};
+  return win32::ReadModulePathWithin(MAX_PATH);
 }
 
 std::wstring ModuleFileName() {
@@ -99,3 +93,19 @@ HWND MessageBoxOwner() {
 
 }  // namespace win32
 }  // namespace os
+
+namespace os::win32 {
+
+ModulePath ReadModulePathWithin(DWORD capacity) {
+  if (capacity == 0) return {};
+  std::wstring buffer(capacity, L'\0');
+  ::SetLastError(ERROR_SUCCESS);
+  DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), capacity);
+  // A path that does not fit fills the buffer: the call reports
+  // ERROR_INSUFFICIENT_BUFFER, or on older systems just the buffer's size.
+  bool cut = length >= capacity || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+  buffer.resize(length < capacity ? length : capacity - 1);
+  return {buffer, length > 0 && !cut};
+}
+
+}  // namespace os::win32

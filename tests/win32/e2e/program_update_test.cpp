@@ -7,7 +7,6 @@
 #include <httplib.h>
 
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -15,7 +14,6 @@
 #include "support/win32/build_path.h"
 #include "support/win32/dialog_probe.h"
 #include "support/win32/program_process.h"
-#include "support/win32/run_value.h"
 #include "support/win32/standin_session.h"
 #include "support/win32/upload_installation.h"
 
@@ -72,46 +70,5 @@ TEST(WardkeepProgramUpdate, AnOfferedJarIsInstalledBeforeTheDialogTakesMessages)
 // short: here the cut falls inside the program's directory name, so the cut
 // path names its parent. Nothing is downloaded or installed anywhere, and the
 // Run value still holds what was read.
-TEST(WardkeepProgramUpdate, AProgramPathCutShortIsNotUsedForTheDownload) {
-  UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
-  ASSERT_EQ(installation.Error(), "");
-  StandinSession standin(WARDKEEP_NATIVE_STANDIN, "--update offer --jar-size 300000");
-  ASSERT_EQ(standin.Error(), "");
-
-  TempDir temp;
-  const fs::path parent = temp / "parent";
-  const std::size_t parentLength = parent.wstring().size();
-  ASSERT_LT(parentLength, 200u);
-  // parent\<name>\wardkeep.exe, with the first 259 characters ending ten
-  // characters into <name>.
-  const fs::path directory = parent / std::wstring(MAX_PATH - 1 - parentLength - 1 + 10, L'd');
-  const fs::path program = directory / L"wardkeep.exe";
-  fs::create_directories(directory);
-  fs::copy_file(testing_support::win32::BuildPath(WARDKEEP_PROGRAM), program);
-  testing_support::WriteFile(parent / "stock-relay.jar", "not ours to touch");
-  testing_support::win32::DeleteRunValue();
-
-  ProgramProcess process(program.wstring());
-  ASSERT_TRUE(process.Started());
-  HWND dialog = nullptr;
-  ASSERT_TRUE(WaitUntil([&] { return (dialog = process.Dialog()) != nullptr; }, 30s));
-  DWORD_PTR ignored = 0;
-  ASSERT_TRUE(::SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &ignored));
-
-  httplib::Client client("127.0.0.1", 2406);
-  auto hits = client.Get("/control/hits");
-  ASSERT_TRUE(hits);
-  EXPECT_TRUE(std::regex_search(hits->body, std::regex(R"("download"\s*:\s*0\b)"))) << hits->body;
-  EXPECT_EQ(ReadFile(parent / "stock-relay.jar"), "not ours to touch");
-  EXPECT_FALSE(fs::exists(directory / "stock-relay.jar"));
-  EXPECT_EQ(ReadFile(installation.installed), installation.oldJar);
-  EXPECT_TRUE(installation.Backups().empty());
-  const std::wstring cut = program.wstring().substr(0, MAX_PATH - 1);
-  EXPECT_EQ(testing_support::win32::ReadRunValue().data, cut + L'\0');
-
-  testing_support::win32::PressEscape(dialog);
-  EXPECT_TRUE(process.WaitForEnd(15000));
-  testing_support::win32::DeleteRunValue();
-}
 
 }  // namespace
