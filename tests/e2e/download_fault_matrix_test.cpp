@@ -1,9 +1,9 @@
 // The whole update run against the real stand-in while its JAR download
 // misbehaves in every way it can: cut at many offsets, once or every time,
 // ranges ignored, error pages, stalls, a body that ends early yet looks whole,
-// a byte changed on the way, a new file published between two attempts. Whatever happens, the installation holds either
-// the new JAR byte for byte (the old one backed up) or the old one untouched;
-// never anything in between.
+// a byte changed on the way, a new file published between two attempts. Whatever happens, the
+// installation holds either the new JAR byte for byte (the old one backed up) or the old one
+// untouched; never anything in between.
 #ifdef WARDKEEP_STANDIN
 
 #include <fcntl.h>
