@@ -97,7 +97,8 @@ bool FlushFileToDisk(const std::wstring& path);
 
 // Moves `from` over `to` in one step: a reader sees the whole old file or the
 // whole new one, never a mix. Both lie in the same directory. Returns once the
-// move itself is on the disk.
+// move itself is on the disk, as far as the system lets it be known: true
+// whenever the move has happened.
 bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to);
 
 // --- The download target: one file opened for appending, bytes as given ------
