@@ -1,13 +1,16 @@
 # One static library per directory under src/, so the dependency direction is
-# visible in the link graph: wardkeep_layer(<dir> [SOURCES_DIR d] [DEPS ...]).
+# visible in the link graph: wardkeep_layer(<dir> [BACKEND b] [DEPS ...]).
+# With a BACKEND the layer is its portable src/<dir>/*.cpp over the one
+# backend folder src/<dir>/<b>/ the target needs; without, every source below
+# src/<dir>/.
 function(wardkeep_layer name)
-  cmake_parse_arguments(L "" "SOURCES_DIR" "DEPS" ${ARGN})
-  if(NOT L_SOURCES_DIR)
-    set(L_SOURCES_DIR src/${name})
+  cmake_parse_arguments(L "" "BACKEND" "DEPS" ${ARGN})
+  set(dir ${CMAKE_SOURCE_DIR}/src/${name})
+  if(L_BACKEND)
+    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/${L_BACKEND}/*.cpp)
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*/*.cpp)
   endif()
-  file(GLOB sources CONFIGURE_DEPENDS
-       ${CMAKE_SOURCE_DIR}/${L_SOURCES_DIR}/*.cpp
-       ${CMAKE_SOURCE_DIR}/${L_SOURCES_DIR}/*/*.cpp)
   set(target wardkeep_${name})
   if(sources)
     add_library(${target} STATIC ${sources})
