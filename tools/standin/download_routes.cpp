@@ -58,8 +58,8 @@ void Serve(State& state, const Settings& s, const httplib::Request& req, httplib
   std::int64_t first = 0;
   std::int64_t last = size - 1;
   res.status = 200;
-  const bool etag = s.validators == Validators::kBoth || s.validators == Validators::kEtag;
-  const bool date = s.validators == Validators::kBoth || s.validators == Validators::kLastModified;
+  const bool etag = s.validators == Validators::Both || s.validators == Validators::Etag;
+  const bool date = s.validators == Validators::Both || s.validators == Validators::LastModified;
   if (etag) res.set_header("ETag", source->ETag());
   if (date) res.set_header("Last-Modified", source->LastModified());
   auto range = req.has_header("Range") ? ParseRange(req.get_header_value("Range")) : std::nullopt;
@@ -71,7 +71,7 @@ void Serve(State& state, const Settings& s, const httplib::Request& req, httplib
       range.reset();
     }
   }
-  if (range && s.download != DownloadScenario::kIgnoreRange) {
+  if (range && s.download != DownloadScenario::IgnoreRange) {
     if (range->first >= size) {
       res.status = 416;
       res.set_header("Content-Range", "bytes */" + std::to_string(size));
@@ -87,13 +87,13 @@ void Serve(State& state, const Settings& s, const httplib::Request& req, httplib
 
   std::optional<std::int64_t> limit;
   const bool isGet = req.method == "GET";
-  if (isGet && (s.download == DownloadScenario::kDropAlways ||
-                (s.download == DownloadScenario::kDropOnce && state.TakeDropOnce()))) {
+  if (isGet && (s.download == DownloadScenario::DropAlways ||
+                (s.download == DownloadScenario::DropOnce && state.TakeDropOnce()))) {
     limit = s.dropAfter;
     SetLogNote("dropping after " + std::to_string(s.dropAfter) + " bytes");
   }
   const auto length = static_cast<std::size_t>(last - first + 1);
-  if (isGet && s.download == DownloadScenario::kEndEarly) {
+  if (isGet && s.download == DownloadScenario::EndEarly) {
     // Chunked, so the early end looks like the whole file to the client.
     const std::int64_t end = std::min<std::int64_t>(s.dropAfter, static_cast<std::int64_t>(length));
     SetLogNote("ending after " + std::to_string(end) + " bytes");
@@ -114,7 +114,7 @@ void Serve(State& state, const Settings& s, const httplib::Request& req, httplib
         });
     return;
   }
-  const std::optional<std::int64_t> flipAt = isGet && s.download == DownloadScenario::kFlipByte
+  const std::optional<std::int64_t> flipAt = isGet && s.download == DownloadScenario::FlipByte
                                                  ? std::optional(s.dropAfter - first)
                                                  : std::nullopt;
   res.set_content_provider(
@@ -143,13 +143,13 @@ void HandleJar(State& state, const httplib::Request& req, httplib::Response& res
   state.CountHit("download");
   const Settings s = state.Snapshot();
   switch (s.download) {
-    case DownloadScenario::k404:
+    case DownloadScenario::NotFound:
       ErrorPage(res, 404, "Not Found");
       break;
-    case DownloadScenario::k500:
+    case DownloadScenario::ServerError:
       ErrorPage(res, 500, "Internal Server Error");
       break;
-    case DownloadScenario::kStall:
+    case DownloadScenario::Stall:
       state.Wait(std::chrono::seconds(s.stallSeconds));
       res.status = 503;
       break;

@@ -51,26 +51,26 @@ void HandleHealth(State& state, httplib::Response& res) {
   state.CountHit("health");
   const Settings s = state.Snapshot();
   switch (s.platform) {
-    case PlatformScenario::kHealthy:
+    case PlatformScenario::Healthy:
       res.set_content(HealthReport(true, s), kJson);
       break;
-    case PlatformScenario::kFault:
+    case PlatformScenario::Fault:
       res.set_content(HealthReport(false, s), kJson);
       break;
-    case PlatformScenario::kEmpty:
+    case PlatformScenario::Empty:
       res.status = 200;
       break;
-    case PlatformScenario::kHtml:
+    case PlatformScenario::Html:
       res.status = 500;
       res.set_content(HtmlErrorPage(500, "Internal Server Error"), "text/html");
       break;
-    case PlatformScenario::kStall:
+    case PlatformScenario::Stall:
       Stall(state, s, res);
       break;
-    case PlatformScenario::kStallBody:
+    case PlatformScenario::StallBody:
       StallBody(state, s, res);
       break;
-    case PlatformScenario::kRaw:
+    case PlatformScenario::Raw:
       res.status = s.platformStatus;
       res.set_content(s.platformBody, kJson);
       break;
@@ -81,20 +81,20 @@ void HandleVersion(State& state, httplib::Response& res) {
   state.CountHit("version");
   const Settings s = state.Snapshot();
   switch (s.versionMode) {
-    case VersionMode::kOk: {
+    case VersionMode::Ok: {
       Json::Value answer;
       answer["data"] = s.versionText;
       res.set_content(WriteJson(answer), kJson);
       break;
     }
-    case VersionMode::kEmpty:
+    case VersionMode::Empty:
       res.status = 200;
       break;
-    case VersionMode::kHtml:
+    case VersionMode::Html:
       res.status = 500;
       res.set_content(HtmlErrorPage(500, "Internal Server Error"), "text/html");
       break;
-    case VersionMode::kStall:
+    case VersionMode::Stall:
       Stall(state, s, res);
       break;
   }

@@ -31,45 +31,45 @@ std::string NameOf(const std::array<std::pair<const char*, Enum>, N>& names, Enu
 }
 
 constexpr std::array<std::pair<const char*, PlatformScenario>, 7> kPlatformNames{{
-    {"healthy", PlatformScenario::kHealthy},
-    {"fault", PlatformScenario::kFault},
-    {"empty", PlatformScenario::kEmpty},
-    {"html", PlatformScenario::kHtml},
-    {"stall", PlatformScenario::kStall},
-    {"stall-body", PlatformScenario::kStallBody},
-    {"raw", PlatformScenario::kRaw},
+    {"healthy", PlatformScenario::Healthy},
+    {"fault", PlatformScenario::Fault},
+    {"empty", PlatformScenario::Empty},
+    {"html", PlatformScenario::Html},
+    {"stall", PlatformScenario::Stall},
+    {"stall-body", PlatformScenario::StallBody},
+    {"raw", PlatformScenario::Raw},
 }};
 constexpr std::array<std::pair<const char*, VersionMode>, 4> kVersionNames{{
-    {"ok", VersionMode::kOk},
-    {"empty", VersionMode::kEmpty},
-    {"html", VersionMode::kHtml},
-    {"stall", VersionMode::kStall},
+    {"ok", VersionMode::Ok},
+    {"empty", VersionMode::Empty},
+    {"html", VersionMode::Html},
+    {"stall", VersionMode::Stall},
 }};
 constexpr std::array<std::pair<const char*, UpdateScenario>, 6> kUpdateNames{{
-    {"none", UpdateScenario::kNone},
-    {"offer", UpdateScenario::kOffer},
-    {"offer-relative", UpdateScenario::kOfferRelative},
-    {"html", UpdateScenario::kHtml},
-    {"stall", UpdateScenario::kStall},
-    {"raw", UpdateScenario::kRaw},
+    {"none", UpdateScenario::None},
+    {"offer", UpdateScenario::Offer},
+    {"offer-relative", UpdateScenario::OfferRelative},
+    {"html", UpdateScenario::Html},
+    {"stall", UpdateScenario::Stall},
+    {"raw", UpdateScenario::Raw},
 }};
 constexpr std::array<std::pair<const char*, DownloadScenario>, 9> kDownloadNames{{
-    {"normal", DownloadScenario::kNormal},
-    {"drop-once", DownloadScenario::kDropOnce},
-    {"drop-always", DownloadScenario::kDropAlways},
-    {"ignore-range", DownloadScenario::kIgnoreRange},
-    {"404", DownloadScenario::k404},
-    {"500", DownloadScenario::k500},
-    {"stall", DownloadScenario::kStall},
-    {"end-early", DownloadScenario::kEndEarly},
-    {"flip-byte", DownloadScenario::kFlipByte},
+    {"normal", DownloadScenario::Normal},
+    {"drop-once", DownloadScenario::DropOnce},
+    {"drop-always", DownloadScenario::DropAlways},
+    {"ignore-range", DownloadScenario::IgnoreRange},
+    {"404", DownloadScenario::NotFound},
+    {"500", DownloadScenario::ServerError},
+    {"stall", DownloadScenario::Stall},
+    {"end-early", DownloadScenario::EndEarly},
+    {"flip-byte", DownloadScenario::FlipByte},
 }};
 
 constexpr std::array<std::pair<const char*, Validators>, 4> kValidatorNames{{
-    {"both", Validators::kBoth},
-    {"etag", Validators::kEtag},
-    {"last-modified", Validators::kLastModified},
-    {"none", Validators::kNone},
+    {"both", Validators::Both},
+    {"etag", Validators::Etag},
+    {"last-modified", Validators::LastModified},
+    {"none", Validators::None},
 }};
 
 template <typename Number>

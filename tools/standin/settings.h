@@ -8,32 +8,32 @@
 
 namespace standin {
 
-enum class PlatformScenario { kHealthy, kFault, kEmpty, kHtml, kStall, kStallBody, kRaw };
-enum class VersionMode { kOk, kEmpty, kHtml, kStall };
-enum class UpdateScenario { kNone, kOffer, kOfferRelative, kHtml, kStall, kRaw };
+enum class PlatformScenario { Healthy, Fault, Empty, Html, Stall, StallBody, Raw };
+enum class VersionMode { Ok, Empty, Html, Stall };
+enum class UpdateScenario { None, Offer, OfferRelative, Html, Stall, Raw };
 enum class DownloadScenario {
-  kNormal,
-  kDropOnce,
-  kDropAlways,
-  kIgnoreRange,
-  k404,
-  k500,
-  kStall,
-  kEndEarly,  // every GET ends cleanly after drop-after bytes, with no length
-  kFlipByte,  // every GET carries the byte at drop-after inverted
+  Normal,
+  DropOnce,
+  DropAlways,
+  IgnoreRange,
+  NotFound,
+  ServerError,
+  Stall,
+  EndEarly,  // every GET ends cleanly after drop-after bytes, with no length
+  FlipByte,  // every GET carries the byte at drop-after inverted
 };
-enum class Validators { kBoth, kEtag, kLastModified, kNone };
+enum class Validators { Both, Etag, LastModified, None };
 
 struct Settings {
-  PlatformScenario platform = PlatformScenario::kHealthy;
+  PlatformScenario platform = PlatformScenario::Healthy;
   std::string faultText = "database connection lost";
   std::vector<std::string> erpNames;
   std::string platformBody;
   int platformStatus = 200;
   std::string versionText = "v1.0.0";
-  VersionMode versionMode = VersionMode::kOk;
+  VersionMode versionMode = VersionMode::Ok;
 
-  UpdateScenario update = UpdateScenario::kNone;
+  UpdateScenario update = UpdateScenario::None;
   std::string offerVersion = "2.0.0";
   std::string offerUrl;  // empty: the stand-in's own JAR, absolute or relative
   bool flagAsString = false;
@@ -42,12 +42,12 @@ struct Settings {
   int updateStatus = 200;
   std::string updateLocation;  // a Location header on the raw answer, if any
 
-  DownloadScenario download = DownloadScenario::kNormal;
+  DownloadScenario download = DownloadScenario::Normal;
   std::int64_t dropAfter = 65536;
   std::string jarPath;  // empty: generated content
   std::int64_t jarSize = 1 << 20;
   std::int64_t revision = 1;  // of the generated JAR
-  Validators validators = Validators::kBoth;
+  Validators validators = Validators::Both;
   bool honourIfRange = true;
 
   long stallSeconds = 3600;

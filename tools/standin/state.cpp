@@ -4,7 +4,7 @@ namespace standin {
 
 State::State(Settings initial)
     : m_settings(std::move(initial)),
-      m_dropPending(m_settings.download == DownloadScenario::kDropOnce) {}
+      m_dropPending(m_settings.download == DownloadScenario::DropOnce) {}
 
 Settings State::Snapshot() const {
   std::lock_guard lock(m_mutex);
@@ -23,7 +23,7 @@ bool State::Apply(const OptionList& options, std::string& error) {
     if (!ApplyOption(next, name, value, error)) return false;
   }
   for (const auto& option : options) {
-    if (option.first == "download") m_dropPending = next.download == DownloadScenario::kDropOnce;
+    if (option.first == "download") m_dropPending = next.download == DownloadScenario::DropOnce;
   }
   m_settings = std::move(next);
   ++m_generation;

@@ -61,20 +61,20 @@ void HandleCheck(State& state, const PrivateKey& key, const httplib::Request& re
 
   const Settings s = state.Snapshot();
   switch (s.update) {
-    case UpdateScenario::kNone:
+    case UpdateScenario::None:
       res.set_content("{\"flag\":0}", kJson);
       break;
-    case UpdateScenario::kOffer:
+    case UpdateScenario::Offer:
       res.set_content(Offer(s, false, state.UpdateBaseUrl()), kJson);
       break;
-    case UpdateScenario::kOfferRelative:
+    case UpdateScenario::OfferRelative:
       res.set_content(Offer(s, true, state.UpdateBaseUrl()), kJson);
       break;
-    case UpdateScenario::kHtml:
+    case UpdateScenario::Html:
       res.status = 500;
       res.set_content(HtmlErrorPage(500, "Internal Server Error"), "text/html");
       break;
-    case UpdateScenario::kStall:
+    case UpdateScenario::Stall:
       // Answers with an offer, but only after a client with a short time-out has gone.
       if (!state.Wait(std::chrono::milliseconds(s.updateDelayMs))) {
         res.status = 503;
@@ -82,7 +82,7 @@ void HandleCheck(State& state, const PrivateKey& key, const httplib::Request& re
       }
       res.set_content(Offer(s, false, state.UpdateBaseUrl()), kJson);
       break;
-    case UpdateScenario::kRaw:
+    case UpdateScenario::Raw:
       res.status = s.updateStatus;
       if (!s.updateLocation.empty()) res.set_header("Location", s.updateLocation);
       res.set_content(s.updateBody, kJson);
