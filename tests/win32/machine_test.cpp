@@ -11,8 +11,8 @@
 #include <string>
 
 #include "app/dialog_ids.h"
-#include "app/resource_readout.h"
 #include "app/wardkeep_dlg.h"
+#include "host/resource_readout.h"
 #include "platform_client/platform_endpoint.h"
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
@@ -95,14 +95,14 @@ TEST(Win32Readout, TheDialogShowsTheMachinesFiguresInTheirFormats) {
   EXPECT_TRUE(std::regex_match(view.texts[app::kMemFreeEditId], megabytes))
       << view.texts[app::kMemFreeEditId].size();
   EXPECT_TRUE(std::regex_match(view.texts[app::kDiskCEditId], gigabytes));
-  EXPECT_EQ(view.texts[app::kDiskCEditId], FormatDiskFree(L"C:\\"));
+  EXPECT_EQ(view.texts[app::kDiskCEditId], host::FormatDiskFree(L"C:\\"));
   // D: in this prefix is either absent (box untouched) or a fixed disk.
   if (os::GetDriveKind(L"D:\\") == os::DriveType::Fixed) {
     EXPECT_TRUE(std::regex_match(view.texts[app::kDiskDEditId], gigabytes));
   } else {
     EXPECT_EQ(view.texts.count(app::kDiskDEditId), 0u);
   }
-  EXPECT_EQ(FormatDiskFree(AbsentDriveRoot()), L"");
+  EXPECT_EQ(host::FormatDiskFree(AbsentDriveRoot()), L"");
 }
 
 }  // namespace

@@ -1,11 +1,10 @@
-#include "app/resource_readout.h"
+#include "host/resource_readout.h"
 
 #include <cwchar>
 
-#include "app/wardkeep_dlg.h"
 #include "os/machine.h"
 
-namespace app {
+namespace host {
 
 std::wstring FormatMemoryMegabytes(std::uint64_t availableBytes) {
   auto megabytes = static_cast<std::uint32_t>(availableBytes >> 20);
@@ -19,19 +18,10 @@ std::wstring FormatGigabytes(std::uint64_t bytes) {
   return text;
 }
 
-}  // namespace app
-
 std::wstring FormatDiskFree(const std::wstring& root) {
   std::uint64_t freeBytes = 0;
   if (!os::FreeBytesForCaller(root, freeBytes)) return {};
-  return app::FormatGigabytes(freeBytes);
+  return FormatGigabytes(freeBytes);
 }
 
-void CwardkeepDlg::UpdateResourceReadout() {
-  m_memFreeEdit.SetWindowText(app::FormatMemoryMegabytes(os::AvailablePhysicalMemory()));
-  m_diskCEdit.SetWindowText(FormatDiskFree(L"C:\\"));
-  // Only a fixed D: is shown; otherwise the box keeps what it had.
-  if (os::GetDriveKind(L"D:\\") == os::DriveType::Fixed) {
-    m_diskDEdit.SetWindowText(FormatDiskFree(L"D:\\"));
-  }
-}
+}  // namespace host

@@ -4,15 +4,14 @@
 #include <cstdint>
 #include <string>
 
-namespace app {
+namespace host {
 
 // Whole mebibytes of the available memory, low 32 bits, plain decimal.
 std::wstring FormatMemoryMegabytes(std::uint64_t availableBytes);
 // Bytes as units of 2^30 with two decimals and " GB".
 std::wstring FormatGigabytes(std::uint64_t bytes);
-
-}  // namespace app
-
 // Free space available to the caller on the drive `root` ("C:\"), or empty
 // text when it cannot be read.
 std::wstring FormatDiskFree(const std::wstring& root);
+
+}  // namespace host
