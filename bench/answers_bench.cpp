@@ -9,8 +9,9 @@
 #include <thread>
 
 #include "benches.h"
-#include "child.h"
-#include "standin.h"
+#include "process_figures.h"
+#include "support/posix/child_process.h"
+#include "support/posix/standin_process.h"
 
 namespace bench {
 namespace {
@@ -73,10 +74,11 @@ Measure RunWith(const Answer& answer, const Options& options, const fs::path& di
     args = {"--platform", "raw", "--platform-body-file", file.string(),
             "--update",   "raw", "--update-body-file",   file.string()};
   }
-  Standin standin(args, dir.string());
+  testing_support::StandinProcess standin(WARDKEEP_STANDIN, args,
+                                          testing_support::StandinPorts::Fixed);
   if (!standin.Ready()) return {};
-  const std::unique_ptr<Child> started = StartWatchdog(dir.string(), options.timerMs);
-  Child& program = *started;
+  const std::unique_ptr<ChildProcess> started = StartWatchdog(dir.string(), options.timerMs);
+  ChildProcess& program = *started;
   const long cycles = 20;
   Measure measure;
   double cpuAtFirst = -1;

@@ -5,9 +5,13 @@
 #include <string>
 #include <vector>
 
+namespace testing_support {
+class ChildProcess;
+}
+
 namespace bench {
 
-class Child;
+using testing_support::ChildProcess;
 
 struct Row {
   std::string what;
@@ -30,8 +34,8 @@ std::vector<Row> DownloadBenches(const Options& options);
 // d. the running watchdog's CPU time and memory over many health cycles.
 std::vector<Row> WatchdogBench(const Options& options);
 // The real watchdog with its timer at `timerMs`, its home, lock and
-// autostart entry under `dir`, its output in dir/wardkeep.out.
-std::unique_ptr<Child> StartWatchdog(const std::string& dir, unsigned timerMs);
+// autostart entry under `dir`, its output in files there.
+std::unique_ptr<ChildProcess> StartWatchdog(const std::string& dir, unsigned timerMs);
 // e. the running watchdog fed the worst health and update answers.
 std::vector<Row> AnswersBench(const Options& options);
 

@@ -10,9 +10,9 @@
 #include <fstream>
 
 #include "benches.h"
-#include "child.h"
-#include "standin.h"
+#include "process_figures.h"
 #include "static_server.h"
+#include "support/posix/standin_process.h"
 
 namespace bench {
 namespace {
@@ -88,9 +88,8 @@ std::string Format(const char* format, double value) {
 std::vector<Row> DownloadBenches(const Options& options) {
   std::vector<Row> rows;
   const fs::path dir = options.workDir;
-  Standin standin(
-      {"--platform-port", "0", "--update-port", "0", "--jar-size", std::to_string(kThroughputSize)},
-      dir.string());
+  testing_support::StandinProcess standin(WARDKEEP_STANDIN,
+                                          {"--jar-size", std::to_string(kThroughputSize)});
   if (!standin.Ready()) {
     std::fprintf(stderr, "bench: the stand-in did not start\n");
     return {{"download benches", "not run: the stand-in did not start", "", "", false}};

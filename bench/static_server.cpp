@@ -66,9 +66,10 @@ StaticServer::StaticServer(const std::string& root, const std::string& workDir) 
     }
     conf << "  server { listen 127.0.0.1:" << port << "; root " << root << "; }\n}\n";
   }
-  m_process = std::make_unique<Child>(
+  m_process = std::make_unique<testing_support::ChildProcess>(
       std::vector<std::string>{kNginx, "-p", dir, "-c", dir + "/nginx.conf"},
-      std::map<std::string, std::string>{});
+      std::map<std::string, std::string>{}, dir);
+  m_process->CloseInput();
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (std::chrono::steady_clock::now() < until && m_process->Running()) {
     if (Accepts(port)) {

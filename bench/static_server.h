@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "child.h"
+#include "support/posix/child_process.h"
 
 namespace bench {
 
@@ -23,7 +23,7 @@ class StaticServer {
   static const char* Name() { return "nginx"; }
 
  private:
-  std::unique_ptr<Child> m_process;
+  std::unique_ptr<testing_support::ChildProcess> m_process;
   int m_port = 0;
 };
 

@@ -10,45 +10,52 @@
 #include <thread>
 
 #include "benches.h"
-#include "child.h"
-#include "standin.h"
+#include "process_figures.h"
+#include "support/posix/child_process.h"
+#include "support/posix/standin_process.h"
 
 namespace bench {
 namespace {
 
 namespace fs = std::filesystem;
 
-long HealthChecks(const Standin& standin) {
+using testing_support::StandinProcess;
+
+long HealthChecks(const StandinProcess& standin) {
   return standin.GetJson("/control/hits")["health"].asInt();
 }
 
 }  // namespace
 
-std::unique_ptr<Child> StartWatchdog(const std::string& dir, unsigned timerMs) {
+std::unique_ptr<ChildProcess> StartWatchdog(const std::string& dir, unsigned timerMs) {
   const fs::path home(dir);
   // Its own lock, autostart entry and home, away from the user's.
-  return std::make_unique<Child>(
+  auto program = std::make_unique<ChildProcess>(
       std::vector<std::string>{WARDKEEP_PROGRAM},
       std::map<std::string, std::string>{{"WARDKEEP_TEST_TIMER_MS", std::to_string(timerMs)},
                                          {"HOME", home.string()},
                                          {"XDG_RUNTIME_DIR", (home / "run").string()},
                                          {"XDG_CONFIG_HOME", (home / "config").string()}},
-      (home / "wardkeep.out").string());
+      home);
+  // Its console sees the end of input at once, as from /dev/null.
+  program->CloseInput();
+  return program;
 }
 
 std::vector<Row> WatchdogBench(const Options& options) {
   const fs::path dir = fs::path(options.workDir) / "watchdog";
   fs::create_directories(dir / "run");
   fs::permissions(dir / "run", fs::perms::owner_all);
-  Standin standin({"--update", "none"}, dir.string());
+  StandinProcess standin(WARDKEEP_STANDIN, {"--update", "none"},
+                         testing_support::StandinPorts::Fixed);
   if (!standin.Ready()) {
     std::fprintf(stderr, "bench: ports 2405/2406 are busy, watchdog bench skipped\n");
     return {{"watchdog", "not run: ports 2405/2406 busy", "", "", false}};
   }
   std::fprintf(stderr, "bench: watchdog, %d health cycles every %u ms\n", options.cycles,
                options.timerMs);
-  const std::unique_ptr<Child> started = StartWatchdog(dir.string(), options.timerMs);
-  Child& program = *started;
+  const std::unique_ptr<ChildProcess> started = StartWatchdog(dir.string(), options.timerMs);
+  ChildProcess& program = *started;
   const long warmUp = 10;
   long rssAtWarmUp = -1;
   double cpuAtWarmUp = -1;
@@ -76,7 +83,8 @@ std::vector<Row> WatchdogBench(const Options& options) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   program.Terminate();
-  const Usage usage = program.Wait();
+  program.Wait();
+  const testing_support::ChildUsage& usage = program.Usage();
   const long cycles = HealthChecks(standin);
   const bool ran = peak > 0 && cycles >= options.cycles && cpuAtWarmUp >= 0 && cpuAtEnd >= 0;
   // The start (update check, libraries) apart from the cycles' own cost.

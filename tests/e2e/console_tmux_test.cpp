@@ -8,19 +8,19 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "support/posix/child_process.h"
+#include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::ChildProcess;
+using testing_support::StandinPorts;
+using testing_support::StandinProcess;
 using testing_support::TempDir;
 
 // Runs a shell command and returns what it printed.
@@ -39,11 +39,9 @@ class ConsoleInTmux : public testing::Test {
  protected:
   void SetUp() override {
     if (Shell("command -v tmux").empty()) GTEST_SKIP() << "no tmux";
-    standin = std::make_unique<ChildProcess>(
-        std::vector<std::string>{WARDKEEP_STANDIN, "--quiet", "--platform", "healthy"},
-        std::map<std::string, std::string>{}, temp.path());
-    ASSERT_TRUE(standin->WaitForOutput("update 127.0.0.1:2406", 10s))
-        << "ports 2405/2406 busy? " << standin->Stderr();
+    standin = std::make_unique<StandinProcess>(
+        WARDKEEP_STANDIN, std::vector<std::string>{"--platform", "healthy"}, StandinPorts::Fixed);
+    ASSERT_TRUE(standin->Ready()) << "ports 2405/2406 busy? " << standin->Stderr();
     // The button's two effects leave a line each in one log: the cache
     // client on drive D: and the service manager, which refuses every call,
     // so nothing on this machine is started.
@@ -87,7 +85,7 @@ class ConsoleInTmux : public testing::Test {
 
   TempDir temp;
   std::string socket = "wardkeep-test-" + std::to_string(::getpid());
-  std::unique_ptr<ChildProcess> standin;
+  std::unique_ptr<StandinProcess> standin;
 };
 
 TEST_F(ConsoleInTmux, ThePanelFollowsThePlatformAndTheKeysWork) {

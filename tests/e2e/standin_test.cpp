@@ -13,44 +13,26 @@
 #include <optional>
 #include <regex>
 
-#include "support/posix/child_process.h"
+#include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using testing_support::ChildProcess;
 using testing_support::ReadFile;
+using testing_support::StandinPorts;
+using testing_support::StandinProcess;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
+// The shared launcher, spoken to here through raw clients on either port.
 class Standin {
  public:
-  explicit Standin(std::vector<std::string> extra = {}) {
-    std::vector<std::string> argv{WARDKEEP_STANDIN, "--platform-port", "0", "--update-port", "0",
-                                  "--quiet"};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    m_process =
-        std::make_unique<ChildProcess>(argv, std::map<std::string, std::string>{}, m_dir.path());
-    if (!m_process->WaitForOutput("update 127.0.0.1:", std::chrono::seconds(10))) return;
-    // Both lines are written at once; the second may still be on its way.
-    std::smatch match;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string out = m_process->Stdout();
-      static const std::regex kPorts(
-          R"(^platform 127\.0\.0\.1:(\d+)\nupdate 127\.0\.0\.1:(\d+)\n)");
-      if (std::regex_search(out, match, kPorts)) {
-        m_platformPort = std::stoi(match[1]);
-        m_updatePort = std::stoi(match[2]);
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
+  explicit Standin(std::vector<std::string> extra = {}) : m_process(WARDKEEP_STANDIN, extra) {}
 
-  bool Ready() const { return m_platformPort > 0 && m_updatePort > 0; }
-  httplib::Client Platform() const { return Client(m_platformPort); }
-  httplib::Client Update() const { return Client(m_updatePort); }
-  int UpdatePort() const { return m_updatePort; }
+  bool Ready() const { return m_process.Ready(); }
+  httplib::Client Platform() const { return Client(m_process.PlatformPort()); }
+  httplib::Client Update() const { return Client(m_process.UpdatePort()); }
+  int UpdatePort() const { return m_process.UpdatePort(); }
 
   // Applies settings as a person would with curl -d.
   void Control(const std::string& path, const std::string& form) const {
@@ -59,6 +41,7 @@ class Standin {
     ASSERT_EQ(result->status, 200) << result->body;
   }
 
+  // The control routes answer on the update port too.
   Json::Value GetJson(const std::string& path) const {
     auto result = Update().Get(path);
     Json::Value value;
@@ -73,11 +56,43 @@ class Standin {
     return client;
   }
 
-  TempDir m_dir;
-  std::unique_ptr<ChildProcess> m_process;
-  int m_platformPort = 0;
-  int m_updatePort = 0;
+  StandinProcess m_process;
 };
+
+TEST(Standin, PortsAreTakenOnlyFromAWholeAnnouncement) {
+  struct Case {
+    const char* output;
+    int platform;  // 0: nothing yet
+    int update;
+  };
+  const Case cases[] = {
+      {"platform 127.0.0.1:41000\nupdate 127.0.0.1:41001\n", 41000, 41001},
+      // The second line still on its way: a port cut short must not be taken.
+      {"platform 127.0.0.1:41000\nupdate 127.0.0.1:4100", 0, 0},
+      {"platform 127.0.0.1:41000\n", 0, 0},
+      {"wardkeep-standin: cannot listen on 127.0.0.1 port 2405\n", 0, 0},
+  };
+  for (const auto& c : cases) {
+    const auto address = testing_support::AnnouncedAddress(c.output);
+    EXPECT_EQ(address ? address->platformPort : 0, c.platform) << c.output;
+    EXPECT_EQ(address ? address->updatePort : 0, c.update) << c.output;
+  }
+}
+
+TEST(Standin, OnTheFixedPortsASecondGivesUpAtOnce) {
+  StandinProcess first(WARDKEEP_STANDIN, {}, StandinPorts::Fixed);
+  ASSERT_TRUE(first.Ready()) << "ports 2405/2406 busy? " << first.Stderr();
+  EXPECT_EQ(first.PlatformUrl(), "http://127.0.0.1:2405");
+  EXPECT_EQ(first.UpdateUrl(), "http://127.0.0.1:2406");
+
+  const auto started = std::chrono::steady_clock::now();
+  StandinProcess second(WARDKEEP_STANDIN, {}, StandinPorts::Fixed);
+  EXPECT_FALSE(second.Ready());
+  // It has ended, so waiting out the whole start-up time would tell nothing.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_NE(second.Stderr().find("cannot listen"), std::string::npos) << second.Stderr();
+  EXPECT_TRUE(first.Control("/control/platform", "scenario=healthy"));
+}
 
 Json::Value ParseJson(const std::string& text) {
   Json::Value value;

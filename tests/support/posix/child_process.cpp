@@ -1,11 +1,14 @@
+// POSIX test helper: child processes through posix_spawn and wait4.
 #include "support/posix/child_process.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -48,6 +51,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_err.c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  m_started = std::chrono::steady_clock::now();
   pid_t pid = -1;
   if (posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data()) == 0) m_pid = pid;
   posix_spawn_file_actions_destroy(&actions);
@@ -69,22 +73,45 @@ void ChildProcess::CloseInput() {
   m_input = -1;
 }
 
+bool ChildProcess::Reap(bool block) {
+  if (m_status) return true;
+  if (m_pid <= 0) return false;
+  int status = 0;
+  rusage ru{};
+  pid_t reaped;
+  do {
+    reaped = wait4(m_pid, &status, block ? 0 : WNOHANG, &ru);
+  } while (reaped < 0 && errno == EINTR);
+  if (reaped != m_pid) return false;
+  m_status = status;
+  m_usage.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - m_started).count();
+  m_usage.cpuSeconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                       static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  m_usage.peakKiB = ru.ru_maxrss;
+  return true;
+}
+
 std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!m_status && m_pid > 0) {
-    int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-      m_status = status;
-      break;
-    }
+  while (!Reap(false) && m_pid > 0) {
     if (std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return m_status;
 }
 
+std::optional<int> ChildProcess::Wait() {
+  Reap(true);
+  return m_status;
+}
+
 bool ChildProcess::Running() {
-  return m_pid > 0 && !Wait(std::chrono::milliseconds(0));
+  return m_pid > 0 && !Reap(false);
+}
+
+void ChildProcess::Terminate() {
+  if (Running()) kill(m_pid, SIGTERM);
 }
 
 void ChildProcess::Kill() {
@@ -108,6 +135,10 @@ bool ChildProcess::WaitForOutput(const std::string& needle,
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
+}
+
+int ExitCode(int waitStatus) {
+  return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
 }
 
 }  // namespace testing_support

@@ -1,6 +1,7 @@
 #pragma once
-// The stand-in as a real process on ports the system picks, switched through
-// its control calls (on the platform port, which is always plain HTTP).
+// The stand-in as a real process, switched through its control calls (on the
+// platform port, which is always plain HTTP). The one way tests and
+// benchmarks start it natively.
 
 #include <json/json.h>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "support/posix/child_process.h"
+#include "support/standin_command.h"
 #include "support/temp_dir.h"
 
 namespace testing_support {
@@ -16,14 +18,19 @@ namespace testing_support {
 class StandinProcess {
  public:
   // `program` is the stand-in's executable; `options` are added to its
-  // command line.
-  StandinProcess(const std::string& program, const std::vector<std::string>& options);
+  // command line (--tls DIR and the like). Returns once it has announced its
+  // ports, has ended, or has had long enough.
+  StandinProcess(const std::string& program, const std::vector<std::string>& options,
+                 StandinPorts ports = StandinPorts::Free);
 
-  bool Ready() const { return m_updatePort > 0; }
-  int UpdatePort() const { return m_updatePort; }
+  bool Ready() const { return m_address.updatePort > 0; }
+  int PlatformPort() const { return m_address.platformPort; }
+  int UpdatePort() const { return m_address.updatePort; }
   std::string PlatformUrl() const;
   std::string UpdateUrl() const;
   std::string JarUrl() const;
+  // Why it is not ready, in its own words.
+  std::string Stderr() const { return m_process->Stderr(); }
 
   // A control call with a form body; true when it was applied.
   bool Control(const std::string& path, const std::string& form) const;
@@ -36,8 +43,7 @@ class StandinProcess {
  private:
   TempDir m_dir;
   std::unique_ptr<ChildProcess> m_process;
-  int m_platformPort = 0;
-  int m_updatePort = 0;
+  StandinAddress m_address;
 };
 
 }  // namespace testing_support

@@ -7,6 +7,9 @@
 
 #include <filesystem>
 
+#include "support/standin_command.h"
+#include "support/temp_dir.h"
+#include "support/win32/build_path.h"
 #include "support/win32/dialog_probe.h"
 #include "support/win32/host_shell.h"
 
@@ -15,15 +18,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kPlatformPort = 2405;
-constexpr int kUpdatePort = 2406;
 // A crashed test must not leave the production ports taken for good.
 constexpr int kLifetimeSeconds = 600;
 
-std::wstring WindowsForm(const std::string& hostPath) {
-  std::wstring path = L"Z:";
-  for (char c : hostPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  return path;
+// Wine hands back no process, so its announcement is read from a host file.
+bool Announced(const std::string& outputFile) {
+  const auto address = AnnouncedAddress(ReadFile(BuildPath(outputFile.c_str())));
+  return address && address->platformPort == kStandinPlatformPort &&
+         address->updatePort == kStandinUpdatePort;
 }
 
 }  // namespace
@@ -35,41 +37,48 @@ bool StandinSession::PortAnswers(int port) {
   return static_cast<bool>(client.Get("/control/state"));
 }
 
-StandinSession::StandinSession(const std::string& standinPath, const std::string& arguments,
-                               bool updateOverTls) {
-  if (PortAnswers(kPlatformPort) || PortAnswers(kUpdatePort)) {
+StandinSession::StandinSession(const std::string& standinPath,
+                               const std::vector<std::string>& options) {
+  if (PortAnswers(kStandinPlatformPort) || PortAnswers(kStandinUpdatePort)) {
     m_error = "ports 2405/2406 are already in use";
     return;
   }
-  m_pidFile = "/tmp/wardkeep-win32-standin-" + std::to_string(::GetCurrentProcessId()) + ".pid";
-  std::string script = "echo $$ > " + ShellQuote(m_pidFile) + "; exec timeout " +
-                       std::to_string(kLifetimeSeconds) + " " + ShellQuote(standinPath) +
-                       " --quiet " + arguments + " >/dev/null 2>&1";
+  m_files = "/tmp/wardkeep-win32-standin-" + std::to_string(::GetCurrentProcessId());
+  // An earlier process of the same id may have left an announcement behind.
+  std::error_code ignored;
+  std::filesystem::remove(BuildPath((m_files + ".out").c_str()), ignored);
+  std::string command;
+  for (const std::string& word : StandinCommand(standinPath, StandinPorts::Fixed, options)) {
+    command += " " + ShellQuote(word);
+  }
+  const std::string script = "echo $$ > " + ShellQuote(m_files + ".pid") + "; exec timeout " +
+                             std::to_string(kLifetimeSeconds) + command + " >" +
+                             ShellQuote(m_files + ".out") + " 2>/dev/null";
   if (!StartHostShell(script)) {
     m_error = "Wine did not start the host shell";
-    m_pidFile.clear();
+    m_files.clear();
     return;
   }
-  if (!WaitUntil(
-          [updateOverTls] {
-            return PortAnswers(kPlatformPort) && (updateOverTls || PortAnswers(kUpdatePort));
-          },
-          20s)) {
-    m_error = "the stand-in did not answer on 2405/2406";
+  if (!WaitUntil([this] { return Announced(m_files + ".out"); }, 20s)) {
+    m_error = "the stand-in did not announce 2405/2406";
   }
 }
 
 StandinSession::~StandinSession() {
-  if (m_pidFile.empty()) return;
+  if (m_files.empty()) return;
   // timeout passes the signal on to the stand-in.
-  StartHostShell("kill $(cat " + ShellQuote(m_pidFile) + "); rm -f " + ShellQuote(m_pidFile));
-  WaitUntil([] { return !PortAnswers(kPlatformPort) && !PortAnswers(kUpdatePort); }, 20s);
+  const std::string pidFile = ShellQuote(m_files + ".pid");
+  StartHostShell("kill $(cat " + pidFile + "); rm -f " + pidFile);
+  WaitUntil([] { return !PortAnswers(kStandinPlatformPort) && !PortAnswers(kStandinUpdatePort); },
+            20s);
   std::error_code ignored;
-  std::filesystem::remove(WindowsForm(m_pidFile), ignored);
+  for (const char* suffix : {".pid", ".out"}) {
+    std::filesystem::remove(BuildPath((m_files + suffix).c_str()), ignored);
+  }
 }
 
 bool StandinSession::Control(const std::string& json) const {
-  httplib::Client client("127.0.0.1", kPlatformPort);
+  httplib::Client client("127.0.0.1", kStandinPlatformPort);
   client.set_read_timeout(10, 0);
   auto result = client.Post("/control", json, "application/json");
   return result && result->status == 200;

@@ -39,9 +39,8 @@ int Hits(const char* endpoint) {
 
 TEST(Win32HttpsUpdate, ACertificateTheStoreDoesNotTrustGetsNoUpdateIn) {
   const std::string tlsDir = "/tmp/wardkeep-win32-tls-" + std::to_string(GetCurrentProcessId());
-  StandinSession standin(
-      WARDKEEP_NATIVE_STANDIN,
-      "--update offer-relative --tls " + ShellQuote(tlsDir) + " --tls-host localhost", true);
+  StandinSession standin(WARDKEEP_NATIVE_STANDIN, {"--update", "offer-relative", "--tls", tlsDir,
+                                                   "--tls-host", "localhost"});
   ASSERT_EQ(standin.Error(), "");
   os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, "http://127.0.0.1:2405");
   const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";

@@ -55,7 +55,7 @@ int HealthHits() {
 }
 
 TEST(WardkeepProgramHealth, NeverOnScreenWhileHealthyShownOnAFaultAndHiddenAgain) {
-  StandinSession standin(WARDKEEP_NATIVE_STANDIN, "--platform healthy");
+  StandinSession standin(WARDKEEP_NATIVE_STANDIN, {"--platform", "healthy"});
   ASSERT_EQ(standin.Error(), "");
   ASSERT_EQ(HealthHits(), 0);
 

@@ -38,7 +38,7 @@ TEST(WardkeepProgramUpdate, AnOfferedJarIsInstalledBeforeTheDialogTakesMessages)
   UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
   ASSERT_EQ(installation.Error(), "");
 
-  StandinSession standin(WARDKEEP_NATIVE_STANDIN, "--update offer --jar-size 300000");
+  StandinSession standin(WARDKEEP_NATIVE_STANDIN, {"--update", "offer", "--jar-size", "300000"});
   ASSERT_EQ(standin.Error(), "");
   const std::string newJar = OfferedJar();
   ASSERT_EQ(newJar.size(), 300000u);
