@@ -3,9 +3,10 @@
 
 #include <string>
 
-// Strict decoding. Throws std::range_error("bad conversion") on a stray
-// continuation byte, a bad continuation byte, a sequence cut short by the end
-// of the input, or a value above U+10FFFF. Overlong forms are accepted.
+// Strict decoding by the rules of unicode/utf8.h. Throws
+// std::range_error("bad conversion") on a stray continuation byte, a bad
+// continuation byte, a sequence cut short by the end of the input, or a value
+// above U+10FFFF. Overlong forms are accepted.
 std::wstring Utf8ToWide(const std::string& utf8);
 
 // The same decoding, but each byte that cannot start or continue a sequence

@@ -36,6 +36,8 @@ TEST(DriveMap, HostPathsComeBackInWindowsFormUnderTheLongestMappedPrefix) {
   EXPECT_EQ(ToWindowsPath("/srv/d/orv/x"), L"D:\\orv\\x");
   EXPECT_EQ(ToWindowsPath("/srv/d"), L"D:\\");
   EXPECT_EQ(ToWindowsPath("/srv/dx/y"), L"C:\\srv\\dx\\y");
+  // Host names are UTF-8; a byte that is not becomes U+FFFD.
+  EXPECT_EQ(ToWindowsPath("/srv/d/\xE6\x9C\x8D/caf\xE9"), L"D:\\服\\caf\xFFFD");
   EXPECT_EQ(ToWindowsPath("relative"), L"");
 }
 

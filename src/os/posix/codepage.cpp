@@ -62,36 +62,26 @@ bool ConvertAll(const char* to, const char* from, const char* in, std::size_t in
 
 }  // namespace
 
-int AnsiToWideUnits(const char* ansi, wchar_t* out, int outUnits) {
-  if (ansi == nullptr) return 0;
+std::wstring AnsiToWide(const std::string& ansi) {
   std::string bytes;
   wchar_t replacement = L'\xFFFD';
   std::string substitute(reinterpret_cast<const char*>(&replacement), sizeof replacement);
-  if (!ConvertAll(kWideCharset, nl_langinfo(CODESET), ansi, std::strlen(ansi), 1, substitute,
-                  bytes)) {
-    return 0;
+  if (!ConvertAll(kWideCharset, nl_langinfo(CODESET), ansi.c_str(), std::strlen(ansi.c_str()), 1,
+                  substitute, bytes)) {
+    return {};
   }
-  std::size_t units = bytes.size() / sizeof(wchar_t) + 1;
-  if (out == nullptr || outUnits <= 0) return static_cast<int>(units);
-  if (units > static_cast<std::size_t>(outUnits)) return 0;
-  std::memcpy(out, bytes.data(), bytes.size());
-  out[units - 1] = L'\0';
-  return static_cast<int>(units);
+  std::wstring wide(bytes.size() / sizeof(wchar_t), L'\0');
+  std::memcpy(wide.data(), bytes.data(), wide.size() * sizeof(wchar_t));
+  return wide;
 }
 
-int WideToAnsiBytes(const wchar_t* wide, char* out, int outBytes) {
-  if (wide == nullptr) return 0;
+std::string WideToAnsi(const std::wstring& wide) {
   std::string bytes;
-  if (!ConvertAll(nl_langinfo(CODESET), kWideCharset, reinterpret_cast<const char*>(wide),
-                  std::wcslen(wide) * sizeof(wchar_t), sizeof(wchar_t), "?", bytes)) {
-    return 0;
+  if (!ConvertAll(nl_langinfo(CODESET), kWideCharset, reinterpret_cast<const char*>(wide.c_str()),
+                  std::wcslen(wide.c_str()) * sizeof(wchar_t), sizeof(wchar_t), "?", bytes)) {
+    return {};
   }
-  std::size_t count = bytes.size() + 1;
-  if (out == nullptr || outBytes <= 0) return static_cast<int>(count);
-  if (count > static_cast<std::size_t>(outBytes)) return 0;
-  std::memcpy(out, bytes.data(), bytes.size());
-  out[count - 1] = '\0';
-  return static_cast<int>(count);
+  return bytes;
 }
 
 }  // namespace os

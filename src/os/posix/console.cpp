@@ -3,12 +3,12 @@
 
 #include <cstdio>
 
-#include "os/posix/utf8.h"
+#include "unicode/utf8.h"
 
 namespace os {
 
 void WriteProgressLine(const std::wstring& line) {
-  std::string bytes = posix::WideToUtf8(line);
+  std::string bytes = unicode::EncodeUtf8(line);
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
 }

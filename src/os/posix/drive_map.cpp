@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cwctype>
 
-#include "os/posix/utf8.h"
+#include "unicode/utf8.h"
 
 namespace os::posix {
 namespace {
@@ -51,7 +51,7 @@ std::optional<std::string> ToHostPath(const std::wstring& windowsPath) {
   for (wchar_t& c : rest) {
     if (IsSeparator(c)) c = L'/';
   }
-  std::string tail = WideToUtf8(rest);
+  std::string tail = unicode::EncodeUtf8(rest);
   if (base.empty()) return tail;
   if (base == "/") return tail.empty() ? std::string("/") : tail;
   return base + tail;
@@ -74,7 +74,7 @@ std::wstring ToWindowsPath(const std::string& hostPath) {
   if (bestLetter == 0) return {};
   std::string tail = bestDir == "/" ? hostPath : hostPath.substr(bestDir.size());
   std::wstring out{bestLetter, L':'};
-  for (wchar_t c : Utf8ToWideLenient(tail)) out += c == L'/' ? L'\\' : c;
+  for (wchar_t c : unicode::DecodeUtf8Replacing(tail)) out += c == L'/' ? L'\\' : c;
   if (out.size() == 2) out += L'\\';
   return out;
 }

@@ -45,7 +45,7 @@ std::wstring PathFileNamePart(const std::wstring& path) {
 
 #include <cerrno>
 
-#include "os/posix/utf8.h"
+#include "unicode/utf8.h"
 
 namespace os {
 namespace {
@@ -187,7 +187,7 @@ bool DirectoryListing::Next(std::wstring& name) {
   errno = 0;
   dirent* entry = readdir(m_impl->dir);
   if (entry == nullptr) return false;
-  name = posix::Utf8ToWideLenient(entry->d_name);
+  name = unicode::DecodeUtf8Replacing(entry->d_name);
   return true;
 }
 

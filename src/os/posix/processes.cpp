@@ -8,7 +8,7 @@
 
 #include "os/posix/drive_map.h"
 #include "os/posix/spawn.h"
-#include "os/posix/utf8.h"
+#include "unicode/utf8.h"
 
 namespace os {
 namespace {
@@ -34,7 +34,7 @@ LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring
   auto hostPath = posix::ToHostPath(program);
   if (!hostPath) return LaunchResult::NotStarted;
   std::vector<std::string> argv{*hostPath};
-  for (std::string& word : SplitOnSpaces(posix::WideToUtf8(parameters))) {
+  for (std::string& word : SplitOnSpaces(unicode::EncodeUtf8(parameters))) {
     argv.push_back(std::move(word));
   }
   posix::SpawnOptions options;

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "os/posix/spawn.h"
-#include "os/posix/utf8.h"
 #include "os/processes.h"
+#include "unicode/utf8.h"
 
 namespace os {
 namespace {
@@ -24,7 +24,7 @@ std::vector<std::string> SplitOnSpaces(const std::string& commandLine) {
 }  // namespace
 
 LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned timeoutMilliseconds) {
-  std::vector<std::string> argv = SplitOnSpaces(posix::WideToUtf8(commandLine));
+  std::vector<std::string> argv = SplitOnSpaces(unicode::EncodeUtf8(commandLine));
   posix::SpawnOptions options;
   options.searchPath = true;
   options.ownProcessGroup = true;  // a stuck command's own children end with it

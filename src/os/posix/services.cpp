@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "os/posix/spawn.h"
-#include "os/posix/utf8.h"
+#include "unicode/utf8.h"
 
 namespace os {
 namespace {
@@ -89,7 +89,7 @@ ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring&
                                ServiceAccess access) {
   const OpenedItem* opened = Item(manager);
   if (opened == nullptr || !opened->isManager) return {};
-  std::string plain = posix::WideToUtf8(name);
+  std::string plain = unicode::EncodeUtf8(name);
   if (!IsPlainUnitName(plain)) return {};
   std::string unit = plain + ".service";
   auto loadState = ShownProperty("LoadState", unit);

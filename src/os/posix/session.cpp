@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "os/posix/drive_map.h"
-#include "os/posix/utf8.h"
+#include "unicode/utf8.h"
 
 namespace os {
 namespace {
@@ -142,7 +142,7 @@ bool WriteWhole(int fd, const std::string& data) {
 
 bool AcquireSingleInstance(const std::wstring& name) {
   std::string fileName;
-  int dir = OpenLockDirectory(posix::WideToUtf8(name), fileName);
+  int dir = OpenLockDirectory(unicode::EncodeUtf8(name), fileName);
   if (dir < 0) return false;
   // Not closed: the kernel drops the lock when the process ends, as the
   // platform drops a named mutex.
@@ -162,7 +162,7 @@ void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& prog
   std::string dir = ConfigHome() + "/autostart";
   mkdir((ConfigHome()).c_str(), 0700);
   mkdir(dir.c_str(), 0700);
-  std::string name = posix::WideToUtf8(entryName);
+  std::string name = unicode::EncodeUtf8(entryName);
   std::string target = dir + "/" + name + ".desktop";
   std::string temp = target + ".tmp" + std::to_string(getpid());
   std::string contents =
@@ -198,13 +198,13 @@ std::wstring ModuleFileName() {
 }
 
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
-  std::string line = posix::WideToUtf8(caption) + ": " + posix::WideToUtf8(text) + "\n";
+  std::string line = unicode::EncodeUtf8(caption) + ": " + unicode::EncodeUtf8(text) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
 }
 
 void ShowAppMessageBox(const std::wstring& text) {
-  std::string line = AppTitle() + ": " + posix::WideToUtf8(text) + "\n";
+  std::string line = AppTitle() + ": " + unicode::EncodeUtf8(text) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
   if (Listener()) Listener()(text);

@@ -5,16 +5,28 @@
 
 namespace os {
 
-int AnsiToWideUnits(const char* ansi, wchar_t* out, int outUnits) {
-  if (ansi == nullptr) return 0;
-  if (out == nullptr) outUnits = 0;
-  return ::MultiByteToWideChar(CP_ACP, 0, ansi, -1, out, outUnits);
+// Both pass -1 as the input length: the system reads up to the first NUL and
+// counts the terminator, which the second call writes and the result drops.
+
+std::wstring AnsiToWide(const std::string& ansi) {
+  int units = ::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+  if (units <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  if (::MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, wide.data(), units) != units) return {};
+  wide.pop_back();
+  return wide;
 }
 
-int WideToAnsiBytes(const wchar_t* wide, char* out, int outBytes) {
-  if (wide == nullptr) return 0;
-  if (out == nullptr) outBytes = 0;
-  return ::WideCharToMultiByte(CP_ACP, 0, wide, -1, out, outBytes, nullptr, nullptr);
+std::string WideToAnsi(const std::wstring& wide) {
+  int bytes = ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 0) return {};
+  std::string ansi(static_cast<std::size_t>(bytes), '\0');
+  if (::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, ansi.data(), bytes, nullptr, nullptr) !=
+      bytes) {
+    return {};
+  }
+  ansi.pop_back();
+  return ansi;
 }
 
 }  // namespace os
