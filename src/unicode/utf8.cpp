@@ -40,10 +40,11 @@ int ContinuationCount(unsigned char lead) {
 
 // Decodes the sequence at `pos` and moves `pos` behind it; false, with `pos`
 // unchanged, when it is malformed.
-bool DecodeOne(std::string_view in, std::size_t& pos, std::uint32_t& value) {
+bool DecodeOne(std::string_view in, std::size_t& pos, std::uint32_t& value, Utf8Rules rules) {
   auto lead = static_cast<unsigned char>(in[pos]);
   int extra = ContinuationCount(lead);
   if (extra < 0 || in.size() - pos - 1 < static_cast<std::size_t>(extra)) return false;
+  if (rules == Utf8Rules::Shortest && extra > 3) return false;
   // Six bytes carry up to 31 bits: wide enough that nothing wraps before the range check.
   std::uint64_t c = extra == 0 ? lead : lead & (0x7F >> (extra + 1));
   for (int k = 1; k <= extra; ++k) {
@@ -52,6 +53,10 @@ bool DecodeOne(std::string_view in, std::size_t& pos, std::uint32_t& value) {
     c = (c << 6) | (next & 0x3F);
   }
   if (c > kLast) return false;
+  if (rules == Utf8Rules::Shortest) {
+    static constexpr std::uint64_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (c < kSmallest[extra] || IsSurrogate(static_cast<std::uint32_t>(c))) return false;
+  }
   value = static_cast<std::uint32_t>(c);
   pos += static_cast<std::size_t>(extra) + 1;
   return true;
@@ -59,13 +64,13 @@ bool DecodeOne(std::string_view in, std::size_t& pos, std::uint32_t& value) {
 
 // All of `in`; a malformed byte becomes U+FFFD when `replacing`, and otherwise
 // leaves nothing.
-std::optional<std::wstring> Decode(std::string_view in, bool replacing) {
+std::optional<std::wstring> Decode(std::string_view in, bool replacing, Utf8Rules rules) {
   std::wstring out;
   out.reserve(in.size());
   std::size_t pos = 0;
   while (pos < in.size()) {
     std::uint32_t c = 0;
-    if (!DecodeOne(in, pos, c)) {
+    if (!DecodeOne(in, pos, c, rules)) {
       if (!replacing) return std::nullopt;
       c = kReplacement;
       ++pos;
@@ -96,11 +101,11 @@ void AppendUtf8(std::string& out, std::uint32_t c) {
 }  // namespace
 
 std::optional<std::wstring> DecodeUtf8(std::string_view utf8) {
-  return Decode(utf8, false);
+  return Decode(utf8, false, Utf8Rules::Lenient);
 }
 
-std::wstring DecodeUtf8Replacing(std::string_view utf8) {
-  return *Decode(utf8, true);
+std::wstring DecodeUtf8Replacing(std::string_view utf8, Utf8Rules rules) {
+  return *Decode(utf8, true, rules);
 }
 
 std::string EncodeUtf8(std::wstring_view wide) {

@@ -17,9 +17,15 @@ namespace unicode {
 // The whole input, NULs included; nothing when any of it is malformed.
 std::optional<std::wstring> DecodeUtf8(std::string_view utf8);
 
+// What a decoder accepts. Lenient is the text layer's long-standing reading
+// above. Shortest is standard UTF-8 and is what names from the file system get:
+// an overlong form could otherwise smuggle "/" or "." into a path component,
+// so overlong and five- or six-byte forms and encoded surrogates are malformed.
+enum class Utf8Rules { Lenient, Shortest };
+
 // The same decoding, but each byte that cannot start or continue a sequence
 // becomes U+FFFD and decoding goes on with the next byte.
-std::wstring DecodeUtf8Replacing(std::string_view utf8);
+std::wstring DecodeUtf8Replacing(std::string_view utf8, Utf8Rules rules = Utf8Rules::Lenient);
 
 // Joins surrogate pairs where wchar_t is 16 bits; lone surrogates and values
 // above U+10FFFF become U+FFFD.

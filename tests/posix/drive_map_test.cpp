@@ -38,6 +38,11 @@ TEST(DriveMap, HostPathsComeBackInWindowsFormUnderTheLongestMappedPrefix) {
   EXPECT_EQ(ToWindowsPath("/srv/dx/y"), L"C:\\srv\\dx\\y");
   // Host names are UTF-8; a byte that is not becomes U+FFFD.
   EXPECT_EQ(ToWindowsPath("/srv/d/\xE6\x9C\x8D/caf\xE9"), L"D:\\服\\caf\xFFFD");
+  // An overlong "/" in a name is no separator.
+  EXPECT_EQ(ToWindowsPath("/srv/d/a\xE0\x80\xAF\xC0\xAF"
+                          "b"),
+            L"D:\\a\xFFFD\xFFFD\xFFFD\xFFFD\xFFFD"
+            L"b");
   EXPECT_EQ(ToWindowsPath("relative"), L"");
 }
 

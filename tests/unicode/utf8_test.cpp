@@ -45,6 +45,27 @@ TEST(DecodeUtf8, OneRuleSetForStrictAndReplacingDecoding) {
   }
 }
 
+// Names from the file system: only the shortest form of a character counts, so
+// no byte sequence but 2F can become "/" and none but 2E can become ".".
+TEST(DecodeUtf8, ShortestFormsOnlyForNames) {
+  const struct {
+    std::string utf8;
+    std::wstring wide;
+  } cases[] = {
+      {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xF4\x8F\xBF\xBF", L"\x80\u07FF\u0800\U0010FFFF"},
+      {"\xC0\xAF", L"\xFFFD\xFFFD"},
+      {"\xC0\xAE\xC0\xAE", L"\xFFFD\xFFFD\xFFFD\xFFFD"},
+      {"\xE0\x80\xAF", L"\xFFFD\xFFFD\xFFFD"},
+      {"\xF0\x80\x80\xAF", L"\xFFFD\xFFFD\xFFFD\xFFFD"},
+      {"\xF8\x80\x80\x80\xAF", L"\xFFFD\xFFFD\xFFFD\xFFFD\xFFFD"},
+      {"a\xED\xA0\x80", L"a\xFFFD\xFFFD\xFFFD"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.utf8));
+    EXPECT_EQ(unicode::DecodeUtf8Replacing(c.utf8, unicode::Utf8Rules::Shortest), c.wide);
+  }
+}
+
 TEST(EncodeUtf8, ShortestFormAtEveryLengthAndUFFFDForWhatIsNoCharacter) {
   const wchar_t lone[] = {static_cast<wchar_t>(0xDC00), static_cast<wchar_t>(0xD800), L'a', L'\0'};
   const struct {

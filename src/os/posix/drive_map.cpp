@@ -74,7 +74,8 @@ std::wstring ToWindowsPath(const std::string& hostPath) {
   if (bestLetter == 0) return {};
   std::string tail = bestDir == "/" ? hostPath : hostPath.substr(bestDir.size());
   std::wstring out{bestLetter, L':'};
-  for (wchar_t c : unicode::DecodeUtf8Replacing(tail)) out += c == L'/' ? L'\\' : c;
+  for (wchar_t c : unicode::DecodeUtf8Replacing(tail, unicode::Utf8Rules::Shortest))
+    out += c == L'/' ? L'\\' : c;
   if (out.size() == 2) out += L'\\';
   return out;
 }

@@ -187,7 +187,7 @@ bool DirectoryListing::Next(std::wstring& name) {
   errno = 0;
   dirent* entry = readdir(m_impl->dir);
   if (entry == nullptr) return false;
-  name = unicode::DecodeUtf8Replacing(entry->d_name);
+  name = unicode::DecodeUtf8Replacing(entry->d_name, unicode::Utf8Rules::Shortest);
   return true;
 }
 
