@@ -1,8 +1,11 @@
 #include "platform_client/version_query.h"
 
+#include <optional>
+
 #include "http/http_session.h"
 #include "platform_client/json_report.h"
 #include "platform_client/platform_endpoint.h"
+#include "text/json_parse.h"
 #include "text/json_text.h"
 
 namespace {
@@ -26,9 +29,9 @@ std::string QueryInstalledVersion(std::string& message) {
 }
 
 std::string ParseVersionReport(std::string json) {
-  Json::Value root, data;
-  if (!platform_client::ParseReport(json, root)) return kNoVersion;
-  if (!platform_client::MemberOf(root, "data", data)) return kNoVersion;
+  const std::optional<Json::Value> root = ParseJson(json);
+  Json::Value data;
+  if (!root || !platform_client::MemberOf(*root, "data", data)) return kNoVersion;
   std::string version = JsonValueToText(data);
   return version.empty() ? kNoVersion : version;
 }
