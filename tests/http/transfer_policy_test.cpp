@@ -153,4 +153,45 @@ TEST(TransferPolicy, TellsHttpUrlsApart) {
   }
 }
 
+// Every option is one the transfer needs: one libcurl refuses (here a
+// negative limit) fails the transfer as it would fail for any other reason,
+// and nothing is sent.
+TEST(TransferOptions, ARefusedOptionFailsTheTransferBeforeItStarts) {
+  LocalHttpServer server;
+  auto answer = [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("answer", "text/plain");
+  };
+  server.Get("/file", answer);
+  server.Post("/file", answer);
+  ASSERT_TRUE(server.Start());
+  TempDir dir;
+  const std::string refused = curl_easy_strerror(CURLE_BAD_FUNCTION_ARGUMENT);
+  struct Case {
+    const char* transfer;
+    const char* option;
+    os::Tunable<long>& tunable;
+    long value;
+  } cases[] = {
+      {"GET", "its time limit", http_session::g_getTimeoutSeconds, -1},
+      {"POST", "the session's redirect limit", http_session::g_maxRedirects, -2},
+      {"POST", "its time limit", http_session::g_postTimeoutSeconds, -1},
+      {"download", "the connect limit", comm::http::g_downloadConnectTimeoutSeconds, -1},
+      {"download", "the quiet-line limit", comm::http::g_downloadLowSpeedSeconds, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.transfer) + " with " + c.option + " refused");
+    const std::size_t before = server.Requests().size();
+    Outcome out;
+    {
+      os::Tunable<long>::Scoped refusedValue(c.tunable, c.value);
+      out = Fetch(c.transfer, server.Url("/file"), dir);
+    }
+    EXPECT_EQ(out.error, refused);
+    EXPECT_EQ(out.body, "");
+    EXPECT_EQ(server.Requests().size(), before);
+    // The same transfer with the option accepted does reach the server.
+    EXPECT_EQ(Fetch(c.transfer, server.Url("/file"), dir).body, "answer");
+  }
+}
+
 }  // namespace
