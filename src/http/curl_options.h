@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
+
 namespace curl {
 
 // Sets one option, unless one before it in `result` was refused: the first
@@ -11,6 +13,12 @@ namespace curl {
 template <typename Value>
 void SetOpt(CURLcode& result, CURL* easy, CURLoption option, Value value) {
   if (result == CURLE_OK) result = curl_easy_setopt(easy, option, value);
+}
+
+// libcurl takes its time limits as a long count of seconds or milliseconds.
+// Nothing is clamped: a value it cannot take is its to refuse.
+inline long CurlSeconds(std::chrono::seconds duration) {
+  return static_cast<long>(duration.count());
 }
 
 // Lets go of what an option points at: clearing a pointer is never refused,

@@ -6,8 +6,8 @@
 #include <limits>
 
 #include "http/curl_options.h"
-#include "http/download_tunables.h"
 #include "http/transfer_policy.h"
+#include "http/tunables.h"
 #include "os/machine.h"
 #include "os/network.h"
 
@@ -62,7 +62,8 @@ std::wstring FolderOf(const std::wstring& path) {
 
 // base, 2 * base, 4 * base ... after the first, second, third failed attempt.
 std::uint64_t PauseAfterAttempt(int attempt) {
-  std::uint64_t pause = g_downloadRetryPauseMilliseconds.Get();
+  const auto pause =
+      static_cast<std::uint64_t>(WholeMilliseconds(tunables::downloadRetryPause.Get()));
   return pause << std::min(attempt - 1, 16);
 }
 
@@ -102,7 +103,8 @@ HttpDownload::HttpDownload(const std::string& url, const std::wstring& path)
   CURLcode& rc = m_setupResult;
   curl::SetOpt(rc, h, CURLOPT_URL, m_url.c_str());
   curl::SetOpt(rc, h, CURLOPT_HEADER, 0L);
-  curl::SetOpt(rc, h, CURLOPT_CONNECTTIMEOUT, g_downloadConnectTimeoutSeconds.Get());
+  curl::SetOpt(rc, h, CURLOPT_CONNECTTIMEOUT,
+               curl::CurlSeconds(tunables::downloadConnectTimeout.Get()));
   curl::SetOpt(rc, h, CURLOPT_MAXREDIRS, 5L);
   curl::SetOpt(rc, h, CURLOPT_FOLLOWLOCATION, 1L);
   if (rc == CURLE_OK) rc = http_policy::ApplyTransferPolicy(h, m_url);
@@ -110,7 +112,8 @@ HttpDownload::HttpDownload(const std::string& url, const std::wstring& path)
   curl::SetOpt(rc, h, CURLOPT_FORBID_REUSE, 1L);
   // A line that has gone quiet ends the attempt long before the time-out.
   curl::SetOpt(rc, h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl::SetOpt(rc, h, CURLOPT_LOW_SPEED_TIME, g_downloadLowSpeedSeconds.Get());
+  curl::SetOpt(rc, h, CURLOPT_LOW_SPEED_TIME,
+               curl::CurlSeconds(tunables::downloadLowSpeedTime.Get()));
   curl::SetOpt(rc, h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
   curl::SetOpt(rc, h, CURLOPT_SOCKOPTFUNCTION, &OnSocketOpened);
   curl::SetOpt(rc, h, CURLOPT_WRITEFUNCTION, &HttpDownload::OnWrite);
@@ -151,9 +154,8 @@ CURLcode HttpDownload::Perform() {
 CURLcode HttpDownload::Attempts() {
   if (!m_handle) return CURLE_FAILED_INIT;
   if (m_setupResult != CURLE_OK) return m_setupResult;
-  const Clock::time_point deadline =
-      Clock::now() + std::chrono::seconds(g_downloadDeadlineSeconds.Get());
-  const int attempts = std::max(1, g_downloadMaxAttempts.Get());
+  const Clock::time_point deadline = Clock::now() + tunables::downloadDeadline.Get();
+  const int attempts = std::max(1, tunables::downloadAttempts.Get());
   for (int attempt = 1;; ++attempt) {
     if (m_abortRequested) return CURLE_ABORTED_BY_CALLBACK;
     if (MillisecondsUntil(deadline) <= 0) return CURLE_OPERATION_TIMEDOUT;
@@ -180,7 +182,7 @@ CURLcode HttpDownload::RunAttempt(Clock::time_point deadline) {
   CURLcode rc = PrepareResume();
   // The attempt's own limit, cut short by what is left of the deadline.
   const std::int64_t limit =
-      std::min<std::int64_t>(std::int64_t{g_downloadTimeoutSeconds.Get()} * 1000,
+      std::min<std::int64_t>(std::chrono::milliseconds(tunables::downloadTimeout.Get()).count(),
                              std::max<std::int64_t>(MillisecondsUntil(deadline), 1));
   curl::SetOpt(rc, m_handle.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(limit));
   if (rc != CURLE_OK) return rc;
@@ -264,13 +266,13 @@ bool HttpDownload::AcceptAnswer() {
 
 bool HttpDownload::CheckRoom(std::int64_t total) {
   if (total < 0) return true;  // unknown: the size limit still holds per write
-  if (total > g_downloadMaxBytes.Get()) return Fail(CURLE_FILESIZE_EXCEEDED, true);
+  if (total > tunables::downloadSizeLimit.Get()) return Fail(CURLE_FILESIZE_EXCEEDED, true);
   const std::wstring folder = FolderOf(m_path);
   std::uint64_t freeBytes = 0;
   // A drive that cannot be asked is not refused: a full one fails the write.
   if (folder.empty() || !os::FreeBytesForCaller(folder, freeBytes)) return true;
   const auto needed = static_cast<std::uint64_t>(total - m_resumeOffset) +
-                      static_cast<std::uint64_t>(g_downloadFreeSpaceMarginBytes.Get());
+                      static_cast<std::uint64_t>(tunables::downloadFreeSpaceMargin.Get());
   if (freeBytes < needed) return Fail(CURLE_WRITE_ERROR, true);
   return true;
 }
@@ -304,7 +306,7 @@ size_t HttpDownload::OnWrite(char* data, size_t size, size_t count, void* self) 
   // A body longer than it said, or one that never said: the limit holds.
   const std::int64_t after =
       download->m_resumeOffset + download->m_written + static_cast<std::int64_t>(bytes);
-  if (after > g_downloadMaxBytes.Get()) {
+  if (after > tunables::downloadSizeLimit.Get()) {
     download->Fail(CURLE_FILESIZE_EXCEEDED, true);
     return 0;
   }

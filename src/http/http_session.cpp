@@ -1,10 +1,12 @@
 #include "http/http_session.h"
 
 #include "http/curl_options.h"
-#include "http/http_timeouts.h"
 #include "http/transfer_policy.h"
+#include "http/tunables.h"
 
 namespace {
+
+namespace tunables = comm::http::tunables;
 
 constexpr char kCookieFile[] = "httpclient.cookies";
 
@@ -34,11 +36,12 @@ HttpSession::HttpSession(const std::string& url) : handle(curl_easy_init()), url
   if (easy == nullptr) return;
   CURLcode& rc = m_setupResult;
   curl::SetOpt(rc, easy, CURLOPT_URL, this->url.c_str());
-  curl::SetOpt(rc, easy, CURLOPT_CONNECTTIMEOUT, http_session::g_connectTimeoutSeconds.Get());
-  curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, http_session::g_timeoutSeconds.Get());
+  curl::SetOpt(rc, easy, CURLOPT_CONNECTTIMEOUT,
+               curl::CurlSeconds(tunables::sessionConnectTimeout.Get()));
+  curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, curl::CurlSeconds(tunables::sessionTimeout.Get()));
   curl::SetOpt(rc, easy, CURLOPT_HEADER, 0L);
   curl::SetOpt(rc, easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl::SetOpt(rc, easy, CURLOPT_MAXREDIRS, http_session::g_maxRedirects.Get());
+  curl::SetOpt(rc, easy, CURLOPT_MAXREDIRS, tunables::maxRedirects.Get());
   curl::SetOpt(rc, easy, CURLOPT_VERBOSE, 0L);
   if (rc == CURLE_OK) rc = http_policy::ApplyTransferPolicy(easy, this->url);
   // Read only: no cookie jar, so nothing is ever written back.
@@ -49,7 +52,7 @@ std::size_t HttpSession::OnBody(char* data, std::size_t size, std::size_t count,
   auto& session = *static_cast<HttpSession*>(self);
   std::size_t bytes = size * count;
   // A short count makes libcurl end the transfer with a write error.
-  if (bytes > http_session::g_maxResponseBytes.Get() - session.received) return 0;
+  if (bytes > tunables::responseSizeLimit.Get() - session.received) return 0;
   session.response.write(data, static_cast<std::streamsize>(bytes));
   session.received += bytes;
   return bytes;
@@ -79,8 +82,9 @@ std::string HttpSession::Get(const std::string& query, std::string& error) {
   CURLcode rc = CURLE_OK;
   curl::SetOpt(rc, easy, CURLOPT_URL, requestUrl.c_str());
   curl::SetOpt(rc, easy, CURLOPT_HTTPGET, 1L);
-  curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, http_session::g_getTimeoutSeconds.Get());
-  curl::SetOpt(rc, easy, CURLOPT_CONNECTTIMEOUT, http_session::g_getConnectTimeoutSeconds.Get());
+  curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, curl::CurlSeconds(tunables::getTimeout.Get()));
+  curl::SetOpt(rc, easy, CURLOPT_CONNECTTIMEOUT,
+               curl::CurlSeconds(tunables::getConnectTimeout.Get()));
   curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
   curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
   curl::SetOpt(rc, easy, CURLOPT_NOSIGNAL, 1L);
@@ -125,7 +129,7 @@ std::string HttpSession::Post(const std::string& body, std::string& error) {
   curl::SetOpt(rc, easy, CURLOPT_POST, 1L);
   curl::SetOpt(rc, easy, CURLOPT_POSTFIELDS, body.c_str());
   curl::SetOpt(rc, easy, CURLOPT_HTTPHEADER, headers.get());
-  curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, http_session::g_postTimeoutSeconds.Get());
+  curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, curl::CurlSeconds(tunables::postTimeout.Get()));
   curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
   curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
   if (rc == CURLE_OK) rc = curl_easy_perform(easy);

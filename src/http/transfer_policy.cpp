@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "http/curl_options.h"
+#include "http/tunables.h"
 #include "os/tls.h"
 #include "text/utf8.h"
 
@@ -86,8 +87,8 @@ CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url) {
   curl::SetOpt(rc, easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
   curl::SetOpt(rc, easy, CURLOPT_PREREQFUNCTION, &CheckPeer);
   curl::SetOpt(rc, easy, CURLOPT_PREREQDATA, easy);
-  if (!g_testCaBundle.Get().empty()) {
-    curl::SetOpt(rc, easy, CURLOPT_CAINFO, g_testCaBundle.Get().c_str());
+  if (!comm::http::tunables::testCaBundle.Get().empty()) {
+    curl::SetOpt(rc, easy, CURLOPT_CAINFO, comm::http::tunables::testCaBundle.Get().c_str());
   }
   return rc;
 }

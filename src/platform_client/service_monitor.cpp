@@ -4,7 +4,7 @@
 
 #include "http/http_session.h"
 #include "platform_client/json_report.h"
-#include "platform_client/platform_endpoint.h"
+#include "platform_client/tunables.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
 #include "text/utf8.h"
@@ -48,7 +48,7 @@ std::optional<Fault> ReadFault(const Json::Value& root, const Json::Value& excep
 
 bool ServiceMonitor::CheckHealth(std::wstring& message) {
   std::string error;
-  std::string body = HttpSession(platform_client::g_baseUrl.Get() + "/").Get("", error);
+  std::string body = HttpSession(platform_client::tunables::baseUrl.Get() + "/").Get("", error);
   if (!body.empty() && error.empty()) return ParseHealthReport(body, message);
   // libcurl's texts are ASCII, so this never replaces anything.
   message = kFaultPrefix + Utf8ToWideReplacing(error);

@@ -4,7 +4,7 @@
 
 #include "http/http_session.h"
 #include "platform_client/json_report.h"
-#include "platform_client/platform_endpoint.h"
+#include "platform_client/tunables.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
 
@@ -22,7 +22,7 @@ const char kFaultPrefixGbk[] =
 std::string QueryInstalledVersion(std::string& message) {
   std::string error;
   std::string body =
-      HttpSession(platform_client::g_baseUrl.Get() + "/api/openApi/version").Get("", error);
+      HttpSession(platform_client::tunables::baseUrl.Get() + "/api/openApi/version").Get("", error);
   if (!body.empty() && error.empty()) return ParseVersionReport(body);
   message = kFaultPrefixGbk + error;
   return kNoVersion;

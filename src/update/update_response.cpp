@@ -6,8 +6,8 @@
 #include "http/transfer_policy.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
+#include "update/tunables.h"
 #include "update/update_check.h"
-#include "update/update_config.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ bool HasScheme(const std::string& location) {
 // for plain HTTP when the update server itself is reached over HTTPS: the
 // package would otherwise arrive unprotected after a protected offer.
 bool DownloadLocation(const std::string& location, std::string& url) {
-  const std::string& base = UpdateServerBaseUrl.Get();
+  const std::string& base = update::tunables::serverBaseUrl.Get();
   if (http_policy::IsHttpUrl(location)) {
     url = location;
   } else if (HasScheme(location)) {

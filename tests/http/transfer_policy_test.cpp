@@ -5,19 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "http/download_tunables.h"
 #include "http/http_download.h"
 #include "http/http_session.h"
-#include "http/http_timeouts.h"
+#include "http/tunables.h"
 #include "support/connection_listener.h"
 #include "support/local_http_server.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using testing_support::ConnectionListener;
 using testing_support::LocalHttpServer;
@@ -48,10 +52,10 @@ Outcome Fetch(const std::string& transfer, const std::string& url, const TempDir
 }
 
 TEST(TransferPolicy, OnlyHttpAndHttpsAreEverUsed) {
-  os::Tunable<int>::Scoped oneAttempt(comm::http::g_downloadMaxAttempts, 1);
-  os::Tunable<long>::Scoped shortGet(http_session::g_getTimeoutSeconds, 1);
-  os::Tunable<long>::Scoped shortPost(http_session::g_postTimeoutSeconds, 1);
-  os::Tunable<long>::Scoped shortDownload(comm::http::g_downloadTimeoutSeconds, 1);
+  ScopedTunable oneAttempt(comm::http::tunables::downloadAttempts, 1);
+  ScopedTunable shortGet(comm::http::tunables::getTimeout, 1s);
+  ScopedTunable shortPost(comm::http::tunables::postTimeout, 1s);
+  ScopedTunable shortDownload(comm::http::tunables::downloadTimeout, 1s);
   TempDir dir;
   testing_support::WriteFile(dir / "secret.txt", kMarker);
   std::string file = (dir / "secret.txt").generic_string();
@@ -122,7 +126,7 @@ TEST(TransferPolicy, APostFollowsOnlyAFewRedirects) {
     }
   });
   ASSERT_TRUE(server.Start());
-  const long limit = http_session::g_maxRedirects.Get();
+  const long limit = comm::http::tunables::maxRedirects.Get();
   std::string error;
   EXPECT_EQ(HttpSession(server.Url("/hop/" + std::to_string(limit))).Post("{}", error), "arrived");
   EXPECT_EQ(error, "");
@@ -166,31 +170,48 @@ TEST(TransferOptions, ARefusedOptionFailsTheTransferBeforeItStarts) {
   ASSERT_TRUE(server.Start());
   TempDir dir;
   const std::string refused = curl_easy_strerror(CURLE_BAD_FUNCTION_ARGUMENT);
+  const std::string url = server.Url("/file");
+  namespace tunables = comm::http::tunables;
   struct Case {
     const char* transfer;
     const char* option;
-    os::Tunable<long>& tunable;
-    long value;
+    std::function<Outcome()> fetchRefused;
   } cases[] = {
-      {"GET", "its time limit", http_session::g_getTimeoutSeconds, -1},
-      {"POST", "the session's redirect limit", http_session::g_maxRedirects, -2},
-      {"POST", "its time limit", http_session::g_postTimeoutSeconds, -1},
-      {"download", "the connect limit", comm::http::g_downloadConnectTimeoutSeconds, -1},
-      {"download", "the quiet-line limit", comm::http::g_downloadLowSpeedSeconds, -1},
+      {"GET", "its time limit",
+       [&] {
+         ScopedTunable negative(tunables::getTimeout, -1s);
+         return Fetch("GET", url, dir);
+       }},
+      {"POST", "the session's redirect limit",
+       [&] {
+         ScopedTunable negative(tunables::maxRedirects, -2);
+         return Fetch("POST", url, dir);
+       }},
+      {"POST", "its time limit",
+       [&] {
+         ScopedTunable negative(tunables::postTimeout, -1s);
+         return Fetch("POST", url, dir);
+       }},
+      {"download", "the connect limit",
+       [&] {
+         ScopedTunable negative(tunables::downloadConnectTimeout, -1s);
+         return Fetch("download", url, dir);
+       }},
+      {"download", "the quiet-line limit",
+       [&] {
+         ScopedTunable negative(tunables::downloadLowSpeedTime, -1s);
+         return Fetch("download", url, dir);
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.transfer) + " with " + c.option + " refused");
     const std::size_t before = server.Requests().size();
-    Outcome out;
-    {
-      os::Tunable<long>::Scoped refusedValue(c.tunable, c.value);
-      out = Fetch(c.transfer, server.Url("/file"), dir);
-    }
+    const Outcome out = c.fetchRefused();
     EXPECT_EQ(out.error, refused);
     EXPECT_EQ(out.body, "");
     EXPECT_EQ(server.Requests().size(), before);
     // The same transfer with the option accepted does reach the server.
-    EXPECT_EQ(Fetch(c.transfer, server.Url("/file"), dir).body, "answer");
+    EXPECT_EQ(Fetch(c.transfer, url, dir).body, "answer");
   }
 }
 
