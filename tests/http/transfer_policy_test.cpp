@@ -172,41 +172,28 @@ TEST(TransferOptions, ARefusedOptionFailsTheTransferBeforeItStarts) {
   const std::string refused = curl_easy_strerror(CURLE_BAD_FUNCTION_ARGUMENT);
   const std::string url = server.Url("/file");
   namespace tunables = comm::http::tunables;
+  // The transfer, fetched while `tunable` holds `value`.
+  auto refusing = [&](auto& tunable, auto value) {
+    return [&tunable, value, &url, &dir](const char* transfer) {
+      ScopedTunable negative(tunable, value);
+      return Fetch(transfer, url, dir);
+    };
+  };
   struct Case {
     const char* transfer;
     const char* option;
-    std::function<Outcome()> fetchRefused;
+    std::function<Outcome(const char* transfer)> fetchRefused;
   } cases[] = {
-      {"GET", "its time limit",
-       [&] {
-         ScopedTunable negative(tunables::getTimeout, -1s);
-         return Fetch("GET", url, dir);
-       }},
-      {"POST", "the session's redirect limit",
-       [&] {
-         ScopedTunable negative(tunables::maxRedirects, -2);
-         return Fetch("POST", url, dir);
-       }},
-      {"POST", "its time limit",
-       [&] {
-         ScopedTunable negative(tunables::postTimeout, -1s);
-         return Fetch("POST", url, dir);
-       }},
-      {"download", "the connect limit",
-       [&] {
-         ScopedTunable negative(tunables::downloadConnectTimeout, -1s);
-         return Fetch("download", url, dir);
-       }},
-      {"download", "the quiet-line limit",
-       [&] {
-         ScopedTunable negative(tunables::downloadLowSpeedTime, -1s);
-         return Fetch("download", url, dir);
-       }},
+      {"GET", "its time limit", refusing(tunables::getTimeout, -1s)},
+      {"POST", "the session's redirect limit", refusing(tunables::maxRedirects, -2L)},
+      {"POST", "its time limit", refusing(tunables::postTimeout, -1s)},
+      {"download", "the connect limit", refusing(tunables::downloadConnectTimeout, -1s)},
+      {"download", "the quiet-line limit", refusing(tunables::downloadLowSpeedTime, -1s)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.transfer) + " with " + c.option + " refused");
     const std::size_t before = server.Requests().size();
-    const Outcome out = c.fetchRefused();
+    const Outcome out = c.fetchRefused(c.transfer);
     EXPECT_EQ(out.error, refused);
     EXPECT_EQ(out.body, "");
     EXPECT_EQ(server.Requests().size(), before);
