@@ -1,5 +1,5 @@
-// The running watchdog: CPU time and memory over many health cycles, with its
-// timer shortened through the console front end's test seam. The program asks
+// The running watchdog: CPU time and memory over many health cycles, as the
+// suites' fast-timer build of the native program. The program asks
 // the platform service and the update server on their fixed ports, so the
 // stand-in takes those; a busy port means this part is skipped.
 #include <unistd.h>
@@ -31,9 +31,8 @@ std::unique_ptr<ChildProcess> StartWatchdog(const std::string& dir, unsigned tim
   const fs::path home(dir);
   // Its own lock, autostart entry and home, away from the user's.
   auto program = std::make_unique<ChildProcess>(
-      std::vector<std::string>{WARDKEEP_PROGRAM},
-      std::map<std::string, std::string>{{"WARDKEEP_TEST_TIMER_MS", std::to_string(timerMs)},
-                                         {"HOME", home.string()},
+      std::vector<std::string>{WARDKEEP_FAST_TIMERS, std::to_string(timerMs)},
+      std::map<std::string, std::string>{{"HOME", home.string()},
                                          {"XDG_RUNTIME_DIR", (home / "run").string()},
                                          {"XDG_CONFIG_HOME", (home / "config").string()}},
       home);

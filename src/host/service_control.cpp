@@ -1,6 +1,6 @@
 #include "host/service_control.h"
 
-#include "host/timing.h"
+#include "host/tunables.h"
 #include "os/machine.h"
 #include "os/services.h"
 #include "os/session.h"
@@ -52,6 +52,6 @@ bool StartServiceIfStopped(const std::wstring& name) {
   if (!RequestStart(name)) return false;
   // True means accepted, not running: give the service a moment before the
   // next one is looked at.
-  os::SleepMilliseconds(host::g_serviceStartPauseMs.Get());
+  os::SleepMilliseconds(WholeMilliseconds(host::tunables::serviceStartPause.Get()));
   return true;
 }

@@ -5,8 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "http/download_tunables.h"
+#include "http/curl_options.h"
 #include "http/transfer_policy.h"
+#include "http/tunables.h"
 #include "os/machine.h"
 #include "os/network.h"
 
@@ -61,7 +62,8 @@ std::wstring FolderOf(const std::wstring& path) {
 
 // base, 2 * base, 4 * base ... after the first, second, third failed attempt.
 std::uint64_t PauseAfterAttempt(int attempt) {
-  std::uint64_t pause = g_downloadRetryPauseMilliseconds.Get();
+  const auto pause =
+      static_cast<std::uint64_t>(WholeMilliseconds(tunables::downloadRetryPause.Get()));
   return pause << std::min(attempt - 1, 16);
 }
 
@@ -98,24 +100,27 @@ HttpDownload::HttpDownload(const std::string& url, const std::wstring& path)
   m_handle.reset(curl_easy_init());
   CURL* h = m_handle.get();
   if (h == nullptr) return;
-  curl_easy_setopt(h, CURLOPT_URL, m_url.c_str());
-  curl_easy_setopt(h, CURLOPT_HEADER, 0L);
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, g_downloadConnectTimeoutSeconds.Get());
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-  http_policy::ApplyTransferPolicy(h, m_url);
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+  CURLcode& rc = m_setupResult;
+  curl::SetOpt(rc, h, CURLOPT_URL, m_url.c_str());
+  curl::SetOpt(rc, h, CURLOPT_HEADER, 0L);
+  curl::SetOpt(rc, h, CURLOPT_CONNECTTIMEOUT,
+               curl::CurlSeconds(tunables::downloadConnectTimeout.Get()));
+  curl::SetOpt(rc, h, CURLOPT_MAXREDIRS, 5L);
+  curl::SetOpt(rc, h, CURLOPT_FOLLOWLOCATION, 1L);
+  if (rc == CURLE_OK) rc = http_policy::ApplyTransferPolicy(h, m_url);
+  curl::SetOpt(rc, h, CURLOPT_NOSIGNAL, 1L);
+  curl::SetOpt(rc, h, CURLOPT_FORBID_REUSE, 1L);
   // A line that has gone quiet ends the attempt long before the time-out.
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, g_downloadLowSpeedSeconds.Get());
-  curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-  curl_easy_setopt(h, CURLOPT_SOCKOPTFUNCTION, &OnSocketOpened);
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &HttpDownload::OnWrite);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &HttpDownload::OnTransferInfo);
-  curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+  curl::SetOpt(rc, h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl::SetOpt(rc, h, CURLOPT_LOW_SPEED_TIME,
+               curl::CurlSeconds(tunables::downloadLowSpeedTime.Get()));
+  curl::SetOpt(rc, h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+  curl::SetOpt(rc, h, CURLOPT_SOCKOPTFUNCTION, &OnSocketOpened);
+  curl::SetOpt(rc, h, CURLOPT_WRITEFUNCTION, &HttpDownload::OnWrite);
+  curl::SetOpt(rc, h, CURLOPT_WRITEDATA, this);
+  curl::SetOpt(rc, h, CURLOPT_NOPROGRESS, 0L);
+  curl::SetOpt(rc, h, CURLOPT_XFERINFOFUNCTION, &HttpDownload::OnTransferInfo);
+  curl::SetOpt(rc, h, CURLOPT_XFERINFODATA, this);
 }
 
 HttpDownload::~HttpDownload() {
@@ -148,9 +153,9 @@ CURLcode HttpDownload::Perform() {
 
 CURLcode HttpDownload::Attempts() {
   if (!m_handle) return CURLE_FAILED_INIT;
-  const Clock::time_point deadline =
-      Clock::now() + std::chrono::seconds(g_downloadDeadlineSeconds.Get());
-  const int attempts = std::max(1, g_downloadMaxAttempts.Get());
+  if (m_setupResult != CURLE_OK) return m_setupResult;
+  const Clock::time_point deadline = Clock::now() + tunables::downloadDeadline.Get();
+  const int attempts = std::max(1, tunables::downloadAttempts.Get());
   for (int attempt = 1;; ++attempt) {
     if (m_abortRequested) return CURLE_ABORTED_BY_CALLBACK;
     if (MillisecondsUntil(deadline) <= 0) return CURLE_OPERATION_TIMEDOUT;
@@ -174,40 +179,43 @@ CURLcode HttpDownload::RunAttempt(Clock::time_point deadline) {
   m_refusal = CURLE_OK;
   m_refusalFinal = false;
   m_written = 0;
-  if (!PrepareResume()) return CURLE_WRITE_ERROR;
+  CURLcode rc = PrepareResume();
   // The attempt's own limit, cut short by what is left of the deadline.
   const std::int64_t limit =
-      std::min<std::int64_t>(std::int64_t{g_downloadTimeoutSeconds.Get()} * 1000,
+      std::min<std::int64_t>(std::chrono::milliseconds(tunables::downloadTimeout.Get()).count(),
                              std::max<std::int64_t>(MillisecondsUntil(deadline), 1));
-  curl_easy_setopt(m_handle.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(limit));
+  curl::SetOpt(rc, m_handle.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(limit));
+  if (rc != CURLE_OK) return rc;
   return CheckFinishedAnswer(curl_easy_perform(m_handle.get()));
 }
 
-bool HttpDownload::PrepareResume() {
+CURLcode HttpDownload::PrepareResume() {
   // Continue from what is on disk now, so bytes an earlier attempt stored are
   // neither asked for nor written twice.
   m_resumeOffset = m_file.Size();
-  if (m_resumeOffset < 0) return false;
+  if (m_resumeOffset < 0) return CURLE_WRITE_ERROR;
   // Bytes from an answer that named no version of its file could be followed
   // by another file's tail; start again instead.
   if (m_resumeOffset > 0 && !m_vouched) {
-    if (!Restart()) return false;
+    if (!Restart()) return CURLE_WRITE_ERROR;
     m_resumeOffset = 0;
   }
   CURL* h = m_handle.get();
+  CURLcode rc = CURLE_OK;
   const std::string range = std::to_string(m_resumeOffset) + "-";
-  curl_easy_setopt(h, CURLOPT_RANGE, m_resumeOffset > 0 ? range.c_str() : nullptr);
+  curl::SetOpt(rc, h, CURLOPT_RANGE, m_resumeOffset > 0 ? range.c_str() : nullptr);
   // The rest is asked for only if the file is still the one we began;
   // otherwise the server sends the new one whole.
-  curl_slist* headers = nullptr;
+  std::unique_ptr<curl_slist, ListDeleter> headers;
   const std::string validator = m_identity.Validator();
   if (m_resumeOffset > 0 && !validator.empty()) {
-    headers = curl_slist_append(nullptr, ("If-Range: " + validator).c_str());
-    if (headers == nullptr) return false;
+    headers.reset(curl_slist_append(nullptr, ("If-Range: " + validator).c_str()));
+    if (!headers) return CURLE_WRITE_ERROR;
   }
-  curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers);
-  m_headers.reset(headers);
-  return true;
+  curl::SetOpt(rc, h, CURLOPT_HTTPHEADER, headers.get());
+  // A refused list is not the handle's: the one it points at stays alive.
+  if (rc == CURLE_OK) m_headers = std::move(headers);
+  return rc;
 }
 
 bool HttpDownload::AcceptAnswer() {
@@ -258,13 +266,13 @@ bool HttpDownload::AcceptAnswer() {
 
 bool HttpDownload::CheckRoom(std::int64_t total) {
   if (total < 0) return true;  // unknown: the size limit still holds per write
-  if (total > g_downloadMaxBytes.Get()) return Fail(CURLE_FILESIZE_EXCEEDED, true);
+  if (total > tunables::downloadSizeLimit.Get()) return Fail(CURLE_FILESIZE_EXCEEDED, true);
   const std::wstring folder = FolderOf(m_path);
   std::uint64_t freeBytes = 0;
   // A drive that cannot be asked is not refused: a full one fails the write.
   if (folder.empty() || !os::FreeBytesForCaller(folder, freeBytes)) return true;
   const auto needed = static_cast<std::uint64_t>(total - m_resumeOffset) +
-                      static_cast<std::uint64_t>(g_downloadFreeSpaceMarginBytes.Get());
+                      static_cast<std::uint64_t>(tunables::downloadFreeSpaceMargin.Get());
   if (freeBytes < needed) return Fail(CURLE_WRITE_ERROR, true);
   return true;
 }
@@ -298,7 +306,7 @@ size_t HttpDownload::OnWrite(char* data, size_t size, size_t count, void* self) 
   // A body longer than it said, or one that never said: the limit holds.
   const std::int64_t after =
       download->m_resumeOffset + download->m_written + static_cast<std::int64_t>(bytes);
-  if (after > g_downloadMaxBytes.Get()) {
+  if (after > tunables::downloadSizeLimit.Get()) {
     download->Fail(CURLE_FILESIZE_EXCEEDED, true);
     return 0;
   }

@@ -66,7 +66,7 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
   CURLcode Attempts();
   CURLcode RunAttempt(Clock::time_point deadline);
   // The request's Range and If-Range for what is on disk now.
-  bool PrepareResume();
+  CURLcode PrepareResume();
   // First body bytes of an attempt: decide from the status whether the body
   // continues the file (206) or replaces it (200).
   bool AcceptAnswer();
@@ -100,6 +100,8 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
   FileIdentity m_identity;
   std::int64_t m_fileTotal = -1;
   bool m_vouched = true;
+  // The first option the constructor could not set; no attempt is made then.
+  CURLcode m_setupResult = CURLE_OK;
 
   // Per attempt: the file length the request continues from, the bytes
   // written since, whether the answer has been accepted, and why the attempt

@@ -1,9 +1,12 @@
 #include "http/http_session.h"
 
-#include "http/http_timeouts.h"
+#include "http/curl_options.h"
 #include "http/transfer_policy.h"
+#include "http/tunables.h"
 
 namespace {
+
+namespace tunables = comm::http::tunables;
 
 constexpr char kCookieFile[] = "httpclient.cookies";
 
@@ -31,23 +34,25 @@ std::string JoinQuery(const std::string& url, const std::string& query) {
 HttpSession::HttpSession(const std::string& url) : handle(curl_easy_init()), url(url) {
   CURL* easy = handle.get();
   if (easy == nullptr) return;
-  curl_easy_setopt(easy, CURLOPT_URL, this->url.c_str());
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, http_session::g_connectTimeoutSeconds.Get());
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT, http_session::g_timeoutSeconds.Get());
-  curl_easy_setopt(easy, CURLOPT_HEADER, 0L);
-  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(easy, CURLOPT_MAXREDIRS, http_session::g_maxRedirects.Get());
-  curl_easy_setopt(easy, CURLOPT_VERBOSE, 0L);
-  http_policy::ApplyTransferPolicy(easy, this->url);
+  CURLcode& rc = m_setupResult;
+  curl::SetOpt(rc, easy, CURLOPT_URL, this->url.c_str());
+  curl::SetOpt(rc, easy, CURLOPT_CONNECTTIMEOUT,
+               curl::CurlSeconds(tunables::sessionConnectTimeout.Get()));
+  curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, curl::CurlSeconds(tunables::sessionTimeout.Get()));
+  curl::SetOpt(rc, easy, CURLOPT_HEADER, 0L);
+  curl::SetOpt(rc, easy, CURLOPT_FOLLOWLOCATION, 1L);
+  curl::SetOpt(rc, easy, CURLOPT_MAXREDIRS, tunables::maxRedirects.Get());
+  curl::SetOpt(rc, easy, CURLOPT_VERBOSE, 0L);
+  if (rc == CURLE_OK) rc = http_policy::ApplyTransferPolicy(easy, this->url);
   // Read only: no cookie jar, so nothing is ever written back.
-  curl_easy_setopt(easy, CURLOPT_COOKIEFILE, kCookieFile);
+  curl::SetOpt(rc, easy, CURLOPT_COOKIEFILE, kCookieFile);
 }
 
 std::size_t HttpSession::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
   auto& session = *static_cast<HttpSession*>(self);
   std::size_t bytes = size * count;
   // A short count makes libcurl end the transfer with a write error.
-  if (bytes > http_session::g_maxResponseBytes.Get() - session.received) return 0;
+  if (bytes > tunables::responseSizeLimit.Get() - session.received) return 0;
   session.response.write(data, static_cast<std::streamsize>(bytes));
   session.received += bytes;
   return bytes;
@@ -71,18 +76,25 @@ std::string HttpSession::Get(const std::string& query, std::string& error) {
 
   // The reset drops the cookie file list without freeing it (libcurl 7.88);
   // clearing it first keeps every GET from leaking it.
-  curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
+  curl::ClearOpt(easy, CURLOPT_COOKIEFILE);
   curl_easy_reset(easy);
-  curl_easy_setopt(easy, CURLOPT_URL, requestUrl.c_str());
-  curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT, http_session::g_getTimeoutSeconds.Get());
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, http_session::g_getConnectTimeoutSeconds.Get());
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-  http_policy::ApplyTransferPolicy(easy, requestUrl);
+  // The reset also drops whatever the constructor could not set.
+  CURLcode rc = CURLE_OK;
+  curl::SetOpt(rc, easy, CURLOPT_URL, requestUrl.c_str());
+  curl::SetOpt(rc, easy, CURLOPT_HTTPGET, 1L);
+  curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, curl::CurlSeconds(tunables::getTimeout.Get()));
+  curl::SetOpt(rc, easy, CURLOPT_CONNECTTIMEOUT,
+               curl::CurlSeconds(tunables::getConnectTimeout.Get()));
+  curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
+  curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
+  curl::SetOpt(rc, easy, CURLOPT_NOSIGNAL, 1L);
+  if (rc == CURLE_OK) rc = http_policy::ApplyTransferPolicy(easy, requestUrl);
+  if (rc != CURLE_OK) {
+    error = ResultText(rc);
+    return {};
+  }
 
-  CURLcode rc = curl_easy_perform(easy);
+  rc = curl_easy_perform(easy);
   error = ResultText(rc);
   if (rc != CURLE_OK) {
     long code = 0;
@@ -113,16 +125,16 @@ std::string HttpSession::Post(const std::string& body, std::string& error) {
     headers.reset(head);
   }
 
-  curl_easy_setopt(easy, CURLOPT_POST, 1L);
-  curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.c_str());
-  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT, http_session::g_postTimeoutSeconds.Get());
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-
-  CURLcode rc = curl_easy_perform(easy);
+  CURLcode rc = m_setupResult;
+  curl::SetOpt(rc, easy, CURLOPT_POST, 1L);
+  curl::SetOpt(rc, easy, CURLOPT_POSTFIELDS, body.c_str());
+  curl::SetOpt(rc, easy, CURLOPT_HTTPHEADER, headers.get());
+  curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, curl::CurlSeconds(tunables::postTimeout.Get()));
+  curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
+  curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
+  if (rc == CURLE_OK) rc = curl_easy_perform(easy);
   error = ResultText(rc);
   // The handle still points at the list; it must not outlive it.
-  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+  curl::ClearOpt(easy, CURLOPT_HTTPHEADER);
   return response.str();
 }

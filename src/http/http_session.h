@@ -37,4 +37,6 @@ class HttpSession {
   std::string url;
   std::stringstream response;
   std::size_t received = 0;
+  // The first option the constructor could not set; a POST is not sent then.
+  CURLcode m_setupResult = CURLE_OK;
 };

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <memory>
 
+#include "http/curl_options.h"
+#include "http/tunables.h"
 #include "os/tls.h"
 #include "text/utf8.h"
 
@@ -69,24 +71,26 @@ bool IsHttpsUrl(std::string_view url) {
   return StartsWithNoCase(url, "https://");
 }
 
-void ApplyTransferPolicy(CURL* easy, std::string_view url) {
+CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url) {
+  CURLcode rc = CURLE_OK;
   // libcurl guesses a scheme for a URL without one and knows many more than
   // these; both lists make it refuse the rest before any connection.
-  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, IsHttpsUrl(url) ? "https" : "http,https");
+  curl::SetOpt(rc, easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl::SetOpt(rc, easy, CURLOPT_REDIR_PROTOCOLS_STR, IsHttpsUrl(url) ? "https" : "http,https");
   // Certificates are always checked (libcurl's default); only a test names
   // its own authority.
-  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+  curl::SetOpt(rc, easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl::SetOpt(rc, easy, CURLOPT_SSL_VERIFYHOST, 2L);
   // Schannel also asks for revocation, and a company's own authority often
   // publishes no list: a revoked certificate is still refused, a list that
   // cannot be reached is not held against the server.
-  curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
-  curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &CheckPeer);
-  curl_easy_setopt(easy, CURLOPT_PREREQDATA, easy);
-  if (!g_testCaBundle.Get().empty()) {
-    curl_easy_setopt(easy, CURLOPT_CAINFO, g_testCaBundle.Get().c_str());
+  curl::SetOpt(rc, easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+  curl::SetOpt(rc, easy, CURLOPT_PREREQFUNCTION, &CheckPeer);
+  curl::SetOpt(rc, easy, CURLOPT_PREREQDATA, easy);
+  if (!comm::http::tunables::testCaBundle.Get().empty()) {
+    curl::SetOpt(rc, easy, CURLOPT_CAINFO, comm::http::tunables::testCaBundle.Get().c_str());
   }
+  return rc;
 }
 
 }  // namespace http_policy

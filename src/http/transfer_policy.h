@@ -4,10 +4,7 @@
 
 #include <curl/curl.h>
 
-#include <string>
 #include <string_view>
-
-#include "os/tunable.h"
 
 namespace http_policy {
 
@@ -17,11 +14,8 @@ bool IsHttpsUrl(std::string_view url);
 
 // Sets the rules on a handle that is about to fetch `url`. A handle started on
 // HTTPS may be redirected to HTTPS only. Anything else is refused by libcurl
-// before it connects. Call again after every curl_easy_reset.
-void ApplyTransferPolicy(CURL* easy, std::string_view url);
-
-// Tests only: a CA bundle that replaces the system's for certificate checks.
-// Empty (the system's store) in the program.
-inline os::Tunable<std::string> g_testCaBundle{std::string()};
+// before it connects. Call again after every curl_easy_reset. Not CURLE_OK
+// when libcurl refuses one of the rules: the handle must not be used then.
+CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url);
 
 }  // namespace http_policy

@@ -4,7 +4,8 @@
 
 #include "http/http_session.h"
 #include "platform_client/json_report.h"
-#include "platform_client/platform_endpoint.h"
+#include "platform_client/tunables.h"
+#include "text/json_parse.h"
 #include "text/json_text.h"
 #include "text/utf8.h"
 
@@ -47,7 +48,7 @@ std::optional<Fault> ReadFault(const Json::Value& root, const Json::Value& excep
 
 bool ServiceMonitor::CheckHealth(std::wstring& message) {
   std::string error;
-  std::string body = HttpSession(platform_client::g_baseUrl.Get() + "/").Get("", error);
+  std::string body = HttpSession(platform_client::tunables::baseUrl.Get() + "/").Get("", error);
   if (!body.empty() && error.empty()) return ParseHealthReport(body, message);
   // libcurl's texts are ASCII, so this never replaces anything.
   message = kFaultPrefix + Utf8ToWideReplacing(error);
@@ -55,9 +56,10 @@ bool ServiceMonitor::CheckHealth(std::wstring& message) {
 }
 
 bool ServiceMonitor::ParseHealthReport(std::string json, std::wstring& message) {
-  Json::Value root;
   // An answer that is not JSON at all counts as healthy.
-  if (!platform_client::ParseReport(json, root)) return true;
+  const std::optional<Json::Value> parsed = ParseJson(json);
+  if (!parsed) return true;
+  const Json::Value& root = *parsed;
 
   Json::Value exception, ok;
   if (!platform_client::MemberOf(root, "exceptionDto", exception) ||

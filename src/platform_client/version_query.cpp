@@ -1,8 +1,11 @@
 #include "platform_client/version_query.h"
 
+#include <optional>
+
 #include "http/http_session.h"
 #include "platform_client/json_report.h"
-#include "platform_client/platform_endpoint.h"
+#include "platform_client/tunables.h"
+#include "text/json_parse.h"
 #include "text/json_text.h"
 
 namespace {
@@ -19,16 +22,16 @@ const char kFaultPrefixGbk[] =
 std::string QueryInstalledVersion(std::string& message) {
   std::string error;
   std::string body =
-      HttpSession(platform_client::g_baseUrl.Get() + "/api/openApi/version").Get("", error);
+      HttpSession(platform_client::tunables::baseUrl.Get() + "/api/openApi/version").Get("", error);
   if (!body.empty() && error.empty()) return ParseVersionReport(body);
   message = kFaultPrefixGbk + error;
   return kNoVersion;
 }
 
 std::string ParseVersionReport(std::string json) {
-  Json::Value root, data;
-  if (!platform_client::ParseReport(json, root)) return kNoVersion;
-  if (!platform_client::MemberOf(root, "data", data)) return kNoVersion;
+  const std::optional<Json::Value> root = ParseJson(json);
+  Json::Value data;
+  if (!root || !platform_client::MemberOf(*root, "data", data)) return kNoVersion;
   std::string version = JsonValueToText(data);
   return version.empty() ? kNoVersion : version;
 }

@@ -2,7 +2,7 @@
 
 #include "http/http_session.h"
 #include "platform_client/version_query.h"
-#include "update/update_config.h"
+#include "update/tunables.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ constexpr char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
 }  // namespace
 
 bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::string& error) {
-  HttpSession session(UpdateServerBaseUrl.Get() + kCheckPath);
+  HttpSession session(update::tunables::serverBaseUrl.Get() + kCheckPath);
   // A platform service that cannot be asked still yields a version to send;
   // the message it leaves in `error` is replaced by the POST's own.
   const std::string installedVersion = QueryInstalledVersion(error);

@@ -1,7 +1,8 @@
 #include "update/update_config.h"
 
 #include "update/build_config.h"
+#include "update/tunables.h"
 
 const std::string_view UpdatePublicKey = build_config::kUpdatePublicKey;
 
-os::Tunable<std::string> UpdateServerBaseUrl{build_config::kUpdateServerUrl};
+Tunable<std::string> update::tunables::serverBaseUrl{build_config::kUpdateServerUrl};

@@ -1,13 +1,13 @@
-#include <json/reader.h>
 #include <json/value.h>
 
 #include <cctype>
-#include <exception>
+#include <optional>
 
 #include "http/transfer_policy.h"
+#include "text/json_parse.h"
 #include "text/json_text.h"
+#include "update/tunables.h"
 #include "update/update_check.h"
-#include "update/update_config.h"
 
 namespace {
 
@@ -19,15 +19,6 @@ unsigned char Byte(char c) {
 
 bool IsScalarOrNull(const Json::Value& value) {
   return !value.isObject() && !value.isArray();
-}
-
-bool ParseDocument(const std::string& text, Json::Value& root) {
-  // The reader throws rather than fails on documents nested too deeply.
-  try {
-    return Json::Reader().parse(text, root, true);
-  } catch (const std::exception&) {
-    return false;
-  }
 }
 
 // "scheme:" at the start, as in "gopher:", "file:", "ftp:".
@@ -46,7 +37,7 @@ bool HasScheme(const std::string& location) {
 // for plain HTTP when the update server itself is reached over HTTPS: the
 // package would otherwise arrive unprotected after a protected offer.
 bool DownloadLocation(const std::string& location, std::string& url) {
-  const std::string& base = UpdateServerBaseUrl.Get();
+  const std::string& base = update::tunables::serverBaseUrl.Get();
   if (http_policy::IsHttpUrl(location)) {
     url = location;
   } else if (HasScheme(location)) {
@@ -62,9 +53,9 @@ bool DownloadLocation(const std::string& location, std::string& url) {
 
 void ParseUpdateResponse(std::string response, std::string& downloadUrl,
                          std::string& remoteVersion) {
-  Json::Value document;
-  if (!ParseDocument(response, document)) return;
-  const Json::Value& root = document;
+  const std::optional<Json::Value> document = ParseJson(response);
+  if (!document) return;
+  const Json::Value& root = *document;
   // Every member access below is on an object or null, the only values
   // jsoncpp lets us index by name without throwing.
   if (!root.isObject() && !root.isNull()) return;

@@ -1,9 +1,11 @@
 #include "upgrade/command_runner.h"
 
 #include "os/processes.h"
+#include "upgrade/tunables.h"
 
 bool RunAndWait(std::wstring commandLine) {
   // A command that never ends would otherwise hold the window's initialisation.
-  return os::RunCommandLineAndWait(commandLine, upgrade::g_commandTimeLimitMs.Get()) ==
+  return os::RunCommandLineAndWait(commandLine,
+                                   WholeMilliseconds(upgrade::tunables::commandTimeLimit.Get())) ==
          os::LaunchResult::Ended;
 }

@@ -8,6 +8,7 @@
 #include "upgrade/jar_check.h"
 #include "upgrade/service_name.h"
 #include "upgrade/service_wait.h"
+#include "upgrade/tunables.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ std::wstring Padded(int value, std::size_t width) {
 bool StartAndConfirm(const std::wstring& service) {
   Say(L"启动服务: " + service);
   if (!RunAndWait(L"net start " + service)) Say(L"错误: 启动服务失败");
-  const ServiceWaitResult running =
-      WaitForServiceState(service, os::ServiceState::Running, upgrade::g_serviceRunWaitMs.Get());
+  const ServiceWaitResult running = WaitForServiceState(service, os::ServiceState::Running,
+                                                        upgrade::tunables::serviceRunWait.Get());
   if (running == ServiceWaitResult::Reached) {
     Say(L"服务已运行: " + service);
     return true;
@@ -118,9 +119,9 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) 
   if (!RunAndWait(L"net stop " + service)) Say(L"警告: 停止服务失败，可能服务未运行");
   // "net stop" gives up while the manager may still be stopping the service;
   // its JAR is then still in use.
-  const bool stopped =
-      WaitForServiceState(service, os::ServiceState::Stopped, upgrade::g_serviceStopWaitMs.Get()) !=
-      ServiceWaitResult::NotReached;
+  const bool stopped = WaitForServiceState(service, os::ServiceState::Stopped,
+                                           upgrade::tunables::serviceStopWait.Get()) !=
+                       ServiceWaitResult::NotReached;
 
   Replacement replacement;
   if (stopped) {

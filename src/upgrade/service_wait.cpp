@@ -4,10 +4,11 @@
 #include <chrono>
 
 #include "os/machine.h"
+#include "upgrade/tunables.h"
 
 ServiceWaitResult WaitForServiceState(const std::wstring& name, os::ServiceState wanted,
-                                      unsigned limitMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+                                      std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   os::ServiceHandle manager = os::OpenServiceManager();
   if (!manager) return ServiceWaitResult::Unknown;
   os::ServiceHandle service = os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus);
@@ -19,7 +20,7 @@ ServiceWaitResult WaitForServiceState(const std::wstring& name, os::ServiceState
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return ServiceWaitResult::NotReached;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-    os::SleepMilliseconds(static_cast<unsigned>(
-        std::min<long long>(left.count(), upgrade::g_serviceWaitPollMs.Get())));
+    os::SleepMilliseconds(
+        WholeMilliseconds(std::min(left, upgrade::tunables::serviceWaitPoll.Get())));
   }
 }

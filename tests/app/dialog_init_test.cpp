@@ -5,10 +5,10 @@
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
-#include "platform_client/platform_endpoint.h"
+#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
-#include "update/update_config.h"
+#include "update/tunables.h"
 
 namespace {
 
@@ -19,8 +19,8 @@ using testing_support::RecordingView;
 class DialogInitialisation : public testing::Test {
  protected:
   std::string nowhere = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
-  os::Tunable<std::string>::Scoped platform{platform_client::g_baseUrl, nowhere};
-  os::Tunable<std::string>::Scoped update{UpdateServerBaseUrl, nowhere};
+  ScopedTunable<std::string> platform{platform_client::tunables::baseUrl, nowhere};
+  ScopedTunable<std::string> updateServer{update::tunables::serverBaseUrl, nowhere};
 };
 
 std::size_t IndexOf(const std::vector<std::wstring>& calls, const std::wstring& prefix) {

@@ -7,7 +7,7 @@
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
-#include "platform_client/platform_endpoint.h"
+#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
 
@@ -57,13 +57,13 @@ size_t TextWrites(const std::vector<std::wstring>& calls, int id) {
 
 class HealthCycle : public ::testing::Test {
  protected:
-  HealthCycle() : m_at(platform_client::g_baseUrl, platform.BaseUrl()), dialog(view) {
+  HealthCycle() : m_at(platform_client::tunables::baseUrl, platform.BaseUrl()), dialog(view) {
     dialog.OnInitDialog();
     view.calls.clear();
   }
 
   Platform platform;
-  os::Tunable<std::string>::Scoped m_at;
+  ScopedTunable<std::string> m_at;
   RecordingView view;
   CwardkeepDlg dialog;
 };
@@ -119,9 +119,8 @@ TEST_F(HealthCycle, EachTickFollowsOnlyItsOwnReport) {
 }
 
 TEST(HealthCycleWithoutPlatform, UnreachableServiceShowsTheWindowWithLibcurlsText) {
-  os::Tunable<std::string>::Scoped at(
-      platform_client::g_baseUrl,
-      "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()));
+  ScopedTunable at(platform_client::tunables::baseUrl,
+                   "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()));
   RecordingView view;
   CwardkeepDlg dialog(view);
   dialog.OnInitDialog();

@@ -55,10 +55,9 @@ class ConsoleInTmux : public testing::Test {
     std::string env = "PATH=" + (temp / "bin").string() + ":/usr/bin:/bin" +
                       " XDG_RUNTIME_DIR=" + temp.path().string() +
                       " XDG_CONFIG_HOME=" + (temp / "config").string() +
-                      " WARDKEEP_DRIVE_D=" + (temp / "d").string() +
-                      " WARDKEEP_TEST_TIMER_MS=300 LANG=C.UTF-8";
-    Tmux("new-session -d -s wk -x 100 -y 30 'env " + env + " " + WARDKEEP_PROGRAM +
-         "; echo ended; sleep 60'");
+                      " WARDKEEP_DRIVE_D=" + (temp / "d").string() + " LANG=C.UTF-8";
+    Tmux("new-session -d -s wk -x 100 -y 30 'env " + env + " " + WARDKEEP_FAST_TIMERS +
+         " 300; echo ended; sleep 60'");
   }
   void TearDown() override { Tmux("kill-server"); }
 

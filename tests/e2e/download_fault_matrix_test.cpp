@@ -22,18 +22,20 @@
 #include <thread>
 #include <vector>
 
-#include "http/download_tunables.h"
-#include "platform_client/platform_endpoint.h"
+#include "http/tunables.h"
+#include "platform_client/tunables.h"
 #include "posix/upgrade_drives.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/scoped_env.h"
 #include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
-#include "update/update_config.h"
+#include "update/tunables.h"
 #include "upgrade/update_run.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -273,12 +275,12 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
   const std::string reset =
       "jar=" + (served / "stock-relay.jar").string() + "&if-range=honour&validators=both";
 
-  os::Tunable<std::string>::Scoped updateServer(UpdateServerBaseUrl, standin.UpdateUrl());
-  os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, standin.PlatformUrl());
-  os::Tunable<int>::Scoped attempts(comm::http::g_downloadMaxAttempts, kAttempts);
-  os::Tunable<unsigned>::Scoped pause(comm::http::g_downloadRetryPauseMilliseconds, 150);
-  os::Tunable<long>::Scoped lowSpeed(comm::http::g_downloadLowSpeedSeconds, 1);
-  os::Tunable<long>::Scoped timeLimit(comm::http::g_downloadTimeoutSeconds, 20);
+  ScopedTunable updateServer(update::tunables::serverBaseUrl, standin.UpdateUrl());
+  ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
+  ScopedTunable attempts(comm::http::tunables::downloadAttempts, kAttempts);
+  ScopedTunable pause(comm::http::tunables::downloadRetryPause, 150ms);
+  ScopedTunable lowSpeed(comm::http::tunables::downloadLowSpeedTime, 1s);
+  ScopedTunable timeLimit(comm::http::tunables::downloadTimeout, 20s);
 
   const std::vector<Case> cases = Matrix(served / "newer" / "stock-relay.jar");
   int counts[3] = {};

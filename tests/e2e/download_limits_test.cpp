@@ -8,13 +8,15 @@
 #include <chrono>
 #include <functional>
 
-#include "http/download_tunables.h"
 #include "http/http_download.h"
+#include "http/tunables.h"
 #include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 namespace fs = std::filesystem;
 using comm::http::HttpDownload;
@@ -59,8 +61,8 @@ class DownloadLimits : public ::testing::Test {
 
   StandinProcess m_standin{WARDKEEP_STANDIN, {}};
   TempDir m_dir;
-  os::Tunable<int>::Scoped m_attempts{comm::http::g_downloadMaxAttempts, 4};
-  os::Tunable<unsigned>::Scoped m_pause{comm::http::g_downloadRetryPauseMilliseconds, 50};
+  ScopedTunable<int> m_attempts{comm::http::tunables::downloadAttempts, 4};
+  ScopedTunable<std::chrono::milliseconds> m_pause{comm::http::tunables::downloadRetryPause, 50ms};
 };
 
 TEST_F(DownloadLimits, StopsAtOnceWithNothingLeftOnDisk) {
@@ -84,13 +86,13 @@ TEST_F(DownloadLimits, StopsAtOnceWithNothingLeftOnDisk) {
       {"free space", "jar-size=1125899906842624", std::int64_t{1} << 62, 4, CURLE_WRITE_ERROR,
        true},
   };
-  os::Tunable<long>::Scoped deadline(comm::http::g_downloadDeadlineSeconds, 1);
-  os::Tunable<long>::Scoped quiet(comm::http::g_downloadLowSpeedSeconds, 60);
+  ScopedTunable deadline(comm::http::tunables::downloadDeadline, 1s);
+  ScopedTunable quiet(comm::http::tunables::downloadLowSpeedTime, 60s);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Serve(c.settings);
-    os::Tunable<std::int64_t>::Scoped limit(comm::http::g_downloadMaxBytes, c.maxBytes);
-    os::Tunable<int>::Scoped attempts(comm::http::g_downloadMaxAttempts, c.attempts);
+    ScopedTunable limit(comm::http::tunables::downloadSizeLimit, c.maxBytes);
+    ScopedTunable attempts(comm::http::tunables::downloadAttempts, c.attempts);
     const auto started = Clock::now();
     EXPECT_EQ(Download(), c.expected);
     const auto took = Clock::now() - started;

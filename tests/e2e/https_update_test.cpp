@@ -15,14 +15,15 @@
 
 #include "http/http_session.h"
 #include "http/transfer_policy.h"
-#include "platform_client/platform_endpoint.h"
+#include "http/tunables.h"
+#include "platform_client/tunables.h"
 #include "posix/upgrade_drives.h"
 #include "support/connection_listener.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/scoped_env.h"
 #include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
-#include "update/update_config.h"
+#include "update/tunables.h"
 #include "upgrade/update_run.h"
 
 namespace {
@@ -63,7 +64,7 @@ TEST(HttpsUpdate, InstalledOnlyFromAServerWhoseCertificateHolds) {
   testing_support::ScopedEnv programDrive("WARDKEEP_DRIVE_E", ProgramDir().string());
   TlsStandin standin;
   ASSERT_TRUE(standin.Ready());
-  os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, standin.PlatformUrl());
+  ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
   const std::string oldJar = std::string("PK\x03\x04", 4) + std::string(5000, 'o');
 
   struct Case {
@@ -93,9 +94,9 @@ TEST(HttpsUpdate, InstalledOnlyFromAServerWhoseCertificateHolds) {
     WriteFile(app / "stock-relay.jar", oldJar);
     fs::remove(ProgramDir() / "stock-relay.jar");
 
-    os::Tunable<std::string>::Scoped server(UpdateServerBaseUrl, standin.UpdateUrl(c.host));
-    std::optional<os::Tunable<std::string>::Scoped> ca;
-    if (c.trustTestCa) ca.emplace(http_policy::g_testCaBundle, standin.CaFile());
+    ScopedTunable server(update::tunables::serverBaseUrl, standin.UpdateUrl(c.host));
+    std::optional<ScopedTunable<std::string>> ca;
+    if (c.trustTestCa) ca.emplace(comm::http::tunables::testCaBundle, standin.CaFile());
     std::string error;
     ::testing::internal::CaptureStdout();
     RunUpdate(error);
@@ -128,7 +129,7 @@ TEST(HttpsUpdate, ARedirectFromHttpsToHttpIsRefused) {
   ASSERT_GT(listener.Port(), 0);
   const std::string endpoint =
       standin.UpdateUrl("localhost") + "/api/updateVersion/checkTallyxSDKVersion";
-  os::Tunable<std::string>::Scoped ca(http_policy::g_testCaBundle, standin.CaFile());
+  ScopedTunable ca(comm::http::tunables::testCaBundle, standin.CaFile());
 
   // A redirect that stays on https is followed (a 302 turns the POST into a GET).
   std::string error;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/wardkeep_dlg.h"
-#include "host/timing.h"
+#include "host/tunables.h"
 #include "support/posix/child_process.h"
 #include "support/posix/scoped_env.h"
 #include "support/posix/service_manager_standin.h"
@@ -102,7 +102,7 @@ class RedisFlush : public testing::Test {
   ScopedEnv mapD{"WARDKEEP_DRIVE_D", drive.path().string()};
   ServiceManagerStandin manager;
   MessageBoxRecorder boxes;
-  os::Tunable<unsigned>::Scoped pause{host::g_serviceStartPauseMs, 1};
+  ScopedTunable<std::chrono::milliseconds> pause{host::tunables::serviceStartPause, 1ms};
   std::optional<ChildProcess> server;  // ended (killed) with the fixture
   RecordingView view;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <atomic>
 #include <deque>
 #include <filesystem>
@@ -11,12 +13,14 @@
 #include <optional>
 #include <vector>
 
-#include "http/download_tunables.h"
+#include "http/tunables.h"
 #include "support/local_http_server.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using comm::http::HttpDownload;
 using testing_support::LocalHttpServer;
@@ -123,11 +127,11 @@ class HttpDownloadTest : public ::testing::Test {
   }
 
   TempDir m_dir;
-  os::Tunable<int>::Scoped m_attempts{comm::http::g_downloadMaxAttempts, 3};
-  os::Tunable<unsigned>::Scoped m_pause{comm::http::g_downloadRetryPauseMilliseconds, 1};
-  os::Tunable<long>::Scoped m_lowSpeed{comm::http::g_downloadLowSpeedSeconds, 1};
-  os::Tunable<long>::Scoped m_connect{comm::http::g_downloadConnectTimeoutSeconds, 10};
-  os::Tunable<long>::Scoped m_timeout{comm::http::g_downloadTimeoutSeconds, 20};
+  ScopedTunable<int> m_attempts{comm::http::tunables::downloadAttempts, 3};
+  ScopedTunable<std::chrono::milliseconds> m_pause{comm::http::tunables::downloadRetryPause, 1ms};
+  ScopedTunable<std::chrono::seconds> m_lowSpeed{comm::http::tunables::downloadLowSpeedTime, 1s};
+  ScopedTunable<std::chrono::seconds> m_connect{comm::http::tunables::downloadConnectTimeout, 10s};
+  ScopedTunable<std::chrono::seconds> m_timeout{comm::http::tunables::downloadTimeout, 20s};
 };
 
 TEST_F(HttpDownloadTest, EndsWithTheSourceBytesHoweverTheTransferGoes) {
@@ -317,7 +321,8 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(Target());
-    os::Tunable<long>::Scoped timeout(comm::http::g_downloadTimeoutSeconds, c.timeoutSeconds);
+    ScopedTunable timeout(comm::http::tunables::downloadTimeout,
+                          std::chrono::seconds(c.timeoutSeconds));
     // Declared before the server, whose threads use them until it is gone.
     FileSource files(source);
     std::atomic<bool> stalled{false};
@@ -344,7 +349,7 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
 
 TEST_F(HttpDownloadTest, FilesPastTheSizeLimitAreRefusedAndNotRetried) {
   const std::string source = SourceBytes(256 * 1024);
-  os::Tunable<std::int64_t>::Scoped limit(comm::http::g_downloadMaxBytes, 100 * 1024);
+  ScopedTunable limit(comm::http::tunables::downloadSizeLimit, 100 * 1024);
   // No length announced: only the bytes themselves can tell.
   auto growing = [&](const httplib::Request&, httplib::Response& res) {
     res.set_chunked_content_provider("application/java-archive",
@@ -392,7 +397,7 @@ TEST_F(HttpDownloadTest, FilesPastTheSizeLimitAreRefusedAndNotRetried) {
 
 TEST_F(HttpDownloadTest, ResumesBeyondTwoGibibytes) {
   const std::int64_t onDisk = (std::int64_t{1} << 31) + 1234;
-  os::Tunable<std::int64_t>::Scoped limit(comm::http::g_downloadMaxBytes, onDisk + 10);
+  ScopedTunable limit(comm::http::tunables::downloadSizeLimit, onDisk + 10);
   const std::string tail = "0123456789";
   { WriteFile(Target(), ""); }
   std::error_code sparse;

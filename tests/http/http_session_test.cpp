@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <filesystem>
 
-#include "http/http_timeouts.h"
+#include "http/tunables.h"
 #include "support/local_http_server.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using testing_support::LocalHttpServer;
 
@@ -98,7 +102,7 @@ TEST(HttpSession, NothingListening) {
 }
 
 TEST(HttpSessionGet, TimeOutAfterTheStatusLineKeepsThePartialBodyAndTheCode) {
-  os::Tunable<long>::Scoped shorter(http_session::g_getTimeoutSeconds, 1);
+  ScopedTunable shorter(comm::http::tunables::getTimeout, 1s);
   LocalHttpServer server;
   server.Get("/slow", StallAfter(server, "first bytes"));
   ASSERT_TRUE(server.Start());
@@ -110,7 +114,7 @@ TEST(HttpSessionGet, TimeOutAfterTheStatusLineKeepsThePartialBodyAndTheCode) {
 }
 
 TEST(HttpSessionPost, TimeOutNeverCarriesTheCode) {
-  os::Tunable<long>::Scoped shorter(http_session::g_postTimeoutSeconds, 1);
+  ScopedTunable shorter(comm::http::tunables::postTimeout, 1s);
   LocalHttpServer server;
   server.Post("/slow", StallAfter(server, "first bytes"));
   ASSERT_TRUE(server.Start());
@@ -204,7 +208,7 @@ TEST(HttpSession, ReadsTheCookieFileAndNeverWritesIt) {
 }
 
 TEST(HttpSession, BodyLargerThanTheLimitEndsTheTransfer) {
-  os::Tunable<std::size_t>::Scoped smaller(http_session::g_maxResponseBytes, 1000);
+  ScopedTunable smaller(comm::http::tunables::responseSizeLimit, 1000);
   LocalHttpServer server;
   server.Get(R"(/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
     Reply(res, std::string(std::stoul(req.matches[1]), 'x'));

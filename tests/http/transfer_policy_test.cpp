@@ -5,19 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "http/download_tunables.h"
 #include "http/http_download.h"
 #include "http/http_session.h"
-#include "http/http_timeouts.h"
+#include "http/tunables.h"
 #include "support/connection_listener.h"
 #include "support/local_http_server.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using testing_support::ConnectionListener;
 using testing_support::LocalHttpServer;
@@ -48,10 +52,10 @@ Outcome Fetch(const std::string& transfer, const std::string& url, const TempDir
 }
 
 TEST(TransferPolicy, OnlyHttpAndHttpsAreEverUsed) {
-  os::Tunable<int>::Scoped oneAttempt(comm::http::g_downloadMaxAttempts, 1);
-  os::Tunable<long>::Scoped shortGet(http_session::g_getTimeoutSeconds, 1);
-  os::Tunable<long>::Scoped shortPost(http_session::g_postTimeoutSeconds, 1);
-  os::Tunable<long>::Scoped shortDownload(comm::http::g_downloadTimeoutSeconds, 1);
+  ScopedTunable oneAttempt(comm::http::tunables::downloadAttempts, 1);
+  ScopedTunable shortGet(comm::http::tunables::getTimeout, 1s);
+  ScopedTunable shortPost(comm::http::tunables::postTimeout, 1s);
+  ScopedTunable shortDownload(comm::http::tunables::downloadTimeout, 1s);
   TempDir dir;
   testing_support::WriteFile(dir / "secret.txt", kMarker);
   std::string file = (dir / "secret.txt").generic_string();
@@ -122,7 +126,7 @@ TEST(TransferPolicy, APostFollowsOnlyAFewRedirects) {
     }
   });
   ASSERT_TRUE(server.Start());
-  const long limit = http_session::g_maxRedirects.Get();
+  const long limit = comm::http::tunables::maxRedirects.Get();
   std::string error;
   EXPECT_EQ(HttpSession(server.Url("/hop/" + std::to_string(limit))).Post("{}", error), "arrived");
   EXPECT_EQ(error, "");
@@ -150,6 +154,51 @@ TEST(TransferPolicy, TellsHttpUrlsApart) {
   for (const Case& c : cases) {
     EXPECT_EQ(http_policy::IsHttpUrl(c.url), c.http) << c.url;
     EXPECT_EQ(http_policy::IsHttpsUrl(c.url), c.https) << c.url;
+  }
+}
+
+// Every option is one the transfer needs: one libcurl refuses (here a
+// negative limit) fails the transfer as it would fail for any other reason,
+// and nothing is sent.
+TEST(TransferOptions, ARefusedOptionFailsTheTransferBeforeItStarts) {
+  LocalHttpServer server;
+  auto answer = [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("answer", "text/plain");
+  };
+  server.Get("/file", answer);
+  server.Post("/file", answer);
+  ASSERT_TRUE(server.Start());
+  TempDir dir;
+  const std::string refused = curl_easy_strerror(CURLE_BAD_FUNCTION_ARGUMENT);
+  const std::string url = server.Url("/file");
+  namespace tunables = comm::http::tunables;
+  // The transfer, fetched while `tunable` holds `value`.
+  auto refusing = [&](auto& tunable, auto value) {
+    return [&tunable, value, &url, &dir](const char* transfer) {
+      ScopedTunable negative(tunable, value);
+      return Fetch(transfer, url, dir);
+    };
+  };
+  struct Case {
+    const char* transfer;
+    const char* option;
+    std::function<Outcome(const char* transfer)> fetchRefused;
+  } cases[] = {
+      {"GET", "its time limit", refusing(tunables::getTimeout, -1s)},
+      {"POST", "the session's redirect limit", refusing(tunables::maxRedirects, -2L)},
+      {"POST", "its time limit", refusing(tunables::postTimeout, -1s)},
+      {"download", "the connect limit", refusing(tunables::downloadConnectTimeout, -1s)},
+      {"download", "the quiet-line limit", refusing(tunables::downloadLowSpeedTime, -1s)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.transfer) + " with " + c.option + " refused");
+    const std::size_t before = server.Requests().size();
+    const Outcome out = c.fetchRefused(c.transfer);
+    EXPECT_EQ(out.error, refused);
+    EXPECT_EQ(out.body, "");
+    EXPECT_EQ(server.Requests().size(), before);
+    // The same transfer with the option accepted does reach the server.
+    EXPECT_EQ(Fetch(c.transfer, url, dir).body, "answer");
   }
 }
 

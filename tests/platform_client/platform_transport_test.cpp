@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <mutex>
 
-#include "http/http_timeouts.h"
-#include "platform_client/platform_endpoint.h"
+#include "http/tunables.h"
 #include "platform_client/service_monitor.h"
+#include "platform_client/tunables.h"
 #include "platform_client/version_query.h"
 #include "support/local_http_server.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using testing_support::LocalHttpServer;
 
@@ -46,7 +50,7 @@ struct Checked {
 };
 
 Checked AskBoth(const std::string& baseUrl) {
-  os::Tunable<std::string>::Scoped at(platform_client::g_baseUrl, baseUrl);
+  ScopedTunable at(platform_client::tunables::baseUrl, baseUrl);
   Checked result;
   ServiceMonitor monitor;
   result.message = L"before";
@@ -100,7 +104,7 @@ TEST(PlatformTransport, ErrorStatusWithJsonIsJudgedByTheBody) {
 }
 
 TEST(PlatformTransport, TimeOutAfterTheStatusLineNamesTheCode) {
-  os::Tunable<long>::Scoped shorter(http_session::g_getTimeoutSeconds, 1);
+  ScopedTunable shorter(comm::http::tunables::getTimeout, 1s);
   LocalHttpServer server;
   server.Get("/", [&server](const httplib::Request&, httplib::Response& res) {
     res.set_content_provider(1000, "application/json",
@@ -111,7 +115,7 @@ TEST(PlatformTransport, TimeOutAfterTheStatusLineNamesTheCode) {
                              });
   });
   ASSERT_TRUE(server.Start());
-  os::Tunable<std::string>::Scoped at(platform_client::g_baseUrl, server.Url());
+  ScopedTunable at(platform_client::tunables::baseUrl, server.Url());
 
   ServiceMonitor monitor;
   std::wstring message;

@@ -11,7 +11,7 @@
 
 #include "app/wardkeep_dlg.h"
 #include "host/cache_flush.h"
-#include "host/timing.h"
+#include "host/tunables.h"
 #include "os/processes.h"
 #include "support/posix/scoped_env.h"
 #include "support/posix/service_manager_standin.h"
@@ -149,8 +149,8 @@ TEST_F(Flush, AHangingClientIsEndedAndTheServicesComeNext) {
   for (const char* unit : {"redis-orv", "Mysql-orv", "stock-relay"})
     manager.SetUnit(unit, "active");
   manager.SetUnit("Mysql-orv", "inactive");
-  os::Tunable<unsigned>::Scoped bound(host::g_redisFlushTimeoutMs, 500);
-  os::Tunable<unsigned>::Scoped pause(host::g_serviceStartPauseMs, 1);
+  ScopedTunable bound(host::tunables::redisFlushTimeLimit, 500ms);
+  ScopedTunable pause(host::tunables::serviceStartPause, 1ms);
   RecordingView view;
   CwardkeepDlg dialog(view);
 

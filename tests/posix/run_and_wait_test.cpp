@@ -7,8 +7,11 @@
 
 #include "posix/upgrade_drives.h"
 #include "upgrade/command_runner.h"
+#include "upgrade/tunables.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using Clock = std::chrono::steady_clock;
 using upgrade_test::UpgradeDrives;
@@ -34,7 +37,7 @@ TEST(RunAndWaitOnPath, ACommandThatOutlivesTheLimitIsEndedAndCountsAsNotRun) {
   UpgradeDrives drives;
   // The child it starts must end with it, or it would outlive the test.
   drives.WriteNet("sleep 30 &\necho $! > '" + drives.NetLog().string() + "'\nwait\n");
-  os::Tunable<unsigned>::Scoped shorter(upgrade::g_commandTimeLimitMs, 300);
+  ScopedTunable shorter(upgrade::tunables::commandTimeLimit, 300ms);
   Clock::time_point start = Clock::now();
   EXPECT_FALSE(RunAndWait(L"net stop stock-relay"));
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));

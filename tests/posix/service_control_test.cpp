@@ -10,13 +10,15 @@
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
 #include "host/service_control.h"
-#include "host/timing.h"
+#include "host/tunables.h"
 #include "support/posix/scoped_env.h"
 #include "support/posix/service_manager_standin.h"
 #include "support/recording_view.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using testing_support::MessageBoxRecorder;
 using testing_support::RecordingView;
@@ -43,7 +45,7 @@ class TryStart : public testing::Test {
   }
 
   ScopedEnv noDriveD{"WARDKEEP_DRIVE_D", std::nullopt};
-  os::Tunable<unsigned>::Scoped shortPause{host::g_serviceStartPauseMs, 1};
+  ScopedTunable<std::chrono::milliseconds> shortPause{host::tunables::serviceStartPause, 1ms};
   ServiceManagerStandin manager;
   MessageBoxRecorder boxes;
   RecordingView view;
@@ -182,7 +184,7 @@ TEST_F(TryStart, NoSystemctlAtAllShowsNothing) {
 // Only an accepted start pauses before the next service is looked at.
 TEST_F(TryStart, PauseFollowsAcceptedStartsOnly) {
   constexpr unsigned kPauseMs = 400;
-  os::Tunable<unsigned>::Scoped pause(host::g_serviceStartPauseMs, kPauseMs);
+  ScopedTunable pause(host::tunables::serviceStartPause, std::chrono::milliseconds(kPauseMs));
   manager.SetUnit("redis-orv", "inactive");
   manager.SetUnit("Mysql-orv", "refuse");
   manager.SetUnit("stock-relay", "inactive");
@@ -201,7 +203,7 @@ TEST_F(TryStart, PauseFollowsAcceptedStartsOnly) {
 
 TEST_F(TryStart, RefusedStartsDoNotPause) {
   // A pause would hold the walk far longer than the whole walk may take.
-  os::Tunable<unsigned>::Scoped pause(host::g_serviceStartPauseMs, 30000);
+  ScopedTunable pause(host::tunables::serviceStartPause, 30000ms);
   for (const char* unit : {"redis-orv", "Mysql-orv", "stock-relay"})
     manager.SetUnit(unit, "refuse");
   auto started = std::chrono::steady_clock::now();

@@ -20,6 +20,7 @@
 #include "upgrade/command_runner.h"
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/service_wait.h"
+#include "upgrade/tunables.h"
 
 namespace {
 
@@ -167,10 +168,10 @@ TEST_F(Installation, InterruptedAnywhereTheJarIsWholeAndTheNextRunFinishes) {
 }
 
 TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
-  os::Tunable<unsigned>::Scoped runWait(upgrade::g_serviceRunWaitMs, 400);
-  os::Tunable<unsigned>::Scoped stopWait(upgrade::g_serviceStopWaitMs, 3000);
-  os::Tunable<unsigned>::Scoped poll(upgrade::g_serviceWaitPollMs, 50);
-  os::Tunable<unsigned>::Scoped commandLimit(upgrade::g_commandTimeLimitMs, 300);
+  ScopedTunable runWait(upgrade::tunables::serviceRunWait, 400ms);
+  ScopedTunable stopWait(upgrade::tunables::serviceStopWait, 3000ms);
+  ScopedTunable poll(upgrade::tunables::serviceWaitPoll, 50ms);
+  ScopedTunable commandLimit(upgrade::tunables::commandTimeLimit, 300ms);
   const std::string unit = drives.services.UnitFile("stock-relay").string();
   const std::string starts = (Root() / "starts").string();
   struct Case {

@@ -2,6 +2,8 @@
 // progress lines, the files left behind, and the service commands issued.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <regex>
 #include <string>
 
@@ -11,8 +13,11 @@
 #include "upgrade/command_runner.h"
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/service_wait.h"
+#include "upgrade/tunables.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using testing_support::ReadFile;
 using testing_support::ScopedEnv;
@@ -205,8 +210,8 @@ TEST_F(JarUpgrade, ServiceCommandsThatCannotRunAreReportedAndTheCopyStillHappens
 TEST_F(JarUpgrade, AStuckServiceCommandIsEndedAndAServiceThatDoesNotStopKeepsItsJar) {
   drives.WriteNet("echo \"$*\" >> '" + drives.NetLog().string() + "'\nexec sleep 30\n");
   WriteFile(Root() / "app" / "stock-relay.jar", kOldJar);
-  os::Tunable<unsigned>::Scoped shorter(upgrade::g_commandTimeLimitMs, 200);
-  os::Tunable<unsigned>::Scoped stopWait(upgrade::g_serviceStopWaitMs, 300);
+  ScopedTunable shorter(upgrade::tunables::commandTimeLimit, 200ms);
+  ScopedTunable stopWait(upgrade::tunables::serviceStopWait, 300ms);
   Outcome outcome = Upgrade(newJar, root);
   EXPECT_NE(outcome.lines.find("警告: 停止服务失败，可能服务未运行\n"
                                "错误: 服务未能停止，不进行JAR包替换升级\n"

@@ -2,19 +2,23 @@
 // beside the program, and the upgrade of the installation found.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <string>
 
-#include "http/download_tunables.h"
-#include "platform_client/platform_endpoint.h"
+#include "http/tunables.h"
+#include "platform_client/tunables.h"
 #include "posix/upgrade_drives.h"
 #include "support/local_http_server.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/scoped_env.h"
 #include "support/zip_builder.h"
-#include "update/update_config.h"
+#include "update/tunables.h"
 #include "upgrade/update_run.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 namespace fs = upgrade_test::fs;
 using testing_support::LocalHttpServer;
@@ -45,8 +49,8 @@ class UpdateRun : public ::testing::Test {
       res.set_content(jarBody, "application/java-archive");
     });
     ASSERT_TRUE(m_server.Start());
-    m_updateServer.emplace(UpdateServerBaseUrl, m_server.Url());
-    m_platformService.emplace(platform_client::g_baseUrl, m_server.Url());
+    m_updateServer.emplace(update::tunables::serverBaseUrl, m_server.Url());
+    m_platformService.emplace(platform_client::tunables::baseUrl, m_server.Url());
     fs::remove(Download());
   }
   void TearDown() override { fs::remove(Download()); }
@@ -83,8 +87,8 @@ class UpdateRun : public ::testing::Test {
  private:
   ScopedEnv m_programDrive;
   LocalHttpServer m_server;
-  std::optional<os::Tunable<std::string>::Scoped> m_updateServer;
-  std::optional<os::Tunable<std::string>::Scoped> m_platformService;
+  std::optional<ScopedTunable<std::string>> m_updateServer;
+  std::optional<ScopedTunable<std::string>> m_platformService;
 };
 
 TEST_F(UpdateRun, WithoutAnOfferNothingIsTouched) {
@@ -131,8 +135,8 @@ TEST_F(UpdateRun, ADownloadThatIsNoJarOrFailedIsNotInstalled) {
       {"an empty body", 200, ""},
       {"a refused request", 404, "not found"},
   };
-  os::Tunable<int>::Scoped oneAttempt(comm::http::g_downloadMaxAttempts, 1);
-  os::Tunable<unsigned>::Scoped noPause(comm::http::g_downloadRetryPauseMilliseconds, 0);
+  ScopedTunable oneAttempt(comm::http::tunables::downloadAttempts, 1);
+  ScopedTunable noPause(comm::http::tunables::downloadRetryPause, 0ms);
   Install(drives.D());
   for (const Case& c : cases) {
     jarStatus = c.status;

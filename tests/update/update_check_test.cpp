@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "http/http_timeouts.h"
-#include "platform_client/platform_endpoint.h"
+#include "http/tunables.h"
+#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "test_key.h"
+#include "update/tunables.h"
 #include "update/update_check.h"
-#include "update/update_config.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 using testing_support::LocalHttpServer;
 
@@ -30,8 +32,8 @@ struct Result {
 
 // Runs the whole check against the given platform and update servers.
 Result Check(const std::string& platformBase, const std::string& updateBase) {
-  os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, platformBase);
-  os::Tunable<std::string>::Scoped update(UpdateServerBaseUrl, updateBase);
+  ScopedTunable platform(platform_client::tunables::baseUrl, platformBase);
+  ScopedTunable updateServer(update::tunables::serverBaseUrl, updateBase);
   Result r;
   r.offered = CheckUpdate(r.url, r.version, r.error);
   return r;
@@ -132,7 +134,7 @@ TEST_F(UpdateCheck, UpdateServerDownIsNoOfferWithTheTransportError) {
 }
 
 TEST_F(UpdateCheck, StalledUpdateServerTimesOut) {
-  os::Tunable<long>::Scoped shorter(http_session::g_postTimeoutSeconds, 1);
+  ScopedTunable shorter(comm::http::tunables::postTimeout, 1s);
   LocalHttpServer server;
   server.Post(kCheckPath, [&server](const httplib::Request&, httplib::Response& res) {
     server.WaitUntilStopping(std::chrono::seconds(10));

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "update/tunables.h"
 #include "update/update_check.h"
-#include "update/update_config.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ struct Outcome {
 
 // Outputs start as markers so that "left alone" is visible.
 Outcome Parse(const std::string& response) {
-  os::Tunable<std::string>::Scoped base(UpdateServerBaseUrl, kBase);
+  ScopedTunable base(update::tunables::serverBaseUrl, kBase);
   Outcome out{"<untouched url>", "<untouched version>"};
   ParseUpdateResponse(response, out.url, out.version);
   return out;
@@ -145,7 +145,7 @@ TEST(ParseUpdateResponse, LocationsThatAreNotHttpOfferNothing) {
 
 TEST(ParseUpdateResponse, AnHttpsServerOffersHttpsOnly) {
   const std::string base = "https://updates.example:2406";
-  os::Tunable<std::string>::Scoped secure(UpdateServerBaseUrl, base);
+  ScopedTunable secure(update::tunables::serverBaseUrl, base);
   struct Case {
     const char* url;
     std::string expected;  // empty: no offer

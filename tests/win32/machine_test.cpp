@@ -13,10 +13,10 @@
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
 #include "host/resource_readout.h"
-#include "platform_client/platform_endpoint.h"
+#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
-#include "update/update_config.h"
+#include "update/tunables.h"
 
 namespace {
 
@@ -84,8 +84,8 @@ TEST(Win32Machine, SleepWaitsAtLeastAsLongAsAsked) {
 TEST(Win32Readout, TheDialogShowsTheMachinesFiguresInTheirFormats) {
   // Initialisation also runs the update run: keep it off the production ports.
   std::string nowhere = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
-  os::Tunable<std::string>::Scoped platform{platform_client::g_baseUrl, nowhere};
-  os::Tunable<std::string>::Scoped update{UpdateServerBaseUrl, nowhere};
+  ScopedTunable platform{platform_client::tunables::baseUrl, nowhere};
+  ScopedTunable updateServer{update::tunables::serverBaseUrl, nowhere};
   testing_support::RecordingView view;
   CwardkeepDlg dialog(view);
   dialog.OnInitDialog();

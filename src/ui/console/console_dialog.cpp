@@ -1,14 +1,16 @@
 // Console front end: the status dialog as a text panel.
 #include "ui/console/console_dialog.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <utility>
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
 #include "os/session.h"
 #include "text/utf8.h"
+#include "ui/console/tunables.h"
 
 namespace ui::console {
 namespace {
@@ -18,18 +20,6 @@ constexpr const char* kClearScreen = "\x1b[H\x1b[2J";
 void WriteOut(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
-}
-
-// Test and benchmark seam, nothing a user sets: WARDKEEP_TEST_TIMER_MS (a
-// positive number of milliseconds) shortens every timer, so a run can go
-// through many health cycles in seconds. It never lengthens one.
-unsigned TimerPeriod(unsigned milliseconds) {
-  const char* value = std::getenv("WARDKEEP_TEST_TIMER_MS");
-  if (value == nullptr) return milliseconds;
-  char* end = nullptr;
-  unsigned long shorter = std::strtoul(value, &end, 10);
-  if (end == value || *end != '\0' || shorter == 0 || shorter > milliseconds) return milliseconds;
-  return static_cast<unsigned>(shorter);
 }
 
 }  // namespace
@@ -76,7 +66,8 @@ void ConsoleDialog::ShowWindow(bool visible) {
 }
 
 void ConsoleDialog::SetTimer(unsigned id, unsigned milliseconds) {
-  m_loop.SetTimer(id, TimerPeriod(milliseconds));
+  const std::chrono::milliseconds period(milliseconds);
+  m_loop.SetTimer(id, WholeMilliseconds(std::min(period, tunables::longestTimer.Get())));
 }
 
 void ConsoleDialog::PostMessageToSelf(unsigned message) {

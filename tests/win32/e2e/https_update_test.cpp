@@ -12,13 +12,13 @@
 #include <string>
 
 #include "os/session.h"
-#include "platform_client/platform_endpoint.h"
+#include "platform_client/tunables.h"
 #include "support/temp_dir.h"
 #include "support/win32/build_path.h"
 #include "support/win32/host_shell.h"
 #include "support/win32/standin_session.h"
 #include "support/win32/upload_installation.h"
-#include "update/update_config.h"
+#include "update/tunables.h"
 #include "upgrade/update_run.h"
 
 namespace {
@@ -42,7 +42,7 @@ TEST(Win32HttpsUpdate, ACertificateTheStoreDoesNotTrustGetsNoUpdateIn) {
   StandinSession standin(WARDKEEP_NATIVE_STANDIN, {"--update", "offer-relative", "--tls", tlsDir,
                                                    "--tls-host", "localhost"});
   ASSERT_EQ(standin.Error(), "");
-  os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, "http://127.0.0.1:2405");
+  ScopedTunable platform(platform_client::tunables::baseUrl, "http://127.0.0.1:2405");
   const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
 
   // Wine's root store is read from the host's and takes no additions from
@@ -58,7 +58,7 @@ TEST(Win32HttpsUpdate, ACertificateTheStoreDoesNotTrustGetsNoUpdateIn) {
     SCOPED_TRACE(c.name);
     UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
     ASSERT_EQ(installation.Error(), "");
-    os::Tunable<std::string>::Scoped server(UpdateServerBaseUrl, c.server);
+    ScopedTunable server(update::tunables::serverBaseUrl, c.server);
     fs::remove(download);
     const int checksBefore = Hits("update");
     const int downloadsBefore = Hits("download");

@@ -15,7 +15,7 @@
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
-#include "host/timing.h"
+#include "host/tunables.h"
 #include "os/session.h"
 #include "support/recording_view.h"
 #include "support/win32/build_path.h"
@@ -104,7 +104,8 @@ class Win32TryStart : public testing::Test {
     EXPECT_EQ(view.calls.back(), L"enable 1000 1");
   }
 
-  os::Tunable<unsigned>::Scoped shortPause{host::g_serviceStartPauseMs, kPauseMs};
+  ScopedTunable<std::chrono::milliseconds> shortPause{host::tunables::serviceStartPause,
+                                                      std::chrono::milliseconds(kPauseMs)};
   RecordingView view;
   ULONGLONG elapsedMs = 0;
 };

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -12,17 +14,20 @@
 #include <vector>
 
 #include "os/session.h"
-#include "platform_client/platform_endpoint.h"
+#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/temp_dir.h"
 #include "support/win32/build_path.h"
 #include "support/win32/upload_installation.h"
 #include "support/zip_builder.h"
-#include "update/update_config.h"
+#include "update/tunables.h"
 #include "upgrade/service_wait.h"
+#include "upgrade/tunables.h"
 #include "upgrade/update_run.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 namespace fs = std::filesystem;
 using testing_support::LocalHttpServer;
@@ -42,8 +47,8 @@ std::string RunUpdateOffering(const std::string& newJar) {
     res.set_content(newJar, "application/java-archive");
   });
   if (!server.Start()) return "no local server";
-  os::Tunable<std::string>::Scoped updateServer(UpdateServerBaseUrl, server.Url());
-  os::Tunable<std::string>::Scoped platform(platform_client::g_baseUrl, server.Url());
+  ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
+  ScopedTunable platform(platform_client::tunables::baseUrl, server.Url());
 
   const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
   fs::remove(download);
@@ -85,8 +90,8 @@ TEST(Win32UpdateRun, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
   UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
   ASSERT_EQ(installation.Error(), "");
   ASSERT_TRUE(installation.BreakService());
-  os::Tunable<unsigned>::Scoped runWait(upgrade::g_serviceRunWaitMs, 3000);
-  os::Tunable<unsigned>::Scoped poll(upgrade::g_serviceWaitPollMs, 100);
+  ScopedTunable runWait(upgrade::tunables::serviceRunWait, 3000ms);
+  ScopedTunable poll(upgrade::tunables::serviceWaitPoll, 100ms);
 
   const std::string output = RunUpdateOffering(testing_support::SampleJar(300000, 13));
   EXPECT_EQ(ReadFile(installation.installed), installation.oldJar) << output;

@@ -1,0 +1,12 @@
+#pragma once
+// The one way an answer's text becomes a JSON document.
+
+#include <json/value.h>
+
+#include <optional>
+#include <string>
+
+// Parses `text` the lenient way (comments allowed). Empty when it is not JSON,
+// which includes a document nested deeper than the reader's limit: the reader
+// throws there, and nothing it throws gets past this function.
+std::optional<Json::Value> ParseJson(const std::string& text);

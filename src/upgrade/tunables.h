@@ -1,0 +1,18 @@
+#pragma once
+// The upgrade's waits. Tests shorten them; production only reads.
+
+#include <chrono>
+
+#include "tunable/tunable.h"
+
+namespace upgrade::tunables {
+
+// How long a command may run; one still running then is ended.
+inline Tunable<std::chrono::milliseconds> commandTimeLimit{std::chrono::minutes(5)};
+// How long a stopped service may take to stop, and a started one to run.
+inline Tunable<std::chrono::milliseconds> serviceStopWait{std::chrono::seconds(60)};
+inline Tunable<std::chrono::milliseconds> serviceRunWait{std::chrono::seconds(60)};
+// Between two questions to the service manager.
+inline Tunable<std::chrono::milliseconds> serviceWaitPoll{std::chrono::milliseconds(500)};
+
+}  // namespace upgrade::tunables
