@@ -28,6 +28,14 @@ ModulePath ReadModulePath();
 // ReadModulePath's text, whole or not.
 std::wstring ModuleFileName();
 
+// The running program's file name without its folders, read from wherever the
+// program lies (on the native build, also outside every mapped drive).
+std::wstring ProgramFileName();
+
+// The program file's base name without its extension: the caption of the
+// program's own message boxes, as the framework titles them.
+std::wstring AppTitle();
+
 // A message box with no owner window, OK only, in English (start-up errors).
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption);
 

@@ -114,19 +114,6 @@ AppMessageBoxListener& Listener() {
   return listener;
 }
 
-// The program file's base name without its extension, as the framework titles
-// its boxes.
-std::string AppTitle() {
-  char buffer[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return "wardkeep";
-  std::string name(buffer, static_cast<std::size_t>(n));
-  name = name.substr(name.rfind('/') + 1);
-  std::size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return name;
-}
-
 bool WriteWhole(int fd, const std::string& data) {
   std::size_t done = 0;
   while (done < data.size()) {
@@ -197,6 +184,14 @@ std::wstring ModuleFileName() {
   return ReadModulePath().text;
 }
 
+std::wstring ProgramFileName() {
+  char buffer[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return L"wardkeep";
+  std::string name(buffer, static_cast<std::size_t>(n));
+  return posix::Utf8ToWideLenient(name.substr(name.rfind('/') + 1));
+}
+
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
   std::string line = posix::WideToUtf8(caption) + ": " + posix::WideToUtf8(text) + "\n";
   std::fputs(line.c_str(), stderr);
@@ -204,7 +199,7 @@ void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption
 }
 
 void ShowAppMessageBox(const std::wstring& text) {
-  std::string line = AppTitle() + ": " + posix::WideToUtf8(text) + "\n";
+  std::string line = posix::WideToUtf8(AppTitle() + L": " + text) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
   if (Listener()) Listener()(text);

@@ -22,17 +22,6 @@ AppMessageBoxListener& Listener() {
   return listener;
 }
 
-// The program file's base name without its extension, as the framework titles
-// its boxes.
-std::wstring AppTitle() {
-  std::wstring name = ModuleFileName();
-  std::size_t slash = name.find_last_of(L"\\/");
-  if (slash != std::wstring::npos) name.erase(0, slash + 1);
-  std::size_t dot = name.rfind(L'.');
-  if (dot != std::wstring::npos && dot > 0) name.resize(dot);
-  return name;
-}
-
 }  // namespace
 
 bool AcquireSingleInstance(const std::wstring& name) {
@@ -65,6 +54,13 @@ ModulePath ReadModulePath() {
 
 std::wstring ModuleFileName() {
   return ReadModulePath().text;
+}
+
+std::wstring ProgramFileName() {
+  std::wstring name = ModuleFileName();
+  std::size_t slash = name.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  return name;
 }
 
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
