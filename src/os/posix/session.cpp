@@ -1,5 +1,5 @@
 // Native backend of the session service: flock'd lock file, XDG autostart entry,
-// /proc/self/exe, and message boxes as lines on stderr (and to the front end).
+// /proc/self/exe, and the start-up message box as a line on stderr.
 #include "os/session.h"
 
 #include <fcntl.h>
@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <utility>
 
 #include "os/posix/drive_map.h"
 #include "os/posix/utf8.h"
@@ -109,11 +108,6 @@ std::string DesktopExecValue(const std::string& rawPath) {
   return escaped;
 }
 
-AppMessageBoxListener& Listener() {
-  static AppMessageBoxListener listener;
-  return listener;
-}
-
 bool WriteWhole(int fd, const std::string& data) {
   std::size_t done = 0;
   while (done < data.size()) {
@@ -196,17 +190,6 @@ void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption
   std::string line = posix::WideToUtf8(caption) + ": " + posix::WideToUtf8(text) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
-}
-
-void ShowAppMessageBox(const std::wstring& text) {
-  std::string line = posix::WideToUtf8(AppTitle() + L": " + text) + "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
-  if (Listener()) Listener()(text);
-}
-
-AppMessageBoxListener SetAppMessageBoxListener(AppMessageBoxListener listener) {
-  return std::exchange(Listener(), std::move(listener));
 }
 
 }  // namespace os

@@ -1,11 +1,8 @@
-// Windows backend of the session service: named mutex, HKCU Run value, module path, message boxes.
+// Windows backend of the session service: named mutex, HKCU Run value, module path, start-up box.
 #include "os/session.h"
 
 #include <windows.h>
 
-#include <utility>
-
-#include "os/win32/message_box_owner.h"
 #include "os/win32/module_path.h"
 #include "os/win32/scoped_handle.h"
 
@@ -14,13 +11,6 @@ namespace {
 
 constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr WORD kEnglishUnitedStates = 1033;
-
-HWND g_owner = nullptr;
-
-AppMessageBoxListener& Listener() {
-  static AppMessageBoxListener listener;
-  return listener;
-}
 
 }  // namespace
 
@@ -67,27 +57,6 @@ void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption
   ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), MB_OK, kEnglishUnitedStates);
 }
 
-void ShowAppMessageBox(const std::wstring& text) {
-  if (Listener()) Listener()(text);
-  ::MessageBoxW(win32::MessageBoxOwner(), text.c_str(), AppTitle().c_str(),
-                MB_OK | MB_ICONEXCLAMATION);
-}
-
-AppMessageBoxListener SetAppMessageBoxListener(AppMessageBoxListener listener) {
-  return std::exchange(Listener(), std::move(listener));
-}
-
-namespace win32 {
-
-void SetMessageBoxOwner(HWND owner) {
-  g_owner = owner;
-}
-
-HWND MessageBoxOwner() {
-  return g_owner;
-}
-
-}  // namespace win32
 }  // namespace os
 
 namespace os::win32 {
