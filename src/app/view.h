@@ -1,9 +1,12 @@
 #pragma once
 // What the dialog logic needs from a window, so the handlers run without a
 // toolkit. The Win32 front end translates each call into one platform call;
-// the console front end draws a text panel.
+// the console front end draws a text panel. The view owns the program's
+// message boxes.
 
 #include <string>
+
+#include "host/message_box_owner.h"
 
 namespace app {
 
@@ -12,7 +15,7 @@ using IconHandle = const void*;
 
 enum class IconSize { Small = 0, Big = 1 };
 
-class View {
+class View : public host::MessageBoxOwner {
  public:
   virtual ~View() = default;
 

@@ -18,7 +18,7 @@ void CwardkeepDlg::OnTryStart() {
   // One service failing does not keep the later ones from being started.
   for (std::size_t i = 0; i < monitor.serviceNames.size(); ++i) {
     const std::wstring& name = monitor.serviceNames[i];
-    if (!IsServiceRunning(name)) StartServiceIfStopped(name);
+    if (!IsServiceRunning(name, m_view)) StartServiceIfStopped(name, m_view);
   }
 
   if (hasButton) {

@@ -3,7 +3,6 @@
 #include "host/tunables.h"
 #include "os/machine.h"
 #include "os/services.h"
-#include "os/session.h"
 
 namespace {
 
@@ -30,15 +29,15 @@ bool RequestStart(const std::wstring& name) {
 
 }  // namespace
 
-bool IsServiceRunning(const std::wstring& name) {
+bool IsServiceRunning(const std::wstring& name, host::MessageBoxOwner& boxOwner) {
   switch (QueryStatus(name)) {
     case StatusQuery::Running:
       return true;
     case StatusQuery::NoService:
-      os::ShowAppMessageBox(L"OpenSCManager Open failed");
+      boxOwner.ShowMessageBox(L"OpenSCManager Open failed");
       return false;
     case StatusQuery::QueryFailed:
-      os::ShowAppMessageBox(L"QueryServiceStatusEx failed");
+      boxOwner.ShowMessageBox(L"QueryServiceStatusEx failed");
       return false;
     case StatusQuery::NoManager:
     case StatusQuery::NotRunning:
@@ -47,8 +46,8 @@ bool IsServiceRunning(const std::wstring& name) {
   return false;
 }
 
-bool StartServiceIfStopped(const std::wstring& name) {
-  if (IsServiceRunning(name)) return true;
+bool StartServiceIfStopped(const std::wstring& name, host::MessageBoxOwner& boxOwner) {
+  if (IsServiceRunning(name, boxOwner)) return true;
   if (!RequestStart(name)) return false;
   // True means accepted, not running: give the service a moment before the
   // next one is looked at.

@@ -3,8 +3,10 @@
 
 #include <string>
 
-// True only when the service is running now. May show a message box owned by
-// the dialog when the service cannot be opened or asked.
-bool IsServiceRunning(const std::wstring& name);
+#include "host/message_box_owner.h"
+
+// True only when the service is running now. Shows a box through `boxOwner`
+// when the service cannot be opened or asked.
+bool IsServiceRunning(const std::wstring& name, host::MessageBoxOwner& boxOwner);
 // True when the service was running, or its start was accepted (after a pause).
-bool StartServiceIfStopped(const std::wstring& name);
+bool StartServiceIfStopped(const std::wstring& name, host::MessageBoxOwner& boxOwner);

@@ -1,8 +1,7 @@
 #pragma once
 // Process-level services of the operating system: the single-instance guard,
-// the autostart entry, the program's own path and the message boxes.
+// the autostart entry, the program's own path and title, the start-up message box.
 
-#include <functional>
 #include <string>
 
 namespace os {
@@ -28,17 +27,16 @@ ModulePath ReadModulePath();
 // ReadModulePath's text, whole or not.
 std::wstring ModuleFileName();
 
-// A message box with no owner window, OK only, in English (start-up errors).
+// The running program's file name without its folders, read from wherever the
+// program lies (on the native build, also outside every mapped drive).
+std::wstring ProgramFileName();
+
+// The program file's base name without its extension: the caption of the
+// program's own message boxes, as the framework titles them.
+std::wstring AppTitle();
+
+// A message box with no owner window, OK only, in English (start-up errors,
+// before there is a dialog to own one).
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption);
-
-// The program's own message box: owned by the dialog, captioned with the
-// program file's base name, OK with the exclamation icon. Returns once closed.
-void ShowAppMessageBox(const std::wstring& text);
-
-// Whoever shows the dialog hears each app message box's text (the console
-// front end puts it in its panel; tests record it). Returns the listener it
-// replaces so a scope can put it back. An empty function removes it.
-using AppMessageBoxListener = std::function<void(const std::wstring& text)>;
-AppMessageBoxListener SetAppMessageBoxListener(AppMessageBoxListener listener);
 
 }  // namespace os

@@ -29,7 +29,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing_support::ChildProcess;
-using testing_support::MessageBoxRecorder;
 using testing_support::RecordingView;
 using testing_support::ScopedEnv;
 using testing_support::ServiceManagerStandin;
@@ -101,7 +100,6 @@ class RedisFlush : public testing::Test {
   TempDir drive;
   ScopedEnv mapD{"WARDKEEP_DRIVE_D", drive.path().string()};
   ServiceManagerStandin manager;
-  MessageBoxRecorder boxes;
   ScopedTunable<std::chrono::milliseconds> pause{host::tunables::serviceStartPause, 1ms};
   std::optional<ChildProcess> server;  // ended (killed) with the fixture
   RecordingView view;
@@ -124,7 +122,7 @@ TEST_F(RedisFlush, EmptiesEveryDatabaseBeforeAnyServiceIsAsked) {
   EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                           [](const std::string& l) { return l.rfind("redis-cli", 0) == 0; }),
             1);
-  EXPECT_TRUE(boxes.texts.empty());
+  EXPECT_TRUE(view.boxes.empty());
   EXPECT_EQ(view.texts[1000], L"尝试启动");
 }
 

@@ -46,4 +46,9 @@ void RecordingView::PostMessageToSelf(unsigned message) {
   posted.push_back(message);
 }
 
+void RecordingView::ShowMessageBox(const std::wstring& text) {
+  calls.push_back(L"box " + text);
+  boxes.push_back(text);
+}
+
 }  // namespace testing_support

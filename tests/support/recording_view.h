@@ -1,6 +1,7 @@
 #pragma once
 // A view that keeps the control texts like a window would and records every
-// call in order, so tests can check what the dialog did and when.
+// call in order, message boxes included, so tests can check what the dialog
+// did and when.
 
 #include <map>
 #include <string>
@@ -24,14 +25,17 @@ class RecordingView : public app::View {
   void ShowWindow(bool visible) override;
   void SetTimer(unsigned id, unsigned milliseconds) override;
   void PostMessageToSelf(unsigned message) override;
+  void ShowMessageBox(const std::wstring& text) override;
 
-  // One entry per call, e.g. "text 1001 服务正常运行", "show 0", "timer 1 20000".
+  // One entry per call, e.g. "text 1001 服务正常运行", "show 0", "timer 1 20000",
+  // "box OpenSCManager Open failed".
   std::vector<std::wstring> calls;
   std::map<int, std::wstring> texts;
   std::map<int, bool> enabled;
   bool visible = true;
   bool hasButton = true;
   std::vector<unsigned> posted;
+  std::vector<std::wstring> boxes;
 };
 
 }  // namespace testing_support

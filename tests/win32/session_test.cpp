@@ -7,12 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "os/files.h"
 #include "os/win32/module_path.h"
-#include "support/win32/dialog_probe.h"
 
 namespace {
 
@@ -103,6 +101,8 @@ TEST(Win32Session, ModuleFileNameIsThisProgramsFullPath) {
   ASSERT_GE(path.size(), 3u);
   EXPECT_EQ(path.substr(1, 2), L":\\");
   EXPECT_EQ(os::PathFileNamePart(path), L"wardkeep_win32_tests.exe");
+  EXPECT_EQ(os::ProgramFileName(), L"wardkeep_win32_tests.exe");
+  EXPECT_EQ(os::AppTitle(), L"wardkeep_win32_tests");  // the boxes' caption
   EXPECT_TRUE(os::ReadModulePath().whole);
 
   // A buffer too short for the path, as MAX_PATH is for a deep installation
@@ -116,35 +116,6 @@ TEST(Win32Session, ModuleFileNameIsThisProgramsFullPath) {
   os::ModulePath fits = os::win32::ReadModulePathWithin(static_cast<DWORD>(path.size() + 1));
   EXPECT_TRUE(fits.whole);
   EXPECT_EQ(fits.text, path);
-}
-
-TEST(Win32Session, AppMessageBoxIsTitledWithTheProgramsBaseNameAndTellsTheListener) {
-  std::wstring heard;
-  os::AppMessageBoxListener previous =
-      os::SetAppMessageBoxListener([&](const std::wstring& text) { heard = text; });
-  std::thread shower([] { os::ShowAppMessageBox(L"OpenSCManager Open failed"); });
-
-  std::vector<testing_support::win32::MessageBoxInfo> boxes;
-  bool shown = testing_support::win32::WaitUntil(
-      [&] {
-        boxes = testing_support::win32::FindMessageBoxes(::GetCurrentProcessId());
-        return !boxes.empty() && !boxes[0].text.empty();
-      },
-      std::chrono::seconds(30));
-  if (shown) {
-    EXPECT_EQ(boxes[0].caption, L"wardkeep_win32_tests");
-    EXPECT_EQ(boxes[0].text, L"OpenSCManager Open failed");
-    ::PostMessageW(boxes[0].window, WM_COMMAND, IDOK, 0);
-  }
-  // The call returns only once the box is closed; a box never found stays open.
-  if (shown) {
-    shower.join();
-  } else {
-    shower.detach();
-  }
-  os::SetAppMessageBoxListener(previous);
-  ASSERT_TRUE(shown);
-  EXPECT_EQ(heard, L"OpenSCManager Open failed");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Native backend of the session service: flock'd lock file, XDG autostart entry,
-// /proc/self/exe, and message boxes as lines on stderr (and to the front end).
+// /proc/self/exe, and the start-up message box as a line on stderr.
 #include "os/session.h"
 
 #include <fcntl.h>
@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <utility>
 
 #include "os/posix/drive_map.h"
 #include "unicode/utf8.h"
@@ -109,24 +108,6 @@ std::string DesktopExecValue(const std::string& rawPath) {
   return escaped;
 }
 
-AppMessageBoxListener& Listener() {
-  static AppMessageBoxListener listener;
-  return listener;
-}
-
-// The program file's base name without its extension, as the framework titles
-// its boxes.
-std::string AppTitle() {
-  char buffer[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return "wardkeep";
-  std::string name(buffer, static_cast<std::size_t>(n));
-  name = name.substr(name.rfind('/') + 1);
-  std::size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return name;
-}
-
 bool WriteWhole(int fd, const std::string& data) {
   std::size_t done = 0;
   while (done < data.size()) {
@@ -197,21 +178,19 @@ std::wstring ModuleFileName() {
   return ReadModulePath().text;
 }
 
+std::wstring ProgramFileName() {
+  char buffer[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return L"wardkeep";
+  std::string name(buffer, static_cast<std::size_t>(n));
+  return unicode::DecodeUtf8Replacing(name.substr(name.rfind('/') + 1),
+                                       unicode::Utf8Rules::Shortest);
+}
+
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
   std::string line = unicode::EncodeUtf8(caption) + ": " + unicode::EncodeUtf8(text) + "\n";
   std::fputs(line.c_str(), stderr);
   std::fflush(stderr);
-}
-
-void ShowAppMessageBox(const std::wstring& text) {
-  std::string line = AppTitle() + ": " + unicode::EncodeUtf8(text) + "\n";
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
-  if (Listener()) Listener()(text);
-}
-
-AppMessageBoxListener SetAppMessageBoxListener(AppMessageBoxListener listener) {
-  return std::exchange(Listener(), std::move(listener));
 }
 
 }  // namespace os

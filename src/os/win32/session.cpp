@@ -1,11 +1,8 @@
-// Windows backend of the session service: named mutex, HKCU Run value, module path, message boxes.
+// Windows backend of the session service: named mutex, HKCU Run value, module path, start-up box.
 #include "os/session.h"
 
 #include <windows.h>
 
-#include <utility>
-
-#include "os/win32/message_box_owner.h"
 #include "os/win32/module_path.h"
 #include "os/win32/scoped_handle.h"
 
@@ -14,24 +11,6 @@ namespace {
 
 constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr WORD kEnglishUnitedStates = 1033;
-
-HWND g_owner = nullptr;
-
-AppMessageBoxListener& Listener() {
-  static AppMessageBoxListener listener;
-  return listener;
-}
-
-// The program file's base name without its extension, as the framework titles
-// its boxes.
-std::wstring AppTitle() {
-  std::wstring name = ModuleFileName();
-  std::size_t slash = name.find_last_of(L"\\/");
-  if (slash != std::wstring::npos) name.erase(0, slash + 1);
-  std::size_t dot = name.rfind(L'.');
-  if (dot != std::wstring::npos && dot > 0) name.resize(dot);
-  return name;
-}
 
 }  // namespace
 
@@ -67,31 +46,17 @@ std::wstring ModuleFileName() {
   return ReadModulePath().text;
 }
 
+std::wstring ProgramFileName() {
+  std::wstring name = ModuleFileName();
+  std::size_t slash = name.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  return name;
+}
+
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
   ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), MB_OK, kEnglishUnitedStates);
 }
 
-void ShowAppMessageBox(const std::wstring& text) {
-  if (Listener()) Listener()(text);
-  ::MessageBoxW(win32::MessageBoxOwner(), text.c_str(), AppTitle().c_str(),
-                MB_OK | MB_ICONEXCLAMATION);
-}
-
-AppMessageBoxListener SetAppMessageBoxListener(AppMessageBoxListener listener) {
-  return std::exchange(Listener(), std::move(listener));
-}
-
-namespace win32 {
-
-void SetMessageBoxOwner(HWND owner) {
-  g_owner = owner;
-}
-
-HWND MessageBoxOwner() {
-  return g_owner;
-}
-
-}  // namespace win32
 }  // namespace os
 
 namespace os::win32 {

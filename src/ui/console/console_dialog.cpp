@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <utility>
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
@@ -20,6 +19,11 @@ constexpr const char* kClearScreen = "\x1b[H\x1b[2J";
 void WriteOut(const std::string& bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
+}
+
+void WriteError(const std::string& bytes) {
+  std::fputs(bytes.c_str(), stderr);
+  std::fflush(stderr);
 }
 
 }  // namespace
@@ -74,16 +78,15 @@ void ConsoleDialog::PostMessageToSelf(unsigned message) {
   m_loop.Post(message);
 }
 
-void ConsoleDialog::AddNotice(const std::wstring& text) {
+void ConsoleDialog::ShowMessageBox(const std::wstring& text) {
+  // Standard error keeps every box, the panel only the latest.
+  WriteError(WideToUtf8(os::AppTitle() + L": " + text) + "\n");
   m_notice = text;
   m_dirty = true;
   Render();
 }
 
 void ConsoleDialog::RunModal(CwardkeepDlg& dialog) {
-  // The program's message boxes belong to this dialog while it runs.
-  os::AppMessageBoxListener previous =
-      os::SetAppMessageBoxListener([this](const std::wstring& text) { AddNotice(text); });
   dialog.OnInitDialog();
   m_visible = true;  // the template is visible when the modal run starts
   MessageLoop::Handlers handlers;
@@ -92,7 +95,6 @@ void ConsoleDialog::RunModal(CwardkeepDlg& dialog) {
   handlers.onKey = [&](Key key) { OnKey(dialog, key); };
   handlers.onIdle = [&] { Render(); };
   m_loop.Run(handlers, true);
-  os::SetAppMessageBoxListener(std::move(previous));
 }
 
 void ConsoleDialog::Dispatch(CwardkeepDlg& dialog, unsigned message) {

@@ -32,9 +32,8 @@ class ConsoleDialog : public app::DialogHost, public app::View {
   void ShowWindow(bool visible) override;
   void SetTimer(unsigned id, unsigned milliseconds) override;
   void PostMessageToSelf(unsigned message) override;
-
-  // A message box owned by the dialog: a line in the panel.
-  void AddNotice(const std::wstring& text);
+  // MessageBoxOwner: a line on standard error and in the panel.
+  void ShowMessageBox(const std::wstring& text) override;
 
  private:
   void Dispatch(CwardkeepDlg& dialog, unsigned message);

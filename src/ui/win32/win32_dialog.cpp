@@ -7,7 +7,7 @@
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
-#include "os/win32/message_box_owner.h"
+#include "os/session.h"
 #include "ui/win32/modal_loop.h"
 
 namespace ui::win32 {
@@ -113,13 +113,18 @@ void Win32Dialog::PostMessageToSelf(unsigned message) {
   ::PostMessageW(m_window, message, 0, 0);
 }
 
+// Owned by the dialog while it exists, so the box stays in front of it and the
+// dialog takes no input until the box is closed.
+void Win32Dialog::ShowMessageBox(const std::wstring& text) {
+  ::MessageBoxW(m_window, text.c_str(), os::AppTitle().c_str(), MB_OK | MB_ICONEXCLAMATION);
+}
+
 INT_PTR CALLBACK Win32Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<Win32Dialog*>(::GetWindowLongPtrW(window, DWLP_USER));
   if (message == WM_INITDIALOG) {
     self = reinterpret_cast<Win32Dialog*>(lParam);
     ::SetWindowLongPtrW(window, DWLP_USER, lParam);
     self->m_window = window;
-    os::win32::SetMessageBoxOwner(window);
   }
   if (self == nullptr || self->m_dialog == nullptr) return FALSE;
   return self->Handle(message, wParam, lParam);
@@ -159,7 +164,6 @@ INT_PTR Win32Dialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_DESTROY:
       m_continueModal = false;
-      os::win32::SetMessageBoxOwner(nullptr);
       return FALSE;
     default:
       break;

@@ -29,6 +29,8 @@ class Win32Dialog : public app::DialogHost, public app::View {
   void ShowWindow(bool visible) override;
   void SetTimer(unsigned id, unsigned milliseconds) override;
   void PostMessageToSelf(unsigned message) override;
+  // MessageBoxOwner
+  void ShowMessageBox(const std::wstring& text) override;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -112,12 +112,4 @@ std::vector<std::string> ServiceManagerStandin::Starts() const {
   return starts;
 }
 
-MessageBoxRecorder::MessageBoxRecorder()
-    : m_previous(os::SetAppMessageBoxListener(
-          [this](const std::wstring& text) { texts.push_back(text); })) {}
-
-MessageBoxRecorder::~MessageBoxRecorder() {
-  os::SetAppMessageBoxListener(std::move(m_previous));
-}
-
 }  // namespace testing_support

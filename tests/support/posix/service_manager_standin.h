@@ -1,14 +1,12 @@
 #pragma once
 // A stand-in `systemctl` for tests: a shell script first on PATH that logs
-// every call and answers from one state file per unit, plus a recorder for the
-// program's message boxes.
+// every call and answers from one state file per unit.
 
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "os/session.h"
 #include "support/posix/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -46,20 +44,6 @@ class ServiceManagerStandin {
  private:
   TempDir m_dir;
   std::optional<ScopedEnv> m_path;
-};
-
-// Collects the program's message boxes for its scope.
-class MessageBoxRecorder {
- public:
-  MessageBoxRecorder();
-  ~MessageBoxRecorder();
-  MessageBoxRecorder(const MessageBoxRecorder&) = delete;
-  MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
-
-  std::vector<std::wstring> texts;
-
- private:
-  os::AppMessageBoxListener m_previous;
 };
 
 }  // namespace testing_support

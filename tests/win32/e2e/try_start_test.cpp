@@ -21,6 +21,7 @@
 #include "support/win32/build_path.h"
 #include "support/win32/dialog_probe.h"
 #include "support/win32/test_service.h"
+#include "ui/win32/win32_dialog.h"
 
 namespace {
 
@@ -86,6 +87,19 @@ std::wstring ProgramTitle() {
   return std::filesystem::path(os::ModuleFileName()).stem().wstring();
 }
 
+// Records like the other tests' view, and shows each box as the program's
+// window does, for the closer to find.
+class BoxShowingView : public RecordingView {
+ public:
+  void ShowMessageBox(const std::wstring& text) override {
+    RecordingView::ShowMessageBox(text);
+    m_window.ShowMessageBox(text);
+  }
+
+ private:
+  ui::win32::Win32Dialog m_window{::GetModuleHandleW(nullptr)};
+};
+
 class Win32TryStart : public testing::Test {
  protected:
   void Press() {
@@ -106,7 +120,7 @@ class Win32TryStart : public testing::Test {
 
   ScopedTunable<std::chrono::milliseconds> shortPause{host::tunables::serviceStartPause,
                                                       std::chrono::milliseconds(kPauseMs)};
-  RecordingView view;
+  BoxShowingView view;
   ULONGLONG elapsedMs = 0;
 };
 
