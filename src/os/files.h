@@ -68,28 +68,34 @@ class DirectoryListing {
   std::unique_ptr<Impl> m_impl;
 };
 
+// An open file as the backend holds it (a descriptor, a handle), closed when
+// released; defined by the backend so no OS type reaches this header.
+struct NativeFile;
+struct NativeFileRelease {
+  void operator()(NativeFile* file) const noexcept;
+};
+using NativeFilePtr = std::unique_ptr<NativeFile, NativeFileRelease>;
+
 // --- Installing a file: read it whole, force it to disk, move it into place ---
 
 // One file opened for reading at any offset; closed when destroyed.
 class ReadOnlyFile {
  public:
   ReadOnlyFile() = default;
-  ~ReadOnlyFile() { Close(); }
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
   // False for a missing file, a directory or no permission.
   bool Open(const std::wstring& path);
-  bool IsOpen() const { return m_native != kClosed; }
+  bool IsOpen() const { return m_file != nullptr; }
   // Length in bytes (64-bit); -1 when closed or not measurable.
   std::int64_t Size() const;
   // Up to `size` bytes from `offset`: the count read (0 at the end), -1 on error.
   std::int64_t ReadAt(std::int64_t offset, char* data, std::size_t size) const;
-  void Close();
+  void Close() { m_file.reset(); }
 
  private:
-  static constexpr std::intptr_t kClosed = -1;  // as the platform marks "no file"
-  std::intptr_t m_native = kClosed;
+  NativeFilePtr m_file;
 };
 
 // Forces the file's bytes out of the system's caches onto the disk.
@@ -108,25 +114,23 @@ bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to);
 class AppendFile {
  public:
   AppendFile() = default;
-  ~AppendFile() { Close(); }
   AppendFile(const AppendFile&) = delete;
   AppendFile& operator=(const AppendFile&) = delete;
 
   // Creates the file when missing; existing bytes stay and writes go to its
   // end. False for a directory, a missing drive or folder, or no permission.
   bool Open(const std::wstring& path);
-  bool IsOpen() const { return m_native != kClosed; }
+  bool IsOpen() const { return m_file != nullptr; }
   // Current length in bytes (64-bit); -1 when closed or not measurable.
   std::int64_t Size() const;
   // Drops every byte so that writing starts the file afresh.
   bool Truncate();
   // All `size` bytes, or false.
   bool Write(const char* data, std::size_t size);
-  void Close();
+  void Close() { m_file.reset(); }
 
  private:
-  static constexpr std::intptr_t kClosed = -1;  // as the platform marks "no file"
-  std::intptr_t m_native = kClosed;
+  NativeFilePtr m_file;
 };
 
 }  // namespace os

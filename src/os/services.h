@@ -3,8 +3,8 @@
 // open a service, read its state, ask it to start. Handles close themselves;
 // the caller decides what a failure means and what the user is shown.
 
+#include <memory>
 #include <string>
-#include <utility>
 
 namespace os {
 
@@ -22,32 +22,29 @@ enum class ServiceState : unsigned {
 // What a service is opened for.
 enum class ServiceAccess { QueryStatus, Start };
 
+// What the backend keeps for an open manager or service (a handle, a unit
+// name), released with it; defined by the backend so no OS type reaches this
+// header.
+struct NativeService;
+struct NativeServiceRelease {
+  void operator()(NativeService* service) const noexcept;
+};
+
 // An open service manager or service. Empty when the open failed; closed by the
 // destructor (declare the manager first so the service closes before it).
 class ServiceHandle {
  public:
   ServiceHandle() = default;
-  explicit ServiceHandle(void* raw) : m_raw(raw) {}
-  ~ServiceHandle() { Reset(); }
-  ServiceHandle(ServiceHandle&& other) noexcept : m_raw(std::exchange(other.m_raw, nullptr)) {}
-  ServiceHandle& operator=(ServiceHandle&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_raw = std::exchange(other.m_raw, nullptr);
-    }
-    return *this;
-  }
-  ServiceHandle(const ServiceHandle&) = delete;
-  ServiceHandle& operator=(const ServiceHandle&) = delete;
+  explicit ServiceHandle(NativeService* opened) : m_native(opened) {}
 
-  explicit operator bool() const { return m_raw != nullptr; }
-  // The backend's own handle (SC_HANDLE on Windows).
-  void* Raw() const { return m_raw; }
-  // Closes the handle now; the backend's close call.
-  void Reset();
+  explicit operator bool() const { return m_native != nullptr; }
+  // The backend's own state; null when empty.
+  NativeService* Native() const { return m_native.get(); }
+  // Closes the handle now.
+  void Reset() { m_native.reset(); }
 
  private:
-  void* m_raw = nullptr;
+  std::unique_ptr<NativeService, NativeServiceRelease> m_native;
 };
 
 // The local machine's service manager with full access. Empty when it cannot

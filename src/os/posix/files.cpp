@@ -5,8 +5,13 @@
 #include <unistd.h>
 
 #include "os/posix/drive_map.h"
+#include "os/posix/native_file.h"
 
 namespace os {
+
+void NativeFileRelease::operator()(NativeFile* file) const noexcept {
+  delete file;
+}
 
 std::uint32_t FileAttributes(const std::wstring& path) {
   auto host = posix::ToHostPath(path);
@@ -45,6 +50,7 @@ std::wstring PathFileNamePart(const std::wstring& path) {
 
 #include <cerrno>
 
+#include "os/posix/unique_fd.h"
 #include "unicode/utf8.h"
 
 namespace os {
@@ -54,39 +60,6 @@ namespace {
 // write is the closest, and it holds for root too.
 bool IsReadOnlyFile(const struct stat& st) {
   return S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-}
-
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd) : m_fd(fd) {}
-  ~ScopedFd() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  ScopedFd(const ScopedFd&) = delete;
-  ScopedFd& operator=(const ScopedFd&) = delete;
-  int get() const { return m_fd; }
-  // Closes now, reporting whether the bytes reached the file.
-  bool Close() {
-    int fd = m_fd;
-    m_fd = -1;
-    return fd < 0 || close(fd) == 0;
-  }
-
- private:
-  int m_fd;
-};
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
 }
 
 }  // namespace
@@ -122,26 +95,26 @@ bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfEx
   auto hostFrom = posix::ToHostPath(from);
   auto hostTo = posix::ToHostPath(to);
   if (!hostFrom || !hostTo) return false;
-  ScopedFd in(open(hostFrom->c_str(), O_RDONLY | O_CLOEXEC));
+  posix::UniqueFd in(open(hostFrom->c_str(), O_RDONLY | O_CLOEXEC));
   struct stat source {};
-  if (in.get() < 0 || fstat(in.get(), &source) != 0 || !S_ISREG(source.st_mode)) return false;
+  if (!in || fstat(in.Get(), &source) != 0 || !S_ISREG(source.st_mode)) return false;
   struct stat existing {};
   if (stat(hostTo->c_str(), &existing) == 0) {
     if (failIfExists || IsReadOnlyFile(existing)) return false;
     if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) return false;
   }
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
-  ScopedFd out(open(hostTo->c_str(), flags, source.st_mode & 0777));
-  if (out.get() < 0) return false;
+  posix::UniqueFd out(open(hostTo->c_str(), flags, source.st_mode & 0777));
+  if (!out) return false;
   char buffer[64 * 1024];
   for (;;) {
-    ssize_t got = read(in.get(), buffer, sizeof buffer);
+    ssize_t got = read(in.Get(), buffer, sizeof buffer);
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    if (!WriteAll(out.get(), buffer, static_cast<std::size_t>(got))) return false;
+    if (!posix::WriteAll(out.Get(), buffer, static_cast<std::size_t>(got))) return false;
   }
   return out.Close();
 }
@@ -149,12 +122,12 @@ bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfEx
 std::string ReadFileStart(const std::wstring& path, std::size_t count) {
   auto host = posix::ToHostPath(path);
   if (!host) return {};
-  ScopedFd in(open(host->c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) return {};
+  posix::UniqueFd in(open(host->c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) return {};
   std::string bytes(count, '\0');
   std::size_t have = 0;
   while (have < count) {
-    ssize_t got = read(in.get(), bytes.data() + have, count - have);
+    ssize_t got = read(in.Get(), bytes.data() + have, count - have);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     have += static_cast<std::size_t>(got);

@@ -5,17 +5,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "os/files.h"
 #include "os/posix/drive_map.h"
+#include "os/posix/native_file.h"
 
 namespace os {
 namespace {
 
-bool SyncAndClose(int fd) {
-  bool synced = fd >= 0 && fsync(fd) == 0;
-  if (fd >= 0) close(fd);
-  return synced;
+bool Sync(const posix::UniqueFd& fd) {
+  return fd && fsync(fd.Get()) == 0;
 }
 
 }  // namespace
@@ -24,41 +24,31 @@ bool ReadOnlyFile::Open(const std::wstring& path) {
   Close();
   auto host = posix::ToHostPath(path);
   if (!host) return false;
-  int fd = open(host->c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  posix::UniqueFd fd(open(host->c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return false;
-  }
-  m_native = fd;
+  if (!fd || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  m_file.reset(new NativeFile{std::move(fd)});
   return true;
 }
 
 std::int64_t ReadOnlyFile::Size() const {
   struct stat st {};
-  if (!IsOpen() || fstat(static_cast<int>(m_native), &st) != 0) return -1;
+  if (!IsOpen() || fstat(m_file->fd.Get(), &st) != 0) return -1;
   return st.st_size;
 }
 
 std::int64_t ReadOnlyFile::ReadAt(std::int64_t offset, char* data, std::size_t size) const {
   if (!IsOpen() || offset < 0) return -1;
   for (;;) {
-    ssize_t got = pread(static_cast<int>(m_native), data, size, offset);
+    ssize_t got = pread(m_file->fd.Get(), data, size, offset);
     if (got >= 0) return got;
     if (errno != EINTR) return -1;
   }
 }
 
-void ReadOnlyFile::Close() {
-  if (!IsOpen()) return;
-  close(static_cast<int>(m_native));
-  m_native = kClosed;
-}
-
 bool FlushFileToDisk(const std::wstring& path) {
   auto host = posix::ToHostPath(path);
-  return host && SyncAndClose(open(host->c_str(), O_RDONLY | O_CLOEXEC));
+  return host && Sync(posix::UniqueFd(open(host->c_str(), O_RDONLY | O_CLOEXEC)));
 }
 
 bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to) {
@@ -70,7 +60,7 @@ bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to) {
   // otherwise would not undo it when the new file turns out bad.
   std::string::size_type cut = hostTo->rfind('/');
   std::string directory = cut == std::string::npos ? "." : hostTo->substr(0, cut == 0 ? 1 : cut);
-  SyncAndClose(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Sync(posix::UniqueFd(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
   return true;
 }
 

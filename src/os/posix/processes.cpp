@@ -1,27 +1,46 @@
-// Native backend of the processes service: posix_spawn through the drive map,
-// waitpid with a deadline, the child's process group ended at the deadline.
-#include "os/processes.h"
+// Native backend of the process primitives: posix_spawn(p) in a process group
+// of the child's own, waitpid with a deadline, the whole group killed.
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "os/posix/drive_map.h"
 #include "os/posix/spawn.h"
+#include "os/process_primitives.h"
 #include "unicode/utf8.h"
 
-namespace os {
+namespace os::process {
+
+struct Child {
+  pid_t pid;
+};
+
+void ChildRelease::operator()(Child* child) const noexcept {
+  delete child;
+}
+
 namespace {
 
-// The platform hands the text to the program whole; here it is split on
-// spaces, which is all the program ever passes.
-std::vector<std::string> SplitOnSpaces(const std::string& text) {
+Started SpawnInOwnGroup(std::vector<std::string> argv, posix::SpawnOptions options) {
+  options.ownProcessGroup = true;  // what it starts ends with it
+  auto pid = posix::Spawn(argv, options);
+  if (!pid) return std::nullopt;
+  return ChildPtr(new Child{*pid});
+}
+
+// Words separated by spaces, empty ones dropped; no quoting, which the
+// program's fixed commands never need.
+std::vector<std::string> SplitOnSpaces(const std::wstring& text) {
+  std::string utf8 = unicode::EncodeUtf8(text);
   std::vector<std::string> words;
   std::size_t begin = 0;
-  while (begin < text.size()) {
-    std::size_t end = text.find(' ', begin);
-    if (end == std::string::npos) end = text.size();
-    if (end > begin) words.push_back(text.substr(begin, end - begin));
+  while (begin < utf8.size()) {
+    std::size_t end = utf8.find(' ', begin);
+    if (end == std::string::npos) end = utf8.size();
+    if (end > begin) words.push_back(utf8.substr(begin, end - begin));
     begin = end + 1;
   }
   return words;
@@ -29,22 +48,31 @@ std::vector<std::string> SplitOnSpaces(const std::string& text) {
 
 }  // namespace
 
-LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring& parameters,
-                                 unsigned timeoutMilliseconds) {
+Started StartHidden(const std::wstring& program, const std::wstring& parameters) {
   auto hostPath = posix::ToHostPath(program);
-  if (!hostPath) return LaunchResult::NotStarted;
+  if (!hostPath) return std::nullopt;
+  // The platform hands the text to the program whole; here it is split.
   std::vector<std::string> argv{*hostPath};
-  for (std::string& word : SplitOnSpaces(unicode::EncodeUtf8(parameters))) {
-    argv.push_back(std::move(word));
-  }
-  posix::SpawnOptions options;
-  options.ownProcessGroup = true;  // a script's children end with it
-  auto pid = posix::Spawn(argv, options);
-  if (!pid) return LaunchResult::NotStarted;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
-  if (posix::WaitUntil(*pid, deadline)) return LaunchResult::Ended;
-  posix::KillAndReap(*pid, true);
-  return LaunchResult::TimedOut;
+  for (std::string& word : SplitOnSpaces(parameters)) argv.push_back(std::move(word));
+  return SpawnInOwnGroup(std::move(argv), {});
 }
 
-}  // namespace os
+Started StartCommandLine(const std::wstring& commandLine) {
+  posix::SpawnOptions options;
+  options.searchPath = true;
+  // Like a console command on Windows, its messages reach whoever watches.
+  options.stdoutFd = STDOUT_FILENO;
+  options.stderrFd = STDERR_FILENO;
+  return SpawnInOwnGroup(SplitOnSpaces(commandLine), options);
+}
+
+bool WaitForExit(Child& child, unsigned timeoutMilliseconds) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+  return posix::WaitUntil(child.pid, deadline).has_value();
+}
+
+void Kill(Child& child) {
+  posix::KillAndReap(child.pid, true);
+}
+
+}  // namespace os::process

@@ -19,15 +19,6 @@ namespace {
 // job); this only keeps a stuck bus from holding the window for ever.
 constexpr std::chrono::milliseconds kSystemctlTimeout{120000};
 
-struct OpenedItem {
-  bool isManager = false;
-  std::string unit;
-};
-
-const OpenedItem* Item(const ServiceHandle& handle) {
-  return static_cast<const OpenedItem*>(handle.Raw());
-}
-
 // Exit code of a systemctl run that ended normally.
 std::optional<int> Systemctl(std::vector<std::string> args, std::string& output) {
   args.insert(args.begin(), "systemctl");
@@ -73,8 +64,14 @@ std::optional<ServiceState> StateFromActiveState(const std::string& text) {
 
 }  // namespace
 
-void ServiceHandle::Reset() {
-  delete static_cast<OpenedItem*>(std::exchange(m_raw, nullptr));
+// Nothing stays open between calls: the manager, or one service's unit.
+struct NativeService {
+  bool isManager = false;
+  std::string unit;
+};
+
+void NativeServiceRelease::operator()(NativeService* service) const noexcept {
+  delete service;
 }
 
 ServiceHandle OpenServiceManager() {
@@ -82,23 +79,23 @@ ServiceHandle OpenServiceManager() {
   std::string output;
   auto code = Systemctl({"show", "--property=Version"}, output);
   if (!code || *code != 0) return {};
-  return ServiceHandle(new OpenedItem{true, {}});
+  return ServiceHandle(new NativeService{true, {}});
 }
 
 ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring& name,
                                ServiceAccess access) {
-  const OpenedItem* opened = Item(manager);
+  const NativeService* opened = manager.Native();
   if (opened == nullptr || !opened->isManager) return {};
   std::string plain = unicode::EncodeUtf8(name);
   if (!IsPlainUnitName(plain)) return {};
   std::string unit = plain + ".service";
   auto loadState = ShownProperty("LoadState", unit);
   if (!loadState || loadState->empty() || *loadState == "not-found") return {};
-  return ServiceHandle(new OpenedItem{false, unit});
+  return ServiceHandle(new NativeService{false, unit});
 }
 
 bool QueryServiceState(const ServiceHandle& service, ServiceState& state) {
-  const OpenedItem* opened = Item(service);
+  const NativeService* opened = service.Native();
   if (opened == nullptr || opened->isManager) return false;
   auto active = ShownProperty("ActiveState", opened->unit);
   if (!active) return false;
@@ -109,7 +106,7 @@ bool QueryServiceState(const ServiceHandle& service, ServiceState& state) {
 }
 
 bool RequestServiceStart(const ServiceHandle& service) {
-  const OpenedItem* opened = Item(service);
+  const NativeService* opened = service.Native();
   if (opened == nullptr || opened->isManager) return false;
   // The platform's manager refuses to start a service that is not stopped
   // (one that is starting, stopping or running); systemctl would queue or

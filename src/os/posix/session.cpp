@@ -15,6 +15,7 @@
 #include <string>
 
 #include "os/posix/drive_map.h"
+#include "os/posix/unique_fd.h"
 #include "unicode/utf8.h"
 
 namespace os {
@@ -35,16 +36,14 @@ std::string HomeDirectory() {
 
 // A directory only this user can create entries in: made with mode 0700 when
 // missing, and used only when it is a real directory (not a link) that this
-// user owns and nobody else may write to. -1 otherwise.
-int OpenPrivateDirectory(const std::string& path) {
+// user owns and nobody else may write to. Empty otherwise.
+posix::UniqueFd OpenPrivateDirectory(const std::string& path) {
   mkdir(path.c_str(), 0700);
-  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return -1;
+  posix::UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid() ||
+  if (!fd || fstat(fd.Get(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid() ||
       (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-    close(fd);
-    return -1;
+    return {};
   }
   return fd;
 }
@@ -56,14 +55,14 @@ int OpenPrivateDirectory(const std::string& path) {
 // keep the program from ever starting: a directory of our own under the
 // user's home, whose ownership is checked. Its name carries the host name, so
 // a home shared between machines does not make their copies exclude each other.
-int OpenLockDirectory(const std::string& name, std::string& fileName) {
+posix::UniqueFd OpenLockDirectory(const std::string& name, std::string& fileName) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && *runtime == '/') {
     fileName = name + ".lock";
-    return open(runtime, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return posix::UniqueFd(open(runtime, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   }
   std::string home = HomeDirectory();
-  if (home.empty()) return -1;
+  if (home.empty()) return {};
   const char* cache = std::getenv("XDG_CACHE_HOME");
   std::string parent = cache != nullptr && *cache == '/' ? cache : home + "/.cache";
   mkdir(parent.c_str(), 0700);
@@ -108,32 +107,20 @@ std::string DesktopExecValue(const std::string& rawPath) {
   return escaped;
 }
 
-bool WriteWhole(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace
 
 bool AcquireSingleInstance(const std::wstring& name) {
   std::string fileName;
-  int dir = OpenLockDirectory(unicode::EncodeUtf8(name), fileName);
-  if (dir < 0) return false;
-  // Not closed: the kernel drops the lock when the process ends, as the
+  posix::UniqueFd dir = OpenLockDirectory(unicode::EncodeUtf8(name), fileName);
+  if (!dir) return false;
+  posix::UniqueFd lock(
+      openat(dir.Get(), fileName.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!lock || flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+  // Kept open: the kernel drops the lock when the process ends, as the
   // platform drops a named mutex.
-  int fd = openat(dir, fileName.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  close(dir);
-  if (fd < 0) return false;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    close(fd);
-    return false;
-  }
+  lock.Release();
   return true;
 }
 
@@ -156,10 +143,10 @@ void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& prog
       DesktopExecValue(*hostPath) +
       "\n"
       "X-GNOME-Autostart-enabled=true\n";
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  bool ok = WriteWhole(fd, contents);
-  ok = close(fd) == 0 && ok;
+  posix::UniqueFd file(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  if (!file) return;
+  bool ok = posix::WriteAll(file.Get(), contents.data(), contents.size());
+  ok = file.Close() && ok;
   // Renamed into place so a reader never sees half an entry.
   if (!ok || rename(temp.c_str(), target.c_str()) != 0) unlink(temp.c_str());
 }
@@ -184,7 +171,7 @@ std::wstring ProgramFileName() {
   if (n <= 0) return L"wardkeep";
   std::string name(buffer, static_cast<std::size_t>(n));
   return unicode::DecodeUtf8Replacing(name.substr(name.rfind('/') + 1),
-                                       unicode::Utf8Rules::Shortest);
+                                      unicode::Utf8Rules::Shortest);
 }
 
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {

@@ -13,6 +13,8 @@
 #include <thread>
 #include <utility>
 
+#include "os/posix/unique_fd.h"
+
 extern char** environ;
 
 namespace os::posix {
@@ -50,22 +52,6 @@ class Attributes {
  private:
   posix_spawnattr_t m_attr;
   bool m_ok;
-};
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : m_fd(fd) {}
-  ~Fd() { Reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return m_fd; }
-  void Reset() {
-    if (m_fd >= 0) close(m_fd);
-    m_fd = -1;
-  }
-
- private:
-  int m_fd;
 };
 
 }  // namespace
@@ -139,12 +125,12 @@ std::optional<int> RunCapturingOutput(const std::vector<std::string>& argv,
   output.clear();
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return std::nullopt;
-  Fd readEnd(ends[0]);
-  Fd writeEnd(ends[1]);
+  UniqueFd readEnd(ends[0]);
+  UniqueFd writeEnd(ends[1]);
   SpawnOptions options;
   options.searchPath = true;
   options.ownProcessGroup = true;
-  options.stdoutFd = writeEnd.get();
+  options.stdoutFd = writeEnd.Get();
   std::optional<pid_t> pid = Spawn(argv, options);
   writeEnd.Reset();  // so the read ends when the child's copy closes
   if (!pid) return std::nullopt;
@@ -157,11 +143,11 @@ std::optional<int> RunCapturingOutput(const std::vector<std::string>& argv,
       KillAndReap(*pid, true);
       return std::nullopt;
     }
-    pollfd entry{readEnd.get(), POLLIN, 0};
+    pollfd entry{readEnd.Get(), POLLIN, 0};
     int ready = poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
     if (ready < 0 && errno != EINTR) break;
     if (ready <= 0) continue;
-    ssize_t n = read(readEnd.get(), buffer, sizeof buffer);
+    ssize_t n = read(readEnd.Get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     output.append(buffer, static_cast<std::size_t>(n));

@@ -5,9 +5,14 @@
 // After windows.h, which it needs.
 #include <shlwapi.h>
 
+#include "os/win32/native_file.h"
 #include "os/win32/scoped_handle.h"
 
 namespace os {
+
+void NativeFileRelease::operator()(NativeFile* file) const noexcept {
+  delete file;
+}
 
 std::uint32_t FileAttributes(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str());

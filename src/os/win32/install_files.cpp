@@ -2,31 +2,26 @@
 // FlushFileBuffers and MoveFileExW, nothing else.
 #include <windows.h>
 
+#include <utility>
+
 #include "os/files.h"
-#include "os/win32/scoped_handle.h"
+#include "os/win32/native_file.h"
 
 namespace os {
-namespace {
-
-HANDLE AsHandle(std::intptr_t native) {
-  return reinterpret_cast<HANDLE>(native);
-}
-
-}  // namespace
 
 bool ReadOnlyFile::Open(const std::wstring& path) {
   Close();
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  m_native = reinterpret_cast<std::intptr_t>(file);
+  win32::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  m_file.reset(new NativeFile{std::move(file)});
   return true;
 }
 
 std::int64_t ReadOnlyFile::Size() const {
   LARGE_INTEGER size{};
-  if (!IsOpen() || !::GetFileSizeEx(AsHandle(m_native), &size)) return -1;
+  if (!IsOpen() || !::GetFileSizeEx(m_file->handle.Get(), &size)) return -1;
   return size.QuadPart;
 }
 
@@ -37,14 +32,8 @@ std::int64_t ReadOnlyFile::ReadAt(std::int64_t offset, char* data, std::size_t s
   at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
   DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
   DWORD got = 0;
-  if (::ReadFile(AsHandle(m_native), data, chunk, &got, &at)) return got;
+  if (::ReadFile(m_file->handle.Get(), data, chunk, &got, &at)) return got;
   return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
-}
-
-void ReadOnlyFile::Close() {
-  if (!IsOpen()) return;
-  ::CloseHandle(AsHandle(m_native));
-  m_native = kClosed;
 }
 
 bool FlushFileToDisk(const std::wstring& path) {

@@ -1,17 +1,25 @@
-// Windows backend of "launch hidden and wait": ShellExecuteExW, a bounded wait, TerminateProcess.
-#include "os/processes.h"
-
+// Windows backend of the process primitives: ShellExecuteExW, CreateProcessW,
+// a bounded wait, TerminateProcess.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
 
-#include "os/win32/process_wait.h"
+#include <vector>
+
+#include "os/process_primitives.h"
 #include "os/win32/scoped_handle.h"
 
-namespace os {
+namespace os::process {
 
-LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring& parameters,
-                                 unsigned timeoutMilliseconds) {
+struct Child {
+  win32::KernelHandle process;
+};
+
+void ChildRelease::operator()(Child* child) const noexcept {
+  delete child;
+}
+
+Started StartHidden(const std::wstring& program, const std::wstring& parameters) {
   SHELLEXECUTEINFOW info{};
   info.cbSize = sizeof info;
   // No shell error box: a launch failure is a result here, and a box would
@@ -20,12 +28,34 @@ LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring
   info.lpFile = program.c_str();
   info.lpParameters = parameters.c_str();
   info.nShow = SW_HIDE;
-  if (!::ShellExecuteExW(&info)) return LaunchResult::NotStarted;
-  win32::KernelHandle process(info.hProcess);
-  // The shell may hand the file to a running program and give no process back;
-  // there is then nothing to wait for.
-  if (!process) return LaunchResult::Ended;
-  return win32::WaitOrTerminate(process.Get(), timeoutMilliseconds);
+  if (!::ShellExecuteExW(&info)) return std::nullopt;
+  // The shell may hand the file to a running program and give no process back.
+  if (info.hProcess == nullptr) return ChildPtr();
+  return ChildPtr(new Child{win32::KernelHandle(info.hProcess)});
 }
 
-}  // namespace os
+Started StartCommandLine(const std::wstring& commandLine) {
+  // CreateProcessW may write into the command line while parsing it.
+  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back(L'\0');
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+    return std::nullopt;
+  }
+  win32::KernelHandle thread(info.hThread);
+  return ChildPtr(new Child{win32::KernelHandle(info.hProcess)});
+}
+
+bool WaitForExit(Child& child, unsigned timeoutMilliseconds) {
+  return ::WaitForSingleObject(child.process.Get(), timeoutMilliseconds) != WAIT_TIMEOUT;
+}
+
+void Kill(Child& child) {
+  ::TerminateProcess(child.process.Get(), 1);
+  ::WaitForSingleObject(child.process.Get(), 5000);
+}
+
+}  // namespace os::process

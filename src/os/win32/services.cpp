@@ -6,27 +6,38 @@
 #include "os/win32/scoped_handle.h"
 
 namespace os {
+
+struct NativeService {
+  win32::ServiceManagerHandle handle;
+};
+
+void NativeServiceRelease::operator()(NativeService* service) const noexcept {
+  delete service;
+}
+
 namespace {
 
+// Empty when the open failed.
+ServiceHandle Own(SC_HANDLE opened) {
+  if (opened == nullptr) return ServiceHandle();
+  return ServiceHandle(new NativeService{win32::ServiceManagerHandle(opened)});
+}
+
 SC_HANDLE AsServiceHandle(const ServiceHandle& handle) {
-  return static_cast<SC_HANDLE>(handle.Raw());
+  return handle.Native()->handle.Get();
 }
 
 }  // namespace
 
-void ServiceHandle::Reset() {
-  win32::ServiceManagerHandle closing(static_cast<SC_HANDLE>(std::exchange(m_raw, nullptr)));
-}
-
 ServiceHandle OpenServiceManager() {
-  return ServiceHandle(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  return Own(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
 }
 
 ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring& name,
                                ServiceAccess access) {
   if (!manager) return ServiceHandle();
   DWORD rights = access == ServiceAccess::Start ? SERVICE_START : SERVICE_QUERY_STATUS;
-  return ServiceHandle(::OpenServiceW(AsServiceHandle(manager), name.c_str(), rights));
+  return Own(::OpenServiceW(AsServiceHandle(manager), name.c_str(), rights));
 }
 
 bool QueryServiceState(const ServiceHandle& service, ServiceState& state) {

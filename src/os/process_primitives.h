@@ -1,0 +1,37 @@
+#pragma once
+// For the processes backends only: the few calls each one supplies, over which
+// processes.cpp writes the launch-wait-end logic once.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace os::process {
+
+// A started child as the backend holds it (a pid, a process handle); released
+// once the child has ended or been ended.
+struct Child;
+struct ChildRelease {
+  void operator()(Child* child) const noexcept;
+};
+using ChildPtr = std::unique_ptr<Child, ChildRelease>;
+
+// Nothing when the program could not be started; an empty pointer when it was
+// handed to a program already running, so there is nothing to wait for.
+using Started = std::optional<ChildPtr>;
+
+// `program` with `parameters` as its argument text and no window; natively its
+// standard streams go nowhere.
+Started StartHidden(const std::wstring& program, const std::wstring& parameters);
+
+// `commandLine`'s first word names a program found on the search path; the
+// child's output goes where the caller's does (os/processes.h says how).
+Started StartCommandLine(const std::wstring& commandLine);
+
+// True once the child has ended within `timeoutMilliseconds`.
+bool WaitForExit(Child& child, unsigned timeoutMilliseconds);
+
+// Ends the child, with what it started where the backend can, and waits for it.
+void Kill(Child& child);
+
+}  // namespace os::process

@@ -1,0 +1,30 @@
+// Starting other programs and waiting for them, over the backend's process
+// primitives: the bounded wait and the end at the deadline live here once.
+#include "os/processes.h"
+
+#include "os/process_primitives.h"
+
+namespace os {
+namespace {
+
+LaunchResult WaitOrEnd(process::Started started, unsigned timeoutMilliseconds) {
+  if (!started) return LaunchResult::NotStarted;
+  process::Child* child = started->get();
+  if (child == nullptr) return LaunchResult::Ended;
+  if (process::WaitForExit(*child, timeoutMilliseconds)) return LaunchResult::Ended;
+  process::Kill(*child);
+  return LaunchResult::TimedOut;
+}
+
+}  // namespace
+
+LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring& parameters,
+                                 unsigned timeoutMilliseconds) {
+  return WaitOrEnd(process::StartHidden(program, parameters), timeoutMilliseconds);
+}
+
+LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned timeoutMilliseconds) {
+  return WaitOrEnd(process::StartCommandLine(commandLine), timeoutMilliseconds);
+}
+
+}  // namespace os
