@@ -107,8 +107,6 @@ std::string DesktopExecValue(const std::string& rawPath) {
   return escaped;
 }
 
-}
-
 }  // namespace
 
 bool AcquireSingleInstance(const std::wstring& name) {
