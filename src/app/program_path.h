@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace app {
+
 // The program's full path cut after its last backslash (only a backslash
 // counts); empty when there is none.
 std::wstring GetExeDirectory();
@@ -10,3 +12,5 @@ std::wstring GetExeDirectory();
 std::wstring GetExeFileName();
 // The same cut on any path, for the start-up code and its tests.
 std::wstring DirectoryWithTrailingBackslash(const std::wstring& path);
+
+}  // namespace app

@@ -4,7 +4,7 @@
 #include "app/wardkeep_dlg.h"
 #include "os/session.h"
 
-bool RegisterAutostart(const std::wstring& valueName, const std::wstring& data) {
+bool app::RegisterAutostart(const std::wstring& valueName, const std::wstring& data) {
   os::WriteAutostartEntry(valueName, data);
   return true;
 }
@@ -15,7 +15,7 @@ bool CwardkeepApp::InitInstance() {
     os::ShowStartupMessageBox(L"The program is already running!", L"Error");
     return false;
   }
-  RegisterAutostart(app::kAutostartValueName, GetExeDirectory() + GetExeFileName());
+  app::RegisterAutostart(app::kAutostartValueName, app::GetExeDirectory() + app::GetExeFileName());
   m_host.InitCommonControls();
   CwardkeepDlg dialog(m_host.GetView());
   m_host.RunModal(dialog);

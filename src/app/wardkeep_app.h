@@ -11,10 +11,10 @@ namespace app {
 constexpr const wchar_t* kSingleInstanceName = L"ORV_WARDKEEP";
 constexpr const wchar_t* kAutostartValueName = L"orvWardkeep";
 
-}  // namespace app
-
 // Writes the autostart entry; always true, failures are not reported.
 bool RegisterAutostart(const std::wstring& valueName, const std::wstring& data);
+
+}  // namespace app
 
 class CwardkeepApp {
  public:

@@ -18,7 +18,7 @@ bool CwardkeepDlg::OnInitDialog() {
   UpdateResourceReadout();
 
   std::string updateError;
-  RunUpdate(updateError);
+  upgrade::RunUpdate(updateError);
 
   m_view.SetTimer(app::kHealthTimerId, app::kHealthTimerPeriodMs);
   // The template is visible; the queued message hides the window as soon as

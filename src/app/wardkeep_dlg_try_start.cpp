@@ -11,14 +11,14 @@ void CwardkeepDlg::OnTryStart() {
     m_view.SetControlText(app::kTryStartButtonId, L"启动..耐心等待");
     m_view.EnableControl(app::kTryStartButtonId, false);
   }
-  if (os::PathExists(host::kRedisClientPath)) FlushRedisCache();
+  if (os::PathExists(host::kRedisClientPath)) host::FlushRedisCache();
 
   ServiceMonitor monitor;
   app::AddInstallationServices(monitor);
   // One service failing does not keep the later ones from being started.
   for (std::size_t i = 0; i < monitor.serviceNames.size(); ++i) {
     const std::wstring& name = monitor.serviceNames[i];
-    if (!IsServiceRunning(name, m_view)) StartServiceIfStopped(name, m_view);
+    if (!host::IsServiceRunning(name, m_view)) host::StartServiceIfStopped(name, m_view);
   }
 
   if (hasButton) {

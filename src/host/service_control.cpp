@@ -4,6 +4,8 @@
 #include "os/machine.h"
 #include "os/services.h"
 
+namespace host {
+
 namespace {
 
 enum class StatusQuery { NoManager, NoService, QueryFailed, NotRunning, Running };
@@ -29,7 +31,7 @@ bool RequestStart(const std::wstring& name) {
 
 }  // namespace
 
-bool IsServiceRunning(const std::wstring& name, host::MessageBoxOwner& boxOwner) {
+bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
   switch (QueryStatus(name)) {
     case StatusQuery::Running:
       return true;
@@ -46,11 +48,13 @@ bool IsServiceRunning(const std::wstring& name, host::MessageBoxOwner& boxOwner)
   return false;
 }
 
-bool StartServiceIfStopped(const std::wstring& name, host::MessageBoxOwner& boxOwner) {
+bool StartServiceIfStopped(const std::wstring& name, MessageBoxOwner& boxOwner) {
   if (IsServiceRunning(name, boxOwner)) return true;
   if (!RequestStart(name)) return false;
   // True means accepted, not running: give the service a moment before the
   // next one is looked at.
-  os::SleepMilliseconds(WholeMilliseconds(host::tunables::serviceStartPause.Get()));
+  os::SleepMilliseconds(WholeMilliseconds(tunables::serviceStartPause.Get()));
   return true;
 }
+
+}  // namespace host

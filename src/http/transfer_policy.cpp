@@ -56,7 +56,7 @@ int CheckPeer(void* handle, char*, char*, int, int) {
   if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || url == nullptr) {
     return CURL_PREREQFUNC_ABORT;
   }
-  return os::SchannelPeerIsTrusted(session->internals, Utf8ToWideReplacing(HostOf(url)))
+  return os::SchannelPeerIsTrusted(session->internals, text::Utf8ToWideReplacing(HostOf(url)))
              ? CURL_PREREQFUNC_OK
              : CURL_PREREQFUNC_ABORT;
 }

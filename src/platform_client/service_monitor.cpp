@@ -33,12 +33,12 @@ std::optional<Fault> ReadFault(const Json::Value& root, const Json::Value& excep
   if (!platform_client::MemberOf(exception, "expContent", content)) return std::nullopt;
   if (!platform_client::MemberOf(root, "configDto", config)) return std::nullopt;
 
-  Fault fault{JsonValueToText(content), {}};
+  Fault fault{text::JsonValueToText(content), {}};
   if (!config.isArray()) return fault;
   for (Json::ArrayIndex i = 0; i < config.size(); ++i) {
     Json::Value name;
     if (!platform_client::MemberOf(config[i], "erpName", name)) return std::nullopt;
-    std::string text = JsonValueToText(name);
+    std::string text = text::JsonValueToText(name);
     if (!text.empty()) fault.erpName = std::move(text);
   }
   return fault;
@@ -51,13 +51,13 @@ bool ServiceMonitor::CheckHealth(std::wstring& message) {
   std::string body = HttpSession(platform_client::tunables::baseUrl.Get() + "/").Get("", error);
   if (!body.empty() && error.empty()) return ParseHealthReport(body, message);
   // libcurl's texts are ASCII, so this never replaces anything.
-  message = kFaultPrefix + Utf8ToWideReplacing(error);
+  message = kFaultPrefix + text::Utf8ToWideReplacing(error);
   return false;
 }
 
 bool ServiceMonitor::ParseHealthReport(std::string json, std::wstring& message) {
   // An answer that is not JSON at all counts as healthy.
-  const std::optional<Json::Value> parsed = ParseJson(json);
+  const std::optional<Json::Value> parsed = text::ParseJson(json);
   if (!parsed) return true;
   const Json::Value& root = *parsed;
 
@@ -77,7 +77,7 @@ bool ServiceMonitor::ParseHealthReport(std::string json, std::wstring& message) 
     return false;
   }
   // Text from outside is shown even when it is not valid UTF-8.
-  message = Utf8ToWideReplacing(fault->text);
-  if (!fault->erpName.empty()) erpName = Utf8ToWideReplacing(fault->erpName);
+  message = text::Utf8ToWideReplacing(fault->text);
+  if (!fault->erpName.empty()) erpName = text::Utf8ToWideReplacing(fault->erpName);
   return false;
 }

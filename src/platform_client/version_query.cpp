@@ -8,6 +8,8 @@
 #include "text/json_parse.h"
 #include "text/json_text.h"
 
+namespace platform_client {
+
 namespace {
 
 const char kNoVersion[] = "v0.0.0";
@@ -21,17 +23,18 @@ const char kFaultPrefixGbk[] =
 
 std::string QueryInstalledVersion(std::string& message) {
   std::string error;
-  std::string body =
-      HttpSession(platform_client::tunables::baseUrl.Get() + "/api/openApi/version").Get("", error);
+  std::string body = HttpSession(tunables::baseUrl.Get() + "/api/openApi/version").Get("", error);
   if (!body.empty() && error.empty()) return ParseVersionReport(body);
   message = kFaultPrefixGbk + error;
   return kNoVersion;
 }
 
 std::string ParseVersionReport(std::string json) {
-  const std::optional<Json::Value> root = ParseJson(json);
+  const std::optional<Json::Value> root = text::ParseJson(json);
   Json::Value data;
-  if (!root || !platform_client::MemberOf(*root, "data", data)) return kNoVersion;
-  std::string version = JsonValueToText(data);
+  if (!root || !MemberOf(*root, "data", data)) return kNoVersion;
+  std::string version = text::JsonValueToText(data);
   return version.empty() ? kNoVersion : version;
 }
+
+}  // namespace platform_client

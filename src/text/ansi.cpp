@@ -2,6 +2,8 @@
 
 #include "os/codepage.h"
 
+namespace text {
+
 std::wstring AnsiToWide(const std::string& ansi) {
   return os::AnsiToWide(ansi);
 }
@@ -9,3 +11,5 @@ std::wstring AnsiToWide(const std::string& ansi) {
 std::string WideToAnsi(const std::wstring& wide) {
   return os::WideToAnsi(wide);
 }
+
+}  // namespace text

@@ -13,6 +13,8 @@
 
 #include <exception>
 
+namespace text {
+
 std::optional<Json::Value> ParseJson(const std::string& text) {
   try {
     Json::Value root;
@@ -29,3 +31,5 @@ std::optional<Json::Value> ParseJson(const std::string& text) {
 #elif defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
+
+}  // namespace text

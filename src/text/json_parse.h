@@ -6,7 +6,11 @@
 #include <optional>
 #include <string>
 
+namespace text {
+
 // Parses `text` the lenient way (comments allowed). Empty when it is not JSON,
 // which includes a document nested deeper than the reader's limit: the reader
 // throws there, and nothing it throws gets past this function.
 std::optional<Json::Value> ParseJson(const std::string& text);
+
+}  // namespace text

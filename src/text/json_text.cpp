@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+namespace text {
+
 namespace {
 
 std::string FixedSixDecimals(double value) {
@@ -36,3 +38,5 @@ std::string JsonValueToText(const Json::Value& value) {
   }
   return {};
 }
+
+}  // namespace text

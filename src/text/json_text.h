@@ -5,4 +5,8 @@
 
 #include <string>
 
+namespace text {
+
 std::string JsonValueToText(const Json::Value& value);
+
+}  // namespace text

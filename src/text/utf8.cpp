@@ -5,6 +5,8 @@
 
 #include "unicode/utf8.h"
 
+namespace text {
+
 std::wstring Utf8ToWide(const std::string& utf8) {
   std::optional<std::wstring> wide = unicode::DecodeUtf8(utf8);
   if (!wide) throw std::range_error("bad conversion");
@@ -18,3 +20,5 @@ std::wstring Utf8ToWideReplacing(const std::string& utf8) {
 std::string WideToUtf8(const std::wstring& wide) {
   return unicode::EncodeUtf8(wide);
 }
+
+}  // namespace text

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace text {
+
 // Strict decoding by the rules of unicode/utf8.h. Throws
 // std::range_error("bad conversion") on a stray continuation byte, a bad
 // continuation byte, a sequence cut short by the end of the input, or a value
@@ -15,3 +17,5 @@ std::wstring Utf8ToWideReplacing(const std::string& utf8);
 
 // UTF-8 for wide text; unpaired surrogates become U+FFFD.
 std::string WideToUtf8(const std::wstring& wide);
+
+}  // namespace text

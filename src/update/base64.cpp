@@ -1,5 +1,7 @@
 #include "update/base64.h"
 
+namespace update {
+
 std::string Base64Encode(const unsigned char* bytes, int length) {
   std::string text;
   if (bytes == nullptr || length <= 0) return text;
@@ -25,3 +27,5 @@ std::string Base64Encode(const unsigned char* bytes, int length) {
   }
   return text;
 }
+
+}  // namespace update

@@ -4,9 +4,13 @@
 #include <string>
 #include <string_view>
 
+namespace update {
+
 // The character at index i stands for the 6-bit value i.
 inline constexpr std::string_view Base64Alphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // A length of zero or less gives the empty text.
 std::string Base64Encode(const unsigned char* bytes, int length);
+
+}  // namespace update

@@ -15,6 +15,8 @@
 
 #include "update/base64.h"
 
+namespace update {
+
 namespace {
 
 constexpr char kPemHeader[] = "-----BEGIN PUBLIC KEY-----\n";
@@ -71,3 +73,5 @@ std::string EncryptWithPublicKey(const std::string& plaintext, std::string& keyT
   if (count < 0) return {};
   return Base64Encode(cipher.data(), count);
 }
+
+}  // namespace update

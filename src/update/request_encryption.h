@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace update {
+
 // Turns a bare Base64 key text into PEM in place: a line feed after every 64
 // characters (none added where one already stands), then the marker lines.
 std::string& FormatPemPublicKey(std::string& text);
@@ -14,3 +16,5 @@ std::string& FormatPemPublicKey(std::string& text);
 // or the empty text when the key cannot be read or the plaintext does not fit
 // in one block (at most 53 bytes for a 512-bit key).
 std::string EncryptWithPublicKey(const std::string& plaintext, std::string& keyText);
+
+}  // namespace update

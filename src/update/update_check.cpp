@@ -4,6 +4,8 @@
 #include "platform_client/version_query.h"
 #include "update/tunables.h"
 
+namespace update {
+
 namespace {
 
 constexpr char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
@@ -11,13 +13,15 @@ constexpr char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
 }  // namespace
 
 bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::string& error) {
-  HttpSession session(update::tunables::serverBaseUrl.Get() + kCheckPath);
+  HttpSession session(tunables::serverBaseUrl.Get() + kCheckPath);
   // A platform service that cannot be asked still yields a version to send;
   // the message it leaves in `error` is replaced by the POST's own.
-  const std::string installedVersion = QueryInstalledVersion(error);
+  const std::string installedVersion = platform_client::QueryInstalledVersion(error);
   const std::string body = BuildUpdateRequest(installedVersion);
   const std::string response = session.Post(body, error);
   if (response.empty()) return false;
   ParseUpdateResponse(response, downloadUrl, remoteVersion);
   return !downloadUrl.empty();
 }
+
+}  // namespace update

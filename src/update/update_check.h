@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace update {
+
 // Sends the installed version, encrypted, to the update server. Returns true
 // exactly when `downloadUrl` is non-empty afterwards. `error` ends up holding
 // the POST's transport error text, empty when the POST went through.
@@ -18,3 +20,5 @@ std::string BuildUpdateRequest(const std::string& installedVersion);
 // sets both outputs; any other answer, whatever its shape, sets neither.
 void ParseUpdateResponse(std::string response, std::string& downloadUrl,
                          std::string& remoteVersion);
+
+}  // namespace update

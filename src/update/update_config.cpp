@@ -3,6 +3,6 @@
 #include "update/build_config.h"
 #include "update/tunables.h"
 
-const std::string_view UpdatePublicKey = build_config::kUpdatePublicKey;
+const std::string_view update::UpdatePublicKey = build_config::kUpdatePublicKey;
 
 Tunable<std::string> update::tunables::serverBaseUrl{build_config::kUpdateServerUrl};

@@ -4,6 +4,10 @@
 
 #include <string_view>
 
+namespace update {
+
 // The update server's public key: 128 Base64 characters of a 512-bit RSA
 // SubjectPublicKeyInfo, without PEM marker lines.
 extern const std::string_view UpdatePublicKey;
+
+}  // namespace update

@@ -5,6 +5,8 @@
 #include "update/update_check.h"
 #include "update/update_config.h"
 
+namespace update {
+
 std::string BuildUpdateRequest(const std::string& installedVersion) {
   // Encryption rewrites its key argument, so it gets a copy.
   std::string keyText(UpdatePublicKey);
@@ -13,3 +15,5 @@ std::string BuildUpdateRequest(const std::string& installedVersion) {
   request["type"] = "14";
   return Json::FastWriter().write(request);
 }
+
+}  // namespace update

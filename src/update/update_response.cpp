@@ -9,6 +9,8 @@
 #include "update/tunables.h"
 #include "update/update_check.h"
 
+namespace update {
+
 namespace {
 
 // Objects and arrays have a text form ("object", "array object"), but it is
@@ -37,7 +39,7 @@ bool HasScheme(const std::string& location) {
 // for plain HTTP when the update server itself is reached over HTTPS: the
 // package would otherwise arrive unprotected after a protected offer.
 bool DownloadLocation(const std::string& location, std::string& url) {
-  const std::string& base = update::tunables::serverBaseUrl.Get();
+  const std::string& base = tunables::serverBaseUrl.Get();
   if (http_policy::IsHttpUrl(location)) {
     url = location;
   } else if (HasScheme(location)) {
@@ -53,13 +55,13 @@ bool DownloadLocation(const std::string& location, std::string& url) {
 
 void ParseUpdateResponse(std::string response, std::string& downloadUrl,
                          std::string& remoteVersion) {
-  const std::optional<Json::Value> document = ParseJson(response);
+  const std::optional<Json::Value> document = text::ParseJson(response);
   if (!document) return;
   const Json::Value& root = *document;
   // Every member access below is on an object or null, the only values
   // jsoncpp lets us index by name without throwing.
   if (!root.isObject() && !root.isNull()) return;
-  if (JsonValueToText(root["flag"]) != "1") return;
+  if (text::JsonValueToText(root["flag"]) != "1") return;
 
   const Json::Value& data = root["data"];
   if (!data.isObject() && !data.isNull()) return;
@@ -68,12 +70,14 @@ void ParseUpdateResponse(std::string response, std::string& downloadUrl,
   const Json::Value& url = data["url"];
   if (!IsScalarOrNull(version) || !IsScalarOrNull(url)) return;
 
-  const std::string v = JsonValueToText(version);
+  const std::string v = text::JsonValueToText(version);
   if (v.empty()) return;
 
   std::string u;
-  if (!DownloadLocation(JsonValueToText(url), u)) return;
+  if (!DownloadLocation(text::JsonValueToText(url), u)) return;
 
   remoteVersion = v;
   downloadUrl = u;
 }
+
+}  // namespace update

@@ -6,6 +6,8 @@
 #include "os/files.h"
 #include "upgrade/file_system.h"
 
+namespace upgrade {
+
 namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
@@ -61,3 +63,5 @@ bool ReplaceFileWhole(const std::wstring& source, const std::wstring& target) {
   DeletePathTree(temporary);
   return false;
 }
+
+}  // namespace upgrade

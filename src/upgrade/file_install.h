@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace upgrade {
+
 // The temporary file a replacement of `target` is written to, beside it.
 std::wstring TemporaryPathFor(const std::wstring& target);
 
@@ -19,3 +21,5 @@ bool CopyWholeFile(const std::wstring& source, const std::wstring& target);
 // whole new one. A temporary file left by an interrupted run is removed first;
 // this run's is removed on failure.
 bool ReplaceFileWhole(const std::wstring& source, const std::wstring& target);
+
+}  // namespace upgrade

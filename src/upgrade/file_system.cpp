@@ -4,6 +4,8 @@
 #include "os/files.h"
 #include "upgrade/service_name.h"
 
+namespace upgrade {
+
 namespace {
 
 constexpr std::size_t kMaxPath = 260;  // including the terminating zero
@@ -44,7 +46,7 @@ std::wstring ToLongPath(const std::wstring& path) {
 }
 
 std::wstring FindInstallRoot() {
-  const std::wstring tail = std::wstring(L"\\orv\\") + upgrade::kUploadServiceName;
+  const std::wstring tail = std::wstring(L"\\orv\\") + kUploadServiceName;
   for (const wchar_t* drive : {L"D:", L"C:"}) {
     std::wstring candidate = drive + tail;
     if (DirectoryExists(candidate) || DirectoryExists(ToLongPath(candidate))) return candidate;
@@ -101,3 +103,5 @@ bool DeletePathTree(const std::wstring& path) {
   os::RemoveEmptyDirectory(path);
   return true;
 }
+
+}  // namespace upgrade

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace upgrade {
+
 // True when the path names an existing directory (or a link to one).
 bool DirectoryExists(const std::wstring& path);
 
@@ -20,3 +22,5 @@ bool CreateDirectoryTree(const std::wstring& path);
 // directory is removed itself, never followed. False only when nothing is
 // at the path; what could not be deleted stays, unreported.
 bool DeletePathTree(const std::wstring& path);
+
+}  // namespace upgrade

@@ -8,8 +8,7 @@
 
 #include "os/files.h"
 
-using upgrade::JarCheck;
-using upgrade::JarFault;
+namespace upgrade {
 
 namespace {
 
@@ -263,7 +262,7 @@ JarCheck CheckJarArchive(const std::wstring& path) {
   if (static_cast<std::int64_t>(end.directoryOffset) + end.directorySize != end.offset) {
     return Fault(JarFault::CentralDirectory);
   }
-  if (end.directorySize > upgrade::kMaxCentralDirectoryBytes) return Fault(JarFault::TooLarge);
+  if (end.directorySize > kMaxCentralDirectoryBytes) return Fault(JarFault::TooLarge);
 
   std::vector<unsigned char> directory(end.directorySize);
   if (!ReadExactly(file, end.directoryOffset, directory.data(), directory.size())) {
@@ -309,7 +308,7 @@ JarCheck CheckJarArchive(const std::wstring& path) {
       return Fault(JarFault::SizeMismatch, number);
     }
     declaredTotal += entry.size;
-    if (declaredTotal > upgrade::kMaxJarUncompressedBytes) return Fault(JarFault::TooLarge, number);
+    if (declaredTotal > kMaxJarUncompressedBytes) return Fault(JarFault::TooLarge, number);
     if (entry.localOffset != expectedOffset) return Fault(JarFault::LocalHeader, number);
 
     std::int64_t dataStart = 0;
@@ -359,3 +358,5 @@ std::wstring DescribeJarFault(const JarCheck& check) {
   }
   return {};
 }
+
+}  // namespace upgrade

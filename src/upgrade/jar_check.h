@@ -36,10 +36,10 @@ struct JarCheck {
   explicit operator bool() const { return fault == JarFault::None; }
 };
 
-}  // namespace upgrade
-
 // Reads the whole file in pieces (bounded memory) and inflates every entry.
-upgrade::JarCheck CheckJarArchive(const std::wstring& path);
+JarCheck CheckJarArchive(const std::wstring& path);
 
 // Why a check failed, for a progress line ("第3个条目的CRC校验值不符").
-std::wstring DescribeJarFault(const upgrade::JarCheck& check);
+std::wstring DescribeJarFault(const JarCheck& check);
+
+}  // namespace upgrade

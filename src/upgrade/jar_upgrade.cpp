@@ -10,6 +10,8 @@
 #include "upgrade/service_wait.h"
 #include "upgrade/tunables.h"
 
+namespace upgrade {
+
 namespace {
 
 void Say(const std::wstring& line) {
@@ -27,8 +29,8 @@ std::wstring Padded(int value, std::size_t width) {
 bool StartAndConfirm(const std::wstring& service) {
   Say(L"启动服务: " + service);
   if (!RunAndWait(L"net start " + service)) Say(L"错误: 启动服务失败");
-  const ServiceWaitResult running = WaitForServiceState(service, os::ServiceState::Running,
-                                                        upgrade::tunables::serviceRunWait.Get());
+  const ServiceWaitResult running =
+      WaitForServiceState(service, os::ServiceState::Running, tunables::serviceRunWait.Get());
   if (running == ServiceWaitResult::Reached) {
     Say(L"服务已运行: " + service);
     return true;
@@ -74,7 +76,7 @@ std::wstring FormatBackupTimeStamp(const os::LocalTime& time) {
 }
 
 int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) {
-  const std::wstring service = upgrade::kUploadServiceName;
+  const std::wstring service = kUploadServiceName;
   const std::wstring jarName = service + L".jar";
   const std::wstring appDir = installRoot + L"\\app";
   const std::wstring backupDir = installRoot + L"\\backUp";
@@ -109,7 +111,7 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) 
 
   // Before the service is touched: a cut, spliced or damaged archive would
   // leave it unable to start.
-  if (upgrade::JarCheck check = CheckJarArchive(newJarPath); !check) {
+  if (JarCheck check = CheckJarArchive(newJarPath); !check) {
     Say(L"错误: 新的JAR文件不完整或已损坏 (" + DescribeJarFault(check) + L")，不进行JAR包替换升级");
     Say(L"操作完成。");
     return 0;
@@ -119,9 +121,9 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) 
   if (!RunAndWait(L"net stop " + service)) Say(L"警告: 停止服务失败，可能服务未运行");
   // "net stop" gives up while the manager may still be stopping the service;
   // its JAR is then still in use.
-  const bool stopped = WaitForServiceState(service, os::ServiceState::Stopped,
-                                           upgrade::tunables::serviceStopWait.Get()) !=
-                       ServiceWaitResult::NotReached;
+  const bool stopped =
+      WaitForServiceState(service, os::ServiceState::Stopped, tunables::serviceStopWait.Get()) !=
+      ServiceWaitResult::NotReached;
 
   Replacement replacement;
   if (stopped) {
@@ -145,3 +147,5 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) 
   Say(L"操作完成。");
   return 0;
 }
+
+}  // namespace upgrade

@@ -6,6 +6,8 @@
 
 #include "os/machine.h"
 
+namespace upgrade {
+
 // 1 when the backup directory or its time-stamped sub-directory cannot be
 // made (nothing else is done then); 0 otherwise, whatever the copies and
 // service commands gave. `installRoot` has no trailing backslash.
@@ -13,3 +15,5 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot);
 
 // "2024-03-05_14-07-09".
 std::wstring FormatBackupTimeStamp(const os::LocalTime& time);
+
+}  // namespace upgrade

@@ -3,5 +3,7 @@
 // the name of its installation directory.
 
 namespace upgrade {
+
 constexpr const wchar_t* kUploadServiceName = L"stock-relay";
+
 }  // namespace upgrade

@@ -6,6 +6,8 @@
 #include "os/machine.h"
 #include "upgrade/tunables.h"
 
+namespace upgrade {
+
 ServiceWaitResult WaitForServiceState(const std::wstring& name, os::ServiceState wanted,
                                       std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -20,7 +22,8 @@ ServiceWaitResult WaitForServiceState(const std::wstring& name, os::ServiceState
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return ServiceWaitResult::NotReached;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-    os::SleepMilliseconds(
-        WholeMilliseconds(std::min(left, upgrade::tunables::serviceWaitPoll.Get())));
+    os::SleepMilliseconds(WholeMilliseconds(std::min(left, tunables::serviceWaitPoll.Get())));
   }
 }
+
+}  // namespace upgrade

@@ -7,6 +7,8 @@
 
 #include "os/services.h"
 
+namespace upgrade {
+
 enum class ServiceWaitResult {
   Reached,
   NotReached,  // still in another state when the time was up
@@ -15,3 +17,5 @@ enum class ServiceWaitResult {
 
 ServiceWaitResult WaitForServiceState(const std::wstring& name, os::ServiceState wanted,
                                       std::chrono::milliseconds limit);
+
+}  // namespace upgrade

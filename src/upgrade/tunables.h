@@ -5,7 +5,9 @@
 
 #include "tunable/tunable.h"
 
-namespace upgrade::tunables {
+namespace upgrade {
+
+namespace tunables {
 
 // How long a command may run; one still running then is ended.
 inline Tunable<std::chrono::milliseconds> commandTimeLimit{std::chrono::minutes(5)};
@@ -15,4 +17,6 @@ inline Tunable<std::chrono::milliseconds> serviceRunWait{std::chrono::seconds(60
 // Between two questions to the service manager.
 inline Tunable<std::chrono::milliseconds> serviceWaitPoll{std::chrono::milliseconds(500)};
 
-}  // namespace upgrade::tunables
+}  // namespace tunables
+
+}  // namespace upgrade

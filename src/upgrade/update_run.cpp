@@ -9,6 +9,8 @@
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/service_name.h"
 
+namespace upgrade {
+
 namespace {
 
 constexpr std::size_t kMaxPath = 260;  // including the terminating zero
@@ -31,12 +33,12 @@ bool LooksLikeJar(const std::wstring& path) {
 bool RunUpdate(std::string& errorText) {
   std::string downloadUrl;
   std::string remoteVersion;
-  const bool offered = CheckUpdate(downloadUrl, remoteVersion, errorText);
+  const bool offered = update::CheckUpdate(downloadUrl, remoteVersion, errorText);
   const std::wstring installRoot = FindInstallRoot();
   if (!offered || installRoot.empty()) return false;
 
   const std::wstring programDir = ProgramDirectory();
-  const std::wstring jarPath = programDir + L"\\" + upgrade::kUploadServiceName + L".jar";
+  const std::wstring jarPath = programDir + L"\\" + kUploadServiceName + L".jar";
   // Without a usable place beside the program there is nothing safe to do.
   if (programDir.empty() || jarPath.size() >= kMaxPath) return true;
 
@@ -57,3 +59,5 @@ bool RunUpdate(std::string& errorText) {
   if (result == CURLE_OK && LooksLikeJar(jarPath)) UpgradeJar(jarPath, installRoot);
   return true;
 }
+
+}  // namespace upgrade

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace upgrade {
+
 // True when an update was offered and an installation root exists, whatever
 // the download and the upgrade then gave; false otherwise. `errorText`
 // receives the update check's transport error.
@@ -15,3 +17,5 @@ std::wstring ProgramDirectory();
 
 // Whether the file starts like a ZIP archive, as every JAR does.
 bool LooksLikeJar(const std::wstring& path);
+
+}  // namespace upgrade

@@ -5,14 +5,14 @@
 namespace {
 
 TEST(ProgramPath, DirectoryIsCutAfterTheLastBackslashOnly) {
-  EXPECT_EQ(DirectoryWithTrailingBackslash(L"C:\\tools\\wardkeep.exe"), L"C:\\tools\\");
-  EXPECT_EQ(DirectoryWithTrailingBackslash(L"C:\\a b\\c/d.exe"), L"C:\\a b\\");
-  EXPECT_EQ(DirectoryWithTrailingBackslash(L"wardkeep.exe"), L"");
+  EXPECT_EQ(app::DirectoryWithTrailingBackslash(L"C:\\tools\\wardkeep.exe"), L"C:\\tools\\");
+  EXPECT_EQ(app::DirectoryWithTrailingBackslash(L"C:\\a b\\c/d.exe"), L"C:\\a b\\");
+  EXPECT_EQ(app::DirectoryWithTrailingBackslash(L"wardkeep.exe"), L"");
 }
 
 TEST(ProgramPath, TheRunningProgramIsFoundAgainFromItsParts) {
-  std::wstring directory = GetExeDirectory();
-  std::wstring file = GetExeFileName();
+  std::wstring directory = app::GetExeDirectory();
+  std::wstring file = app::GetExeFileName();
   ASSERT_FALSE(directory.empty());
   ASSERT_FALSE(file.empty());
   EXPECT_EQ(directory.back(), L'\\');

@@ -298,7 +298,7 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
       Director director(standin, reset, c.steps);
       std::string error;
       ::testing::internal::CaptureStdout();  // the upgrade's progress lines
-      offered = RunUpdate(error);
+      offered = upgrade::RunUpdate(error);
       const std::string lines = ::testing::internal::GetCapturedStdout();
       if (!c.refusal.empty()) {
         EXPECT_NE(lines.find("错误: 新的JAR文件不完整或已损坏 (" + c.refusal), std::string::npos)

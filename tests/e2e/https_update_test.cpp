@@ -99,7 +99,7 @@ TEST(HttpsUpdate, InstalledOnlyFromAServerWhoseCertificateHolds) {
     if (c.trustTestCa) ca.emplace(comm::http::tunables::testCaBundle, standin.CaFile());
     std::string error;
     ::testing::internal::CaptureStdout();
-    RunUpdate(error);
+    upgrade::RunUpdate(error);
     ::testing::internal::GetCapturedStdout();
 
     const Json::Value after = standin.Hits();

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (file == nullptr) return 0;
   std::fwrite(data, 1, size, file);
   std::fclose(file);
-  const upgrade::JarCheck check = CheckJarArchive(scratch.windows);
+  const upgrade::JarCheck check = upgrade::CheckJarArchive(scratch.windows);
   // Every refusal has a reason to print.
-  if (!check && DescribeJarFault(check).empty()) __builtin_trap();
+  if (!check && upgrade::DescribeJarFault(check).empty()) __builtin_trap();
   return 0;
 }

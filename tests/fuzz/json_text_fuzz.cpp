@@ -13,7 +13,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const std::optional<Json::Value> parsed = ParseJson(text);
+    const std::optional<Json::Value> parsed = text::ParseJson(text);
     if (!parsed) return 0;
     const Json::Value& root = *parsed;
     // An explicit stack: the walk's depth must not depend on the input.
@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (!pending.empty()) {
       const Json::Value* value = pending.back();
       pending.pop_back();
-      const std::string shown = JsonValueToText(*value);
+      const std::string shown = text::JsonValueToText(*value);
       if (value->isString() && shown != value->asString()) __builtin_trap();
       if (value->isArray() || value->isObject()) {
         for (const Json::Value& child : *value) pending.push_back(&child);

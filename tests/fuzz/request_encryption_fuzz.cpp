@@ -20,12 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string input(reinterpret_cast<const char*>(data), size);
 
     std::string pem = input;
-    FormatPemPublicKey(pem);
+    update::FormatPemPublicKey(pem);
     if (!std::string_view(pem).starts_with(kHeader) || !std::string_view(pem).ends_with(kFooter))
       __builtin_trap();
 
     std::string key = input;
-    const std::string cipher = EncryptWithPublicKey("v2.3.1", key);
+    const std::string cipher = update::EncryptWithPublicKey("v2.3.1", key);
     if (key != pem) __builtin_trap();
     if (cipher.find_first_not_of(
             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=") !=
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A plaintext longer than any block a key of this size could take.
     std::string again = input;
-    if (!EncryptWithPublicKey(std::string(2048, 'v'), again).empty()) __builtin_trap();
+    if (!update::EncryptWithPublicKey(std::string(2048, 'v'), again).empty()) __builtin_trap();
   } catch (...) {
     __builtin_trap();
   }

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string response(reinterpret_cast<const char*>(data), size);
     std::string downloadUrl;
     std::string remoteVersion;
-    ParseUpdateResponse(response, downloadUrl, remoteVersion);
+    update::ParseUpdateResponse(response, downloadUrl, remoteVersion);
     // An offer sets both outputs, anything else neither.
     if (downloadUrl.empty() != remoteVersion.empty()) __builtin_trap();
     // Whatever the answer says, nothing but http(s) is ever offered.

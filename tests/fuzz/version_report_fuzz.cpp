@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     const std::string report(reinterpret_cast<const char*>(data), size);
     // There is always a version to send, if only the placeholder.
-    if (ParseVersionReport(report).empty()) __builtin_trap();
+    if (platform_client::ParseVersionReport(report).empty()) __builtin_trap();
   } catch (...) {
     __builtin_trap();
   }

@@ -57,7 +57,7 @@ Checked AskBoth(const std::string& baseUrl) {
   result.healthy = monitor.CheckHealth(result.message);
   result.erpName = monitor.GetErpName();
   result.versionMessage = "before";
-  result.version = QueryInstalledVersion(result.versionMessage);
+  result.version = platform_client::QueryInstalledVersion(result.versionMessage);
   return result;
 }
 

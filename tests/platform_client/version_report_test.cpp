@@ -29,7 +29,7 @@ TEST(VersionReport, ReducesEveryAnswerToOneVersionText) {
       {"nested too deep for the reader", std::string(5000, '[') + std::string(5000, ']'), "v0.0.0"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ParseVersionReport(c.json), c.version) << c.name;
+    EXPECT_EQ(platform_client::ParseVersionReport(c.json), c.version) << c.name;
   }
 }
 

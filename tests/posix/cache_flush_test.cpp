@@ -135,7 +135,7 @@ class Flush : public DriveD {};
 
 TEST_F(Flush, RunsTheInstallationsClientWithTheFlushArguments) {
   WriteScript(Client(), "printf '%s|' \"$@\" > \"$(dirname \"$0\")/called\"\n");
-  FlushRedisCache();
+  host::FlushRedisCache();
   EXPECT_EQ(ReadFile(Client().parent_path() / "called"), "-p|16380|flushall|");
 }
 

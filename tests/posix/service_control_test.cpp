@@ -223,8 +223,8 @@ TEST_F(ServiceControl, ResultsPerState) {
     SCOPED_TRACE(c.state);
     manager.SetUnit("stock-relay", c.state);
     std::size_t startsBefore = manager.Starts().size();
-    EXPECT_EQ(IsServiceRunning(L"stock-relay", view), c.running);
-    EXPECT_EQ(StartServiceIfStopped(L"stock-relay", view), c.startResult);
+    EXPECT_EQ(host::IsServiceRunning(L"stock-relay", view), c.running);
+    EXPECT_EQ(host::StartServiceIfStopped(L"stock-relay", view), c.startResult);
     EXPECT_EQ(manager.UnitState("stock-relay"), c.after);
     EXPECT_EQ(manager.Starts().size() - startsBefore, c.starts);
   }
@@ -232,9 +232,9 @@ TEST_F(ServiceControl, ResultsPerState) {
 }
 
 TEST_F(ServiceControl, MissingServiceShowsOneBoxPerQuery) {
-  EXPECT_FALSE(IsServiceRunning(L"redis-orv", view));
+  EXPECT_FALSE(host::IsServiceRunning(L"redis-orv", view));
   EXPECT_EQ(view.boxes, WideStrings{kOpenFailed});
-  EXPECT_FALSE(StartServiceIfStopped(L"redis-orv", view));
+  EXPECT_FALSE(host::StartServiceIfStopped(L"redis-orv", view));
   EXPECT_EQ(view.boxes, (WideStrings{kOpenFailed, kOpenFailed}));
   EXPECT_TRUE(manager.Starts().empty());
 }
@@ -243,7 +243,7 @@ TEST_F(ServiceControl, NamesThatAreNotPlainUnitNamesCannotBeOpened) {
   for (const wchar_t* name : {L"redis-*", L"--all", L"../x", L"a b", L""}) {
     SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
     view.boxes.clear();
-    EXPECT_FALSE(StartServiceIfStopped(name, view));
+    EXPECT_FALSE(host::StartServiceIfStopped(name, view));
     EXPECT_EQ(view.boxes, WideStrings{kOpenFailed});
   }
   // Only the manager itself was asked; no name reached the tool.

@@ -18,7 +18,7 @@ using upgrade_test::fs::path;
 
 std::string CreateAndCapture(const std::wstring& target, bool& result) {
   ::testing::internal::CaptureStdout();
-  result = CreateDirectoryTree(target);
+  result = upgrade::CreateDirectoryTree(target);
   return ::testing::internal::GetCapturedStdout();
 }
 
@@ -89,11 +89,11 @@ TEST(UpgradeFileSystem, FindsTheInstallationOnDBeforeC) {
     if (c.dDirectory) create_directories(drives.D() / "orv" / "stock-relay");
     if (c.dFile) WriteFile(drives.D() / "orv" / "stock-relay", "not a directory");
     if (c.cDirectory) create_directories(drives.C() / "orv" / "stock-relay");
-    EXPECT_EQ(FindInstallRoot(), c.expected);
+    EXPECT_EQ(upgrade::FindInstallRoot(), c.expected);
   }
   UpgradeDrives drives;
   ScopedEnv noD("WARDKEEP_DRIVE_D", std::nullopt);
-  EXPECT_EQ(FindInstallRoot(), L"") << "C: is mapped but holds no installation";
+  EXPECT_EQ(upgrade::FindInstallRoot(), L"") << "C: is mapped but holds no installation";
 }
 
 TEST(UpgradeFileSystem, ALinkToADirectoryIsRemovedWithoutEmptyingItsTarget) {
@@ -105,13 +105,13 @@ TEST(UpgradeFileSystem, ALinkToADirectoryIsRemovedWithoutEmptyingItsTarget) {
   create_symlink(drives.C() / "outside" / "precious.jar", drives.D() / "tree" / "file-link");
   create_symlink(drives.D() / "gone", drives.D() / "tree" / "dangling");
 
-  EXPECT_TRUE(DeletePathTree(L"D:\\tree"));
+  EXPECT_TRUE(upgrade::DeletePathTree(L"D:\\tree"));
   EXPECT_FALSE(exists(symlink_status(drives.D() / "tree")));
   EXPECT_EQ(testing_support::ReadFile(drives.C() / "outside" / "precious.jar"), "keep me");
 
   // Handed the link itself, too.
   create_directory_symlink(drives.C() / "outside", drives.D() / "link");
-  EXPECT_TRUE(DeletePathTree(L"D:\\link"));
+  EXPECT_TRUE(upgrade::DeletePathTree(L"D:\\link"));
   EXPECT_FALSE(exists(symlink_status(drives.D() / "link")));
   EXPECT_TRUE(exists(drives.C() / "outside" / "precious.jar"));
 }
@@ -126,7 +126,7 @@ TEST(UpgradeFileSystem, AReadOnlyFileStaysWithEveryDirectoryAboveIt) {
   WriteFile(tree / "a" / "b" / "free.jar", "y");
   WriteFile(tree / "other" / "free.jar", "z");
 
-  EXPECT_TRUE(DeletePathTree(L"D:\\tree"));
+  EXPECT_TRUE(upgrade::DeletePathTree(L"D:\\tree"));
   EXPECT_TRUE(exists(tree / "a" / "b" / "locked.jar"));
   EXPECT_FALSE(exists(tree / "a" / "b" / "free.jar"));
   EXPECT_FALSE(exists(tree / "other"));

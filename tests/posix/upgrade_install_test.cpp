@@ -70,7 +70,7 @@ class Installation : public ::testing::Test {
       if (c.survivesLimit) signal(SIGXFSZ, SIG_IGN);
       rlimit limit{c.fileSizeLimit, c.fileSizeLimit};
       setrlimit(RLIMIT_FSIZE, &limit);
-      UpgradeJar(L"D:\\dl\\stock-relay.jar", L"D:\\orv\\stock-relay");
+      upgrade::UpgradeJar(L"D:\\dl\\stock-relay.jar", L"D:\\orv\\stock-relay");
       _exit(0);
     }
     if (!c.killAfterLine.empty()) {
@@ -156,7 +156,7 @@ TEST_F(Installation, InterruptedAnywhereTheJarIsWholeAndTheNextRunFinishes) {
     // The next run installs the new JAR and leaves nothing behind.
     drives.WriteNet(drives.LogNet() + drives.ServeNet());
     ::testing::internal::CaptureStdout();
-    UpgradeJar(L"D:\\dl\\stock-relay.jar", L"D:\\orv\\stock-relay");
+    upgrade::UpgradeJar(L"D:\\dl\\stock-relay.jar", L"D:\\orv\\stock-relay");
     const std::string next = ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(Installed() == kNewJar) << next;
     EXPECT_FALSE(TemporaryLeft());
@@ -210,7 +210,7 @@ TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
     drives.WriteNet(drives.LogNet() + "[ \"$1\" = start ] && echo x >> '" + starts + "'\n" + c.net +
                     drives.ServeNet());
     ::testing::internal::CaptureStdout();
-    UpgradeJar(L"D:\\dl\\stock-relay.jar", L"D:\\orv\\stock-relay");
+    upgrade::UpgradeJar(L"D:\\dl\\stock-relay.jar", L"D:\\orv\\stock-relay");
     std::string output = ::testing::internal::GetCapturedStdout();
     const std::size_t stamp = output.find("backUp\\2");
     if (stamp != std::string::npos) {

@@ -36,7 +36,7 @@ struct Outcome {
 
 Outcome Upgrade(const std::wstring& newJar, const std::wstring& root) {
   ::testing::internal::CaptureStdout();
-  int result = UpgradeJar(newJar, root);
+  int result = upgrade::UpgradeJar(newJar, root);
   std::string out = ::testing::internal::GetCapturedStdout();
   static const std::regex stamp(R"(\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2})");
   return {result, std::regex_replace(out, stamp, kStamp)};
@@ -97,7 +97,8 @@ TEST_F(JarUpgrade, TheBackupIsNamedByTheLocalTimeNow) {
   Upgrade(newJar, root);
   os::LocalTime after = os::CurrentLocalTime();
   std::wstring name = OnlyBackup(Root() / "backUp").filename().wstring();
-  EXPECT_TRUE(name == FormatBackupTimeStamp(before) || name == FormatBackupTimeStamp(after))
+  EXPECT_TRUE(name == upgrade::FormatBackupTimeStamp(before) ||
+              name == upgrade::FormatBackupTimeStamp(after))
       << std::string(name.begin(), name.end());
 }
 

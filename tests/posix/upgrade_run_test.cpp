@@ -72,7 +72,7 @@ class UpdateRun : public ::testing::Test {
   bool Run() {
     std::string error;
     ::testing::internal::CaptureStdout();
-    bool result = RunUpdate(error);
+    bool result = upgrade::RunUpdate(error);
     output = ::testing::internal::GetCapturedStdout();
     return result;
   }

@@ -30,12 +30,12 @@ TEST(ParseJson, ReadsLenientlyAndRefusesWhatIsNotJson) {
       {"objects nested within the limit", NestedObjects(100), true},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ParseJson(c.text).has_value(), c.parsed) << c.name;
+    EXPECT_EQ(text::ParseJson(c.text).has_value(), c.parsed) << c.name;
   }
 }
 
 TEST(ParseJson, KeepsTheDocument) {
-  const std::optional<Json::Value> root = ParseJson(R"({"data": {"version": "v1.2"}})");
+  const std::optional<Json::Value> root = text::ParseJson(R"({"data": {"version": "v1.2"}})");
   ASSERT_TRUE(root);
   EXPECT_EQ((*root)["data"]["version"].asString(), "v1.2");
 }

@@ -39,16 +39,16 @@ TEST(JsonValueToText, EachTypeHasItsText) {
       {"{}", "object"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(JsonValueToText(Parse(c.json)), c.text) << c.json;
+    EXPECT_EQ(text::JsonValueToText(Parse(c.json)), c.text) << c.json;
   }
-  EXPECT_EQ(JsonValueToText(Json::Value()), "");
+  EXPECT_EQ(text::JsonValueToText(Json::Value()), "");
 }
 
 TEST(JsonValueToText, IntegersBeyondThirtyTwoBitsGiveTheirFullDigits) {
-  EXPECT_EQ(JsonValueToText(Parse("4294967296")), "4294967296");
-  EXPECT_EQ(JsonValueToText(Parse("-2147483649")), "-2147483649");
-  EXPECT_EQ(JsonValueToText(Parse("18446744073709551615")), "18446744073709551615");
-  EXPECT_EQ(JsonValueToText(Parse("-9223372036854775808")), "-9223372036854775808");
+  EXPECT_EQ(text::JsonValueToText(Parse("4294967296")), "4294967296");
+  EXPECT_EQ(text::JsonValueToText(Parse("-2147483649")), "-2147483649");
+  EXPECT_EQ(text::JsonValueToText(Parse("18446744073709551615")), "18446744073709551615");
+  EXPECT_EQ(text::JsonValueToText(Parse("-9223372036854775808")), "-9223372036854775808");
 }
 
 }  // namespace

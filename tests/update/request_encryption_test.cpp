@@ -24,8 +24,8 @@ const std::string kEcPublicKey =
     "6xSelUlQto7A2EEnZKs+gh4Juw==";
 
 std::string Encrypt(const std::string& plaintext) {
-  std::string key(UpdatePublicKey);
-  return EncryptWithPublicKey(plaintext, key);
+  std::string key(update::UpdatePublicKey);
+  return update::EncryptWithPublicKey(plaintext, key);
 }
 
 class RequestEncryption : public ::testing::Test {
@@ -60,23 +60,23 @@ TEST_F(RequestEncryption, PlaintextBeyondOneBlockGivesEmptyText) {
 }
 
 TEST_F(RequestEncryption, KeyArgumentIsLeftInPemForm) {
-  const std::string bare(UpdatePublicKey);
+  const std::string bare(update::UpdatePublicKey);
   std::string key = bare;
-  EncryptWithPublicKey("v0.0.0", key);
+  update::EncryptWithPublicKey("v0.0.0", key);
   EXPECT_EQ(key, kHeader + bare.substr(0, 64) + "\n" + bare.substr(64) + kFooter);
   EXPECT_EQ(key.size(), 182u);
 }
 
 TEST_F(RequestEncryption, KeyWithItsOwnLineFeedStillEncrypts) {
-  const std::string bare(UpdatePublicKey);
+  const std::string bare(update::UpdatePublicKey);
   std::string key = bare.substr(0, 64) + "\n" + bare.substr(64);
-  const std::string cipher = EncryptWithPublicKey("v9", key);
+  const std::string cipher = update::EncryptWithPublicKey("v9", key);
   EXPECT_EQ(update_test::DecryptBase64(privateKey.get(), cipher), "v9");
   EXPECT_EQ(key, kHeader + bare.substr(0, 64) + "\n" + bare.substr(64) + kFooter);
 }
 
 TEST(RequestEncryptionKeys, UnreadableKeysGiveEmptyText) {
-  const std::string bare(UpdatePublicKey);
+  const std::string bare(update::UpdatePublicKey);
   const std::vector<std::pair<const char*, std::string>> keys = {
       {"empty", ""},
       {"not Base64", std::string(128, '*')},
@@ -88,7 +88,7 @@ TEST(RequestEncryptionKeys, UnreadableKeysGiveEmptyText) {
   for (const auto& [name, text] : keys) {
     SCOPED_TRACE(name);
     std::string key = text;
-    EXPECT_EQ(EncryptWithPublicKey("v0.0.0", key), "");
+    EXPECT_EQ(update::EncryptWithPublicKey("v0.0.0", key), "");
   }
 }
 
@@ -99,12 +99,12 @@ TEST(RequestEncryptionKeys, LongerKeysAreSplitIntoPemLinesThatOpenSslReads) {
   unsigned char* der = nullptr;
   const int derLength = i2d_PUBKEY(pair.get(), &der);
   ASSERT_GT(derLength, 0);
-  std::string key = Base64Encode(der, derLength);
+  std::string key = update::Base64Encode(der, derLength);
   OPENSSL_free(der);
   ASSERT_EQ(key.size(), 216u);
   const std::string bare = key;
 
-  const std::string cipher = EncryptWithPublicKey("v3.1.4", key);
+  const std::string cipher = update::EncryptWithPublicKey("v3.1.4", key);
   EXPECT_EQ(cipher.size(), 172u);
   EXPECT_EQ(update_test::DecryptBase64(pair.get(), cipher), "v3.1.4");
   EXPECT_EQ(key, kHeader + bare.substr(0, 64) + "\n" + bare.substr(64, 64) + "\n" +
@@ -132,7 +132,7 @@ TEST(FormatPemPublicKey, BreaksAfterEverySixtyFourCharacters) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::string text = c.in;
-    std::string& result = FormatPemPublicKey(text);
+    std::string& result = update::FormatPemPublicKey(text);
     EXPECT_EQ(&result, &text);
     EXPECT_EQ(text, kHeader + c.body + kFooter);
   }
@@ -153,8 +153,8 @@ TEST(Base64Encode, KnownVectors) {
   };
   for (const auto& [bytes, text] : vectors) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(Base64Encode(reinterpret_cast<const unsigned char*>(bytes.data()),
-                           static_cast<int>(bytes.size())),
+    EXPECT_EQ(update::Base64Encode(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                   static_cast<int>(bytes.size())),
               text);
   }
 }
@@ -167,15 +167,15 @@ TEST(Base64Encode, AgreesWithOpenSslForEveryLengthAndByteValue) {
     const int n =
         EVP_EncodeBlock(reinterpret_cast<unsigned char*>(expected.data()), bytes.data(), length);
     expected.resize(static_cast<std::size_t>(n));
-    ASSERT_EQ(Base64Encode(bytes.data(), length), expected) << "length " << length;
+    ASSERT_EQ(update::Base64Encode(bytes.data(), length), expected) << "length " << length;
   }
 }
 
 TEST(Base64Encode, NothingForNoBytes) {
   const unsigned char byte = 'x';
-  EXPECT_EQ(Base64Encode(&byte, 0), "");
-  EXPECT_EQ(Base64Encode(&byte, -1), "");
-  EXPECT_EQ(Base64Encode(nullptr, 3), "");
+  EXPECT_EQ(update::Base64Encode(&byte, 0), "");
+  EXPECT_EQ(update::Base64Encode(&byte, -1), "");
+  EXPECT_EQ(update::Base64Encode(nullptr, 3), "");
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ Result Check(const std::string& platformBase, const std::string& updateBase) {
   ScopedTunable platform(platform_client::tunables::baseUrl, platformBase);
   ScopedTunable updateServer(update::tunables::serverBaseUrl, updateBase);
   Result r;
-  r.offered = CheckUpdate(r.url, r.version, r.error);
+  r.offered = update::CheckUpdate(r.url, r.version, r.error);
   return r;
 }
 

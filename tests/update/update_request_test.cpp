@@ -15,7 +15,7 @@ TEST(BuildUpdateRequest, CarriesTheEncryptedVersionInAFixedFrame) {
   ASSERT_TRUE(key);
   for (const std::string version : {"v0.0.0", "", "12.34.56-beta+build.7", "版本"}) {
     SCOPED_TRACE(version);
-    const std::string body = BuildUpdateRequest(version);
+    const std::string body = update::BuildUpdateRequest(version);
     ASSERT_EQ(body.size(), 115u);
     EXPECT_EQ(body.substr(0, kPrefix.size()), kPrefix);
     EXPECT_EQ(body.substr(body.size() - kSuffix.size()), kSuffix);
@@ -26,11 +26,12 @@ TEST(BuildUpdateRequest, CarriesTheEncryptedVersionInAFixedFrame) {
 
 TEST(BuildUpdateRequest, SendsAnEmptyVersionWhenEncryptionFails) {
   // 54 bytes do not fit in one block of the 512-bit key.
-  EXPECT_EQ(BuildUpdateRequest(std::string(54, '9')), "{\"type\":\"14\",\"version\":\"\"}\n");
+  EXPECT_EQ(update::BuildUpdateRequest(std::string(54, '9')),
+            "{\"type\":\"14\",\"version\":\"\"}\n");
 }
 
 TEST(BuildUpdateRequest, EncryptsAfreshEveryTime) {
-  EXPECT_NE(BuildUpdateRequest("v1"), BuildUpdateRequest("v1"));
+  EXPECT_NE(update::BuildUpdateRequest("v1"), update::BuildUpdateRequest("v1"));
 }
 
 }  // namespace

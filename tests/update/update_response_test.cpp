@@ -19,7 +19,7 @@ struct Outcome {
 Outcome Parse(const std::string& response) {
   ScopedTunable base(update::tunables::serverBaseUrl, kBase);
   Outcome out{"<untouched url>", "<untouched version>"};
-  ParseUpdateResponse(response, out.url, out.version);
+  update::ParseUpdateResponse(response, out.url, out.version);
   return out;
 }
 
@@ -157,8 +157,8 @@ TEST(ParseUpdateResponse, AnHttpsServerOffersHttpsOnly) {
   };
   for (const Case& c : cases) {
     std::string url, version;
-    ParseUpdateResponse(WithData(std::string(R"({"version":"3","url":")") + c.url + "\"}"), url,
-                        version);
+    update::ParseUpdateResponse(WithData(std::string(R"({"version":"3","url":")") + c.url + "\"}"),
+                                url, version);
     EXPECT_EQ(url, c.expected) << c.url;
     EXPECT_EQ(version, c.expected.empty() ? "" : "3") << c.url;
   }

@@ -5,8 +5,8 @@
 namespace {
 
 TEST(RunAndWait, AProgramThatCannotBeFoundIsNotRun) {
-  EXPECT_FALSE(RunAndWait(L"wardkeep-no-such-program-7f3a stop stock-relay"));
-  EXPECT_FALSE(RunAndWait(L""));
+  EXPECT_FALSE(upgrade::RunAndWait(L"wardkeep-no-such-program-7f3a stop stock-relay"));
+  EXPECT_FALSE(upgrade::RunAndWait(L""));
 }
 
 }  // namespace

@@ -37,10 +37,12 @@ TEST(FileInstall, ComparesEveryByte) {
   for (const Case& c : cases) {
     WriteFile(dir / "a", c.first);
     WriteFile(dir / "b", c.second);
-    EXPECT_EQ(SameFileContents(WindowsFormPath(dir / "a"), WindowsFormPath(dir / "b")), c.same)
+    EXPECT_EQ(upgrade::SameFileContents(WindowsFormPath(dir / "a"), WindowsFormPath(dir / "b")),
+              c.same)
         << c.what;
   }
-  EXPECT_FALSE(SameFileContents(WindowsFormPath(dir / "a"), WindowsFormPath(dir / "missing")));
+  EXPECT_FALSE(
+      upgrade::SameFileContents(WindowsFormPath(dir / "a"), WindowsFormPath(dir / "missing")));
 }
 
 TEST(FileInstall, ReplacesInOneStepOrLeavesTheTargetAsItWas) {
@@ -49,29 +51,31 @@ TEST(FileInstall, ReplacesInOneStepOrLeavesTheTargetAsItWas) {
   const fs::path target = dir / "app" / "stock-relay.jar";
   const fs::path leftover = dir / "app" / "stock-relay.jar.part";
   const std::wstring targetPath = WindowsFormPath(target);
-  EXPECT_EQ(TemporaryPathFor(targetPath), WindowsFormPath(leftover));
+  EXPECT_EQ(upgrade::TemporaryPathFor(targetPath), WindowsFormPath(leftover));
 
   // A half-written file from an interrupted run is not mistaken for the copy.
   WriteFile(target, "old");
   WriteFile(leftover, "half of an earl");
   WriteFile(dir / "new", "the new JAR");
-  EXPECT_TRUE(ReplaceFileWhole(WindowsFormPath(dir / "new"), targetPath));
+  EXPECT_TRUE(upgrade::ReplaceFileWhole(WindowsFormPath(dir / "new"), targetPath));
   EXPECT_EQ(ReadFile(target), "the new JAR");
   EXPECT_FALSE(fs::exists(leftover));
   EXPECT_EQ(ReadFile(dir / "new"), "the new JAR");  // copied, not moved
 
   // No source: the target stays, nothing is left beside it.
-  EXPECT_FALSE(ReplaceFileWhole(WindowsFormPath(dir / "missing"), targetPath));
+  EXPECT_FALSE(upgrade::ReplaceFileWhole(WindowsFormPath(dir / "missing"), targetPath));
   EXPECT_EQ(ReadFile(target), "the new JAR");
   EXPECT_FALSE(fs::exists(leftover));
 
   // No directory to write the temporary file in.
-  EXPECT_FALSE(ReplaceFileWhole(WindowsFormPath(dir / "new"), WindowsFormPath(dir / "gone" / "x")));
+  EXPECT_FALSE(
+      upgrade::ReplaceFileWhole(WindowsFormPath(dir / "new"), WindowsFormPath(dir / "gone" / "x")));
   EXPECT_FALSE(fs::exists(dir / "gone"));
 
-  EXPECT_TRUE(CopyWholeFile(targetPath, WindowsFormPath(dir / "backup")));
+  EXPECT_TRUE(upgrade::CopyWholeFile(targetPath, WindowsFormPath(dir / "backup")));
   EXPECT_EQ(ReadFile(dir / "backup"), "the new JAR");
-  EXPECT_FALSE(CopyWholeFile(WindowsFormPath(dir / "missing"), WindowsFormPath(dir / "backup2")));
+  EXPECT_FALSE(
+      upgrade::CopyWholeFile(WindowsFormPath(dir / "missing"), WindowsFormPath(dir / "backup2")));
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ class InScratchDirectory : public ::testing::Test {
 
 std::string CreateAndCapture(const std::wstring& path, bool& result) {
   ::testing::internal::CaptureStdout();
-  result = CreateDirectoryTree(path);
+  result = upgrade::CreateDirectoryTree(path);
   return ::testing::internal::GetCapturedStdout();
 }
 
@@ -85,14 +85,14 @@ using DeletePathTreeTest = InScratchDirectory;
 
 TEST_F(DeletePathTreeTest, NothingThereIsReportedAndNothingTouched) {
   WriteFile(Scratch() / "keep", "x");
-  EXPECT_FALSE(DeletePathTree(L"missing"));
-  EXPECT_FALSE(DeletePathTree(L"missing\\deeper"));
+  EXPECT_FALSE(upgrade::DeletePathTree(L"missing"));
+  EXPECT_FALSE(upgrade::DeletePathTree(L"missing\\deeper"));
   EXPECT_TRUE(fs::exists(Scratch() / "keep"));
 }
 
 TEST_F(DeletePathTreeTest, RemovesAFileOrAWholeTree) {
   WriteFile(Scratch() / "single.jar", "PK");
-  EXPECT_TRUE(DeletePathTree(L"single.jar"));
+  EXPECT_TRUE(upgrade::DeletePathTree(L"single.jar"));
   EXPECT_FALSE(fs::exists(Scratch() / "single.jar"));
 
   fs::create_directories(Scratch() / "tree" / "one" / "two" / "three");
@@ -102,14 +102,14 @@ TEST_F(DeletePathTreeTest, RemovesAFileOrAWholeTree) {
   WriteFile(Scratch() / "tree" / "...", "3");
   WriteFile(Scratch() / "tree" / "one" / "two" / "three" / "deep.bin", "4");
   WriteFile(Scratch() / "neighbour", "stays");
-  EXPECT_TRUE(DeletePathTree(L"tree"));
+  EXPECT_TRUE(upgrade::DeletePathTree(L"tree"));
   EXPECT_FALSE(fs::exists(Scratch() / "tree"));
   EXPECT_TRUE(fs::exists(Scratch() / "neighbour"));
 }
 
 TEST(ToLongPath, PrefixesThePathAsItIs) {
-  EXPECT_EQ(ToLongPath(L"D:\\x"), L"\\\\?\\D:\\x");
-  EXPECT_EQ(ToLongPath(L"D:/x"), L"\\\\?\\D:/x");
+  EXPECT_EQ(upgrade::ToLongPath(L"D:\\x"), L"\\\\?\\D:\\x");
+  EXPECT_EQ(upgrade::ToLongPath(L"D:/x"), L"\\\\?\\D:/x");
 }
 
 }  // namespace

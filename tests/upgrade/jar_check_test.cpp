@@ -49,7 +49,7 @@ void Patch32(std::string& bytes, std::size_t at, unsigned value) {
 JarFault Check(const std::string& bytes) {
   testing_support::TempDir dir;
   testing_support::WriteFile(dir / "stock-relay.jar", bytes);
-  return CheckJarArchive(testing_support::WindowsFormPath(dir / "stock-relay.jar")).fault;
+  return upgrade::CheckJarArchive(testing_support::WindowsFormPath(dir / "stock-relay.jar")).fault;
 }
 
 TEST(JarCheck, WholeArchivesPassAndEveryOtherFileIsNamed) {
@@ -137,10 +137,10 @@ TEST(JarCheck, ArchivesBuiltToExhaustTheMachineAreRefusedWithoutInflatingThem) {
 TEST(JarCheck, EveryFaultHasAReason) {
   for (int fault = static_cast<int>(JarFault::Unreadable);
        fault <= static_cast<int>(JarFault::CrcMismatch); ++fault) {
-    EXPECT_FALSE(DescribeJarFault({static_cast<JarFault>(fault), 3}).empty()) << fault;
+    EXPECT_FALSE(upgrade::DescribeJarFault({static_cast<JarFault>(fault), 3}).empty()) << fault;
   }
-  EXPECT_EQ(DescribeJarFault({JarFault::CrcMismatch, 3}), L"第3个条目的CRC校验值不符");
-  EXPECT_EQ(CheckJarArchive(L"C:\\no\\such\\stock-relay.jar").fault, JarFault::Unreadable);
+  EXPECT_EQ(upgrade::DescribeJarFault({JarFault::CrcMismatch, 3}), L"第3个条目的CRC校验值不符");
+  EXPECT_EQ(upgrade::CheckJarArchive(L"C:\\no\\such\\stock-relay.jar").fault, JarFault::Unreadable);
 }
 
 }  // namespace

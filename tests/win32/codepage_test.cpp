@@ -43,34 +43,34 @@ TEST_F(AnsiCodePage, RoundTripsTheCodePagesOwnCharacters) {
   };
   const auto& cases = ::GetACP() == 936 ? cp936 : cp1252;
   for (const Case& c : cases) {
-    EXPECT_EQ(AnsiToWide(c.ansi), c.wide) << c.what;
-    EXPECT_EQ(WideToAnsi(c.wide), c.ansi) << c.what;
+    EXPECT_EQ(text::AnsiToWide(c.ansi), c.wide) << c.what;
+    EXPECT_EQ(text::WideToAnsi(c.wide), c.ansi) << c.what;
   }
 }
 
 TEST_F(AnsiCodePage, CharactersMissingFromTheCodePageBecomeTheDefaultCharacter) {
   // Thai and Hebrew letters are in neither code page, and have no best fit.
-  EXPECT_EQ(WideToAnsi(L"a\x0E01"
-                       L"b"),
+  EXPECT_EQ(text::WideToAnsi(L"a\x0E01"
+                             L"b"),
             "a?b");
-  EXPECT_EQ(WideToAnsi(L"\x05D0\x05D1"), "??");
-  if (::GetACP() == 1252) EXPECT_EQ(WideToAnsi(L"服务"), "??");
+  EXPECT_EQ(text::WideToAnsi(L"\x05D0\x05D1"), "??");
+  if (::GetACP() == 1252) EXPECT_EQ(text::WideToAnsi(L"服务"), "??");
 }
 
 TEST_F(AnsiCodePage, InputEndsAtTheFirstNul) {
-  EXPECT_EQ(AnsiToWide(std::string("ab\0cd", 5)), L"ab");
-  EXPECT_EQ(WideToAnsi(std::wstring(L"ab\0cd", 5)), "ab");
-  EXPECT_EQ(AnsiToWide(std::string("\0cd", 3)), L"");
+  EXPECT_EQ(text::AnsiToWide(std::string("ab\0cd", 5)), L"ab");
+  EXPECT_EQ(text::WideToAnsi(std::wstring(L"ab\0cd", 5)), "ab");
+  EXPECT_EQ(text::AnsiToWide(std::string("\0cd", 3)), L"");
 }
 
 TEST_F(AnsiCodePage, AByteSequenceTheCodePageLacksIsSubstitutedNotFatal) {
   if (::GetACP() != 936) GTEST_SKIP() << "every byte is a character in 1252";
   // A lead byte whose trail is missing, and a lead byte at the very end.
-  std::wstring broken = AnsiToWide("a\x81");
+  std::wstring broken = text::AnsiToWide("a\x81");
   ASSERT_FALSE(broken.empty());
   EXPECT_EQ(broken[0], L'a');
-  EXPECT_EQ(AnsiToWide("\xB7\xFE"
-                       "b"),
+  EXPECT_EQ(text::AnsiToWide("\xB7\xFE"
+                             "b"),
             L"服b");
 }
 

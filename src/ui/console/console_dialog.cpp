@@ -80,7 +80,7 @@ void ConsoleDialog::PostMessageToSelf(unsigned message) {
 
 void ConsoleDialog::ShowMessageBox(const std::wstring& text) {
   // Standard error keeps every box, the panel only the latest.
-  WriteError(WideToUtf8(os::AppTitle() + L": " + text) + "\n");
+  WriteError(text::WideToUtf8(os::AppTitle() + L": " + text) + "\n");
   m_notice = text;
   m_dirty = true;
   Render();
@@ -148,7 +148,7 @@ void ConsoleDialog::Render() {
       m_visible ? RenderPanel() : L"wardkeep (hidden) " + Text(app::kStatusEditId) + L"\n";
   if (frame == m_lastDrawn) return;
   m_lastDrawn = frame;
-  WriteOut((m_interactive ? std::string(kClearScreen) : std::string()) + WideToUtf8(frame));
+  WriteOut((m_interactive ? std::string(kClearScreen) : std::string()) + text::WideToUtf8(frame));
 }
 
 }  // namespace ui::console

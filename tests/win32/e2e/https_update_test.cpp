@@ -65,7 +65,7 @@ TEST(Win32HttpsUpdate, ACertificateTheStoreDoesNotTrustGetsNoUpdateIn) {
 
     std::string error;
     testing::internal::CaptureStdout();
-    RunUpdate(error);
+    upgrade::RunUpdate(error);
     const std::string output = testing::internal::GetCapturedStdout();
 
     const bool replaced = ReadFile(installation.installed) != installation.oldJar;

@@ -54,7 +54,7 @@ std::string RunUpdateOffering(const std::string& newJar) {
   fs::remove(download);
   std::string error;
   testing::internal::CaptureStdout();
-  const bool result = RunUpdate(error);
+  const bool result = upgrade::RunUpdate(error);
   const std::string output = testing::internal::GetCapturedStdout();
   fs::remove(download);
   return result ? output : "no update run\n" + output;
