@@ -54,7 +54,9 @@ TEST_F(AnsiCodePage, CharactersMissingFromTheCodePageBecomeTheDefaultCharacter) 
                              L"b"),
             "a?b");
   EXPECT_EQ(text::WideToAnsi(L"\x05D0\x05D1"), "??");
-  if (::GetACP() == 1252) EXPECT_EQ(text::WideToAnsi(L"服务"), "??");
+  if (::GetACP() == 1252) {
+    EXPECT_EQ(text::WideToAnsi(L"服务"), "??");
+  }
 }
 
 TEST_F(AnsiCodePage, InputEndsAtTheFirstNul) {

@@ -2,6 +2,9 @@
 // the machine the tests run on.
 #include "os/machine.h"
 
+// The sockets header must come before the system header that httplib meets.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -18,17 +18,17 @@ constexpr const char* kWideCharset = "WCHAR_T";
 
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
   ~Converter() {
-    if (valid()) iconv_close(cd_);
+    if (IsValid()) iconv_close(m_cd);
   }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
-  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  iconv_t get() const { return cd_; }
+  bool IsValid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+  iconv_t Get() const { return m_cd; }
 
  private:
-  iconv_t cd_;
+  iconv_t m_cd;
 };
 
 // Converts all of `in`, putting `substitute` (already in the target encoding)
@@ -36,14 +36,14 @@ class Converter {
 bool ConvertAll(const char* to, const char* from, const char* in, std::size_t inBytes,
                 std::size_t unitBytes, const std::string& substitute, std::string& out) {
   Converter cv(to, from);
-  if (!cv.valid()) return false;
+  if (!cv.IsValid()) return false;
   char* src = const_cast<char*>(in);
   std::size_t left = inBytes;
   char buffer[256];
   while (left > 0) {
     char* dst = buffer;
     std::size_t room = sizeof buffer;
-    std::size_t rc = iconv(cv.get(), &src, &left, &dst, &room);
+    std::size_t rc = iconv(cv.Get(), &src, &left, &dst, &room);
     out.append(buffer, static_cast<std::size_t>(dst - buffer));
     if (rc != static_cast<std::size_t>(-1)) continue;
     if (errno == E2BIG) continue;
@@ -52,7 +52,7 @@ bool ConvertAll(const char* to, const char* from, const char* in, std::size_t in
       std::size_t skip = left < unitBytes ? left : unitBytes;
       src += skip;
       left -= skip;
-      iconv(cv.get(), nullptr, nullptr, nullptr, nullptr);
+      iconv(cv.Get(), nullptr, nullptr, nullptr, nullptr);
       continue;
     }
     return false;

@@ -30,8 +30,8 @@ class FileActions {
   }
   FileActions(const FileActions&) = delete;
   FileActions& operator=(const FileActions&) = delete;
-  bool ok() const { return m_ok; }
-  posix_spawn_file_actions_t* get() { return &m_actions; }
+  bool IsValid() const { return m_ok; }
+  posix_spawn_file_actions_t* Get() { return &m_actions; }
 
  private:
   posix_spawn_file_actions_t m_actions;
@@ -46,8 +46,8 @@ class Attributes {
   }
   Attributes(const Attributes&) = delete;
   Attributes& operator=(const Attributes&) = delete;
-  bool ok() const { return m_ok; }
-  posix_spawnattr_t* get() { return &m_attr; }
+  bool IsValid() const { return m_ok; }
+  posix_spawnattr_t* Get() { return &m_attr; }
 
  private:
   posix_spawnattr_t m_attr;
@@ -60,13 +60,13 @@ std::optional<pid_t> Spawn(const std::vector<std::string>& argv, const SpawnOpti
   if (argv.empty() || argv[0].empty()) return std::nullopt;
   FileActions actions;
   Attributes attributes;
-  if (!actions.ok() || !attributes.ok()) return std::nullopt;
-  posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+  if (!actions.IsValid() || !attributes.IsValid()) return std::nullopt;
+  posix_spawn_file_actions_addopen(actions.Get(), 0, "/dev/null", O_RDONLY, 0);
   for (auto [target, fd] : {std::pair{1, options.stdoutFd}, std::pair{2, options.stderrFd}}) {
     if (fd >= 0) {
-      posix_spawn_file_actions_adddup2(actions.get(), fd, target);
+      posix_spawn_file_actions_adddup2(actions.Get(), fd, target);
     } else {
-      posix_spawn_file_actions_addopen(actions.get(), target, "/dev/null", O_WRONLY, 0);
+      posix_spawn_file_actions_addopen(actions.Get(), target, "/dev/null", O_WRONLY, 0);
     }
   }
 
@@ -81,11 +81,11 @@ std::optional<pid_t> Spawn(const std::vector<std::string>& argv, const SpawnOpti
   short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
   if (options.ownProcessGroup) {
     flags |= POSIX_SPAWN_SETPGROUP;
-    posix_spawnattr_setpgroup(attributes.get(), 0);
+    posix_spawnattr_setpgroup(attributes.Get(), 0);
   }
-  posix_spawnattr_setsigmask(attributes.get(), &none);
-  posix_spawnattr_setsigdefault(attributes.get(), &defaults);
-  posix_spawnattr_setflags(attributes.get(), flags);
+  posix_spawnattr_setsigmask(attributes.Get(), &none);
+  posix_spawnattr_setsigdefault(attributes.Get(), &defaults);
+  posix_spawnattr_setflags(attributes.Get(), flags);
 
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -93,8 +93,8 @@ std::optional<pid_t> Spawn(const std::vector<std::string>& argv, const SpawnOpti
   pid_t pid = -1;
   int error =
       options.searchPath
-          ? posix_spawnp(&pid, args[0], actions.get(), attributes.get(), args.data(), environ)
-          : posix_spawn(&pid, args[0], actions.get(), attributes.get(), args.data(), environ);
+          ? posix_spawnp(&pid, args[0], actions.Get(), attributes.Get(), args.data(), environ)
+          : posix_spawn(&pid, args[0], actions.Get(), attributes.Get(), args.data(), environ);
   if (error != 0 || pid <= 0) return std::nullopt;
   return pid;
 }

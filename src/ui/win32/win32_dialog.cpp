@@ -127,10 +127,10 @@ INT_PTR CALLBACK Win32Dialog::DialogProc(HWND window, UINT message, WPARAM wPara
     self->m_window = window;
   }
   if (self == nullptr || self->m_dialog == nullptr) return FALSE;
-  return self->Handle(message, wParam, lParam);
+  return self->Handle(message, wParam);
 }
 
-INT_PTR Win32Dialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR Win32Dialog::Handle(UINT message, WPARAM wParam) {
   switch (message) {
     case WM_INITDIALOG: {
       bool focusFirst = true;

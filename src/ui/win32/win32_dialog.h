@@ -34,7 +34,7 @@ class Win32Dialog : public app::DialogHost, public app::View {
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Handle(UINT message, WPARAM wParam);
   void PaintMinimised();
   // IDOK or IDCANCEL: the modal loop stops after the current message.
   void EndModal();

@@ -1,6 +1,9 @@
 // Win32 test helper: the native stand-in on the fixed ports, seen from Wine.
 #include "support/win32/standin_session.h"
 
+// The sockets header must come before the system header that httplib meets.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <httplib.h>

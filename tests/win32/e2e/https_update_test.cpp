@@ -2,6 +2,9 @@
 // HTTPS with its own test authority, checked by the real Schannel: nothing is
 // asked for or installed from a server whose authority the store does not
 // know.
+// The sockets header must come before the system header that httplib meets.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -1,6 +1,9 @@
 // The real wardkeep.exe's health cycle against the native stand-in on the
 // production ports: hidden from its start while all is well, and then
 // following the platform's answers, one cycle (20 s) behind at most.
+// The sockets header must come before the system header that httplib meets.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>

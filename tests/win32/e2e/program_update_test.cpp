@@ -1,6 +1,9 @@
 // The real wardkeep.exe's update run at start, against the native stand-in
 // offering a JAR on the production update port: installed into D: during the
 // dialog's initialisation, with the service stopped and started around it.
+// The sockets header must come before the system header that httplib meets.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>

@@ -1,6 +1,9 @@
 // The whole update run on Windows: the offer from a local update server, the
 // download beside this program, and the upgrade of D:\orv\stock-relay with
 // Wine's own net command stopping and starting a real service.
+// The sockets header must come before the system header that httplib meets.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <gtest/gtest.h>
