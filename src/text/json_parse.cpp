@@ -1,14 +1,8 @@
 #include "text/json_parse.h"
 
 // Json::Reader is deprecated in favour of CharReaderBuilder, but its default
-// settings are exactly the leniency the answers are read with.
-#if defined(_MSC_VER)
-#pragma warning(push)
-#pragma warning(disable : 4996)
-#elif defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-#endif
+// settings are exactly the leniency the answers are read with (the build
+// silences the deprecation for this file alone).
 #include <json/reader.h>
 
 #include <exception>
@@ -25,11 +19,5 @@ std::optional<Json::Value> ParseJson(const std::string& text) {
     return std::nullopt;
   }
 }
-
-#if defined(_MSC_VER)
-#pragma warning(pop)
-#elif defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 }  // namespace text
