@@ -11,7 +11,8 @@ void CwardkeepDlg::OnTryStart() {
     m_view.SetControlText(app::kTryStartButtonId, L"启动..耐心等待");
     m_view.EnableControl(app::kTryStartButtonId, false);
   }
-  if (os::PathExists(host::kRedisClientPath)) host::FlushRedisCache();
+  const std::wstring redisClient = host::RedisClientPath();
+  if (!redisClient.empty() && os::PathExists(redisClient)) host::FlushRedisCache(redisClient);
 
   ServiceMonitor monitor;
   app::AddInstallationServices(monitor);

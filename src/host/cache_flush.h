@@ -1,12 +1,16 @@
 #pragma once
 // Empties the installation's Redis cache with its own command-line client.
 
+#include <string>
+
 namespace host {
 
-// The client the installation ships; the flush runs only when it exists.
-constexpr const wchar_t* kRedisClientPath = L"D:\\orv\\stock-relay\\redis\\redis-cli.exe";
+// The client that the installation found on this machine ships; empty when
+// there is no installation. The flush runs only when this file exists.
+std::wstring RedisClientPath();
 
-// Runs the client hidden and waits for it to end.
-void FlushRedisCache();
+// Runs `client` hidden against the installation's Redis port and waits for it
+// to end, for a bounded time.
+void FlushRedisCache(const std::wstring& client);
 
 }  // namespace host

@@ -135,7 +135,7 @@ class Flush : public DriveD {};
 
 TEST_F(Flush, RunsTheInstallationsClientWithTheFlushArguments) {
   WriteScript(Client(), "printf '%s|' \"$@\" > \"$(dirname \"$0\")/called\"\n");
-  host::FlushRedisCache();
+  host::FlushRedisCache(L"D:\\orv\\stock-relay\\redis\\redis-cli.exe");
   EXPECT_EQ(ReadFile(Client().parent_path() / "called"), "-p|16380|flushall|");
 }
 

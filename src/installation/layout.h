@@ -1,0 +1,37 @@
+#pragma once
+// Where the installation lives and what it holds: one home for the root, its
+// "app" and "backUp" folders, the upload service's name and JAR, and the Redis
+// client. Every user of these asks here.
+
+#include <optional>
+#include <string>
+
+namespace installation {
+
+// The upload service: its Windows service, the base name of its JAR and the
+// name of its installation folder.
+constexpr const wchar_t* kServiceName = L"stock-relay";
+constexpr const wchar_t* kJarFileName = L"stock-relay.jar";
+// The installation's Redis server, which its client is pointed at.
+constexpr const wchar_t* kRedisPort = L"16380";
+
+struct Layout {
+  std::wstring root;  // D:\orv\stock-relay, no trailing backslash
+
+  std::wstring AppDirectory() const { return root + L"\\app"; }
+  std::wstring BackupDirectory() const { return root + L"\\backUp"; }
+  std::wstring InstalledJar() const { return AppDirectory() + L"\\" + kJarFileName; }
+  std::wstring RedisClient() const { return root + L"\\redis\\redis-cli.exe"; }
+};
+
+// The root whose app\stock-relay.jar is a regular file: D:\orv\stock-relay
+// first, then C:\orv\stock-relay. An empty or half-made folder is not an
+// installation, so a folder someone created on D: does not take over.
+std::optional<Layout> FindInstallation();
+
+// The first folder among the root, app\ and backUp\ (and the folders above the
+// root) that is a link, junction or other reparse point; empty when none is.
+// Whoever can plant one decides where the install and its backup really go.
+std::wstring FindLinkInPath(const Layout& layout);
+
+}  // namespace installation
