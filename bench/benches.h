@@ -38,6 +38,8 @@ std::vector<Row> WatchdogBench(const Options& options);
 std::unique_ptr<ChildProcess> StartWatchdog(const std::string& dir, unsigned timerMs);
 // e. the running watchdog fed the worst health and update answers.
 std::vector<Row> AnswersBench(const Options& options);
+// f. the upload service's downtime while a large JAR is installed.
+std::vector<Row> DowntimeBench(const Options& options);
 
 std::string Format(const char* format, double value);
 

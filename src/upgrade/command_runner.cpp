@@ -5,10 +5,10 @@
 
 namespace upgrade {
 
-bool RunAndWait(std::wstring commandLine) {
+bool RunAndWait(const std::wstring& program, const std::wstring& arguments) {
   // A command that never ends would otherwise hold the window's initialisation.
-  return os::RunCommandLineAndWait(commandLine,
-                                   WholeMilliseconds(tunables::commandTimeLimit.Get())) ==
+  return os::RunSystemProgramAndWait(program, arguments,
+                                     WholeMilliseconds(tunables::commandTimeLimit.Get())) ==
          os::LaunchResult::Ended;
 }
 

@@ -51,7 +51,10 @@ bool SameFileContents(const std::wstring& first, const std::wstring& second) {
 }
 
 bool CopyWholeFile(const std::wstring& source, const std::wstring& target) {
-  return os::CopyOneFile(source, target, false) && os::FlushFileToDisk(target) &&
+  // A read-only source gives a read-only copy, which cannot be opened to be
+  // forced to disk, nor replaced or cleaned up later.
+  return os::CopyOneFile(source, target, false) && os::MakeWritable(target) &&
+         os::FlushFileToDisk(target) &&
          SameFileContents(source, target);
 }
 

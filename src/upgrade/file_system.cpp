@@ -2,7 +2,6 @@
 
 #include "os/console.h"
 #include "os/files.h"
-#include "upgrade/service_name.h"
 
 namespace upgrade {
 
@@ -39,19 +38,6 @@ bool DirectoryExists(const std::wstring& path) {
   if (path.empty()) return false;
   std::uint32_t attributes = os::FileAttributes(path);
   return attributes != os::kInvalidFileAttributes && (attributes & os::kAttributeDirectory) != 0;
-}
-
-std::wstring ToLongPath(const std::wstring& path) {
-  return L"\\\\?\\" + path;
-}
-
-std::wstring FindInstallRoot() {
-  const std::wstring tail = std::wstring(L"\\orv\\") + kUploadServiceName;
-  for (const wchar_t* drive : {L"D:", L"C:"}) {
-    std::wstring candidate = drive + tail;
-    if (DirectoryExists(candidate) || DirectoryExists(ToLongPath(candidate))) return candidate;
-  }
-  return {};
 }
 
 bool CreateDirectoryTree(const std::wstring& path) {

@@ -8,12 +8,6 @@ namespace upgrade {
 // True when the path names an existing directory (or a link to one).
 bool DirectoryExists(const std::wstring& path);
 
-// The long-path form: "\\?\" followed by the path as it is.
-std::wstring ToLongPath(const std::wstring& path);
-
-// D:\orv\stock-relay, else C:\orv\stock-relay, else empty.
-std::wstring FindInstallRoot();
-
 // Creates the directory and every missing parent. True when it exists at the
 // end (a file of that name counts); false after printing one failure line.
 bool CreateDirectoryTree(const std::wstring& path);

@@ -1,18 +1,21 @@
 #include "upgrade/jar_upgrade.h"
 
+#include "installation/layout.h"
 #include "os/console.h"
 #include "os/files.h"
 #include "upgrade/command_runner.h"
 #include "upgrade/file_install.h"
 #include "upgrade/file_system.h"
-#include "upgrade/jar_check.h"
-#include "upgrade/service_name.h"
 #include "upgrade/service_wait.h"
+#include "upgrade/staging.h"
 #include "upgrade/tunables.h"
 
 namespace upgrade {
 
 namespace {
+
+// Two upgrades within one second must not share a backup folder.
+constexpr int kBackupNameTries = 100;
 
 void Say(const std::wstring& line) {
   os::WriteProgressLine(line + L"\n");
@@ -25,19 +28,73 @@ std::wstring Padded(int value, std::size_t width) {
   return digits;
 }
 
-// "net start", then the service manager's word that the service runs.
-bool StartAndConfirm(const std::wstring& service) {
+// "net stop", then the service manager's word that the service has stopped.
+ServiceOutcome StopAndWait(const std::wstring& service) {
+  Say(L"停止服务: " + service);
+  if (!RunAndWait(L"net", L"stop " + service)) Say(L"警告: 停止服务失败，可能服务未运行");
+  return WaitUntilStopped(service, tunables::serviceStopWait.Get());
+}
+
+// "net start", then the service manager's word on what became of it. A service
+// that settles stopped is a failure known at once, not after the whole wait.
+ServiceOutcome StartAndConfirm(const std::wstring& service) {
   Say(L"启动服务: " + service);
-  if (!RunAndWait(L"net start " + service)) Say(L"错误: 启动服务失败");
-  const ServiceWaitResult running =
-      WaitForServiceState(service, os::ServiceState::Running, tunables::serviceRunWait.Get());
-  if (running == ServiceWaitResult::Reached) {
-    Say(L"服务已运行: " + service);
-    return true;
+  if (!RunAndWait(L"net", L"start " + service)) Say(L"错误: 启动服务失败");
+  const ServiceOutcome outcome = WaitUntilSettled(service, tunables::serviceRunWait.Get());
+  switch (outcome) {
+    case ServiceOutcome::Running:
+      Say(L"服务已运行: " + service);
+      break;
+    case ServiceOutcome::Stopped:
+      Say(L"错误: 服务启动后已停止: " + service);
+      break;
+    case ServiceOutcome::Pending:
+      Say(L"错误: 服务未在限定时间内运行: " + service);
+      break;
+    case ServiceOutcome::Unreadable:
+      Say(L"错误: 无法查询服务状态: " + service);
+      break;
   }
-  Say(running == ServiceWaitResult::Unknown ? L"错误: 无法查询服务状态: " + service
-                                            : L"错误: 服务未在限定时间内运行: " + service);
-  return false;
+  return outcome;
+}
+
+// A folder made by this run and by nobody else: an existing folder, file or
+// link of the stamp's name is never taken over, another name is chosen.
+std::wstring CreateFreshBackupFolder(const std::wstring& backupDir) {
+  const std::wstring stamp = backupDir + L"\\" + FormatBackupTimeStamp(os::CurrentLocalTime());
+  for (int attempt = 1; attempt <= kBackupNameTries; ++attempt) {
+    const std::wstring candidate = attempt == 1 ? stamp : stamp + L"_" + std::to_wstring(attempt);
+    const os::MakeDirectoryResult made = os::MakeDirectory(candidate);
+    if (made == os::MakeDirectoryResult::AlreadyExists) continue;
+    Say(L"创建备份子目录: " + candidate);
+    if (made == os::MakeDirectoryResult::Created) return candidate;
+    Say(L"创建目录失败: " + candidate);
+    break;
+  }
+  Say(L"创建备份子目录失败");
+  return {};
+}
+
+// The installed JAR under a second name in the backup folder: on one volume a
+// link costs no copy while the service is down; elsewhere a whole copy.
+bool BackUp(const std::wstring& installedJar, const std::wstring& backupCopy) {
+  if (os::LinkFile(installedJar, backupCopy)) {
+    // One file, two names: the installed name may then be replaced even when
+    // the file was read-only, and the backup stays writable for a later clean-up.
+    const std::uint32_t attributes = os::FileAttributes(installedJar);
+    return (attributes & os::kAttributeReadOnly) == 0 || os::MakeWritable(installedJar);
+  }
+  return CopyWholeFile(installedJar, backupCopy);
+}
+
+bool Restore(const std::wstring& backupCopy, const std::wstring& installedJar) {
+  const std::wstring temporary = TemporaryPathFor(installedJar);
+  DeletePathTree(temporary);
+  if (os::LinkFile(backupCopy, temporary)) {
+    if (os::ReplaceFileAtomically(temporary, installedJar)) return true;
+    DeletePathTree(temporary);
+  }
+  return ReplaceFileWhole(backupCopy, installedJar);
 }
 
 struct Replacement {
@@ -46,14 +103,14 @@ struct Replacement {
 };
 
 // The backup, then the replacement: nothing is replaced without a whole backup.
-Replacement BackUpAndReplace(const std::wstring& newJar, const std::wstring& appDir,
-                             const std::wstring& backupSubDir, const std::wstring& jarName) {
+Replacement BackUpAndReplace(os::StagedFile& staged, const std::wstring& newJar,
+                             const installation::Layout& layout, const std::wstring& backupSubDir) {
   Replacement result;
-  const std::wstring installedJar = appDir + L"\\" + jarName;
+  const std::wstring installedJar = layout.InstalledJar();
   if (os::PathExists(installedJar)) {
     Say(L"备份旧JAR文件: " + installedJar + L" -> " + backupSubDir);
-    result.backupCopy = backupSubDir + L"\\" + jarName;
-    if (!CopyWholeFile(installedJar, result.backupCopy)) {
+    result.backupCopy = backupSubDir + L"\\" + installation::kJarFileName;
+    if (!BackUp(installedJar, result.backupCopy)) {
       result.backupCopy.clear();
       Say(L"备份旧JAR文件失败");
       Say(L"错误: 没有完整的备份，不替换已安装的JAR文件");
@@ -62,10 +119,73 @@ Replacement BackUpAndReplace(const std::wstring& newJar, const std::wstring& app
   } else {
     Say(L"未找到旧JAR文件，跳过备份");
   }
-  Say(L"替换JAR文件: " + newJar + L" -> " + appDir);
-  result.replaced = ReplaceFileWhole(newJar, installedJar);
+  Say(L"替换JAR文件: " + newJar + L" -> " + layout.AppDirectory());
+  result.replaced = staged.MoveOver(installedJar);
   if (!result.replaced) Say(L"替换JAR文件失败");
   return result;
+}
+
+// The new JAR does not run: the service is stopped first, so that the old JAR
+// never goes back under a running service, then the old JAR returns.
+void RollBack(const Replacement& replacement, const installation::Layout& layout) {
+  const std::wstring service = installation::kServiceName;
+  if (replacement.backupCopy.empty()) {
+    Say(L"错误: 服务未能运行，且没有可恢复的旧JAR文件");
+    return;
+  }
+  Say(L"错误: 服务未能运行，恢复旧JAR文件: " + replacement.backupCopy + L" -> " +
+      layout.AppDirectory());
+  if (StopAndWait(service) != ServiceOutcome::Stopped) {
+    Say(L"错误: 服务未能停止，不恢复旧JAR文件");
+    return;
+  }
+  if (!Restore(replacement.backupCopy, layout.InstalledJar())) Say(L"恢复旧JAR文件失败");
+  StartAndConfirm(service);
+}
+
+void SayStagingRefusal(const Staging& staging) {
+  switch (staging.result) {
+    case StagingResult::NotCreated:
+      Say(L"错误: 无法在应用目录中创建临时文件 (" + staging.reason + L")，不进行JAR包替换升级");
+      break;
+    case StagingResult::NotCopied:
+      Say(L"错误: 无法复制新的JAR文件 (" + staging.reason + L")，不进行JAR包替换升级");
+      break;
+    case StagingResult::ArchiveRefused:
+      Say(L"错误: 新的JAR文件不完整或已损坏 (" + staging.reason + L")，不进行JAR包替换升级");
+      break;
+    case StagingResult::SignatureRefused:
+      Say(L"错误: 新的JAR文件签名无效 (" + staging.reason + L")，不进行JAR包替换升级");
+      break;
+    case StagingResult::Staged:
+      break;
+  }
+}
+
+// Stops the service, backs up and replaces; the service is started again in
+// every case but one where it is still running.
+Replacement StopAndReplace(os::StagedFile& staged, const std::wstring& newJar,
+                           const installation::Layout& layout, const std::wstring& backupSubDir,
+                           bool& startAgain) {
+  const std::wstring service = installation::kServiceName;
+  startAgain = true;
+  switch (StopAndWait(service)) {
+    case ServiceOutcome::Stopped:
+      return BackUpAndReplace(staged, newJar, layout, backupSubDir);
+    case ServiceOutcome::Unreadable:
+      Say(L"错误: 无法查询服务状态: " + service + L"，不进行JAR包替换升级");
+      return {};
+    case ServiceOutcome::Running:
+    case ServiceOutcome::Pending:
+      break;
+  }
+  // Still stopping: a start now would fail and leave it down. Let it settle.
+  Say(L"错误: 服务未能停止，不进行JAR包替换升级");
+  if (WaitUntilSettled(service, tunables::serviceSettleWait.Get()) == ServiceOutcome::Running) {
+    Say(L"服务已运行: " + service);
+    startAgain = false;
+  }
+  return {};
 }
 
 }  // namespace
@@ -75,32 +195,31 @@ std::wstring FormatBackupTimeStamp(const os::LocalTime& time) {
          Padded(time.hour, 2) + L"-" + Padded(time.minute, 2) + L"-" + Padded(time.second, 2);
 }
 
-int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) {
-  const std::wstring service = kUploadServiceName;
-  const std::wstring jarName = service + L".jar";
-  const std::wstring appDir = installRoot + L"\\app";
-  const std::wstring backupDir = installRoot + L"\\backUp";
-  const std::wstring installedJar = appDir + L"\\" + jarName;
+int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
+               const std::string& signature) {
+  const installation::Layout layout{installRoot};
+  const std::wstring service = installation::kServiceName;
+  const std::wstring stagingPath = TemporaryPathFor(layout.InstalledJar());
+  Say(L"应用目录: " + layout.AppDirectory());
+  Say(L"备份目录: " + layout.BackupDirectory());
+  // Nothing is written through a link someone else may have planted.
+  if (const std::wstring link = installation::FindLinkInPath(layout); !link.empty()) {
+    Say(L"错误: 安装目录中有链接或联接点 (" + link + L")，不进行JAR包替换升级");
+    Say(L"操作完成。");
+    return 0;
+  }
   // What an interrupted earlier run may have left beside the installed JAR.
-  DeletePathTree(TemporaryPathFor(installedJar));
-  Say(L"应用目录: " + appDir);
-  Say(L"备份目录: " + backupDir);
+  DeletePathTree(stagingPath);
 
-  if (!DirectoryExists(backupDir)) {
-    Say(L"创建备份目录: " + backupDir);
-    if (!CreateDirectoryTree(backupDir)) {
+  if (!DirectoryExists(layout.BackupDirectory())) {
+    Say(L"创建备份目录: " + layout.BackupDirectory());
+    if (!CreateDirectoryTree(layout.BackupDirectory())) {
       Say(L"创建备份目录失败");
       return 1;
     }
   }
-
-  const std::wstring backupSubDir =
-      backupDir + L"\\" + FormatBackupTimeStamp(os::CurrentLocalTime());
-  Say(L"创建备份子目录: " + backupSubDir);
-  if (!CreateDirectoryTree(backupSubDir)) {
-    Say(L"创建备份子目录失败");
-    return 1;
-  }
+  const std::wstring backupSubDir = CreateFreshBackupFolder(layout.BackupDirectory());
+  if (backupSubDir.empty()) return 1;
 
   if (!os::PathExists(newJarPath)) {
     Say(L"未找到新的JAR文件 (" + newJarPath + L")，不进行JAR包替换升级");
@@ -109,40 +228,33 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot) 
   }
   Say(L"找到新的JAR文件，开始处理...");
 
-  // Before the service is touched: a cut, spliced or damaged archive would
-  // leave it unable to start.
-  if (JarCheck check = CheckJarArchive(newJarPath); !check) {
-    Say(L"错误: 新的JAR文件不完整或已损坏 (" + DescribeJarFault(check) + L")，不进行JAR包替换升级");
+  // Everything slow happens while the service still runs: the copy into the
+  // application folder and both checks, on the copy that is then moved.
+  os::StagedFile staged;
+  if (Staging staging = StageVerifiedCopy(newJarPath, stagingPath, signature, staged);
+      staging.result != StagingResult::Staged) {
+    SayStagingRefusal(staging);
+    Say(L"操作完成。");
+    return 0;
+  }
+  // A state that cannot be read is not "stopped": nothing is touched.
+  if (ReadServiceOutcome(service) == ServiceOutcome::Unreadable) {
+    Say(L"错误: 无法查询服务状态: " + service + L"，不进行JAR包替换升级");
     Say(L"操作完成。");
     return 0;
   }
 
-  Say(L"停止服务: " + service);
-  if (!RunAndWait(L"net stop " + service)) Say(L"警告: 停止服务失败，可能服务未运行");
-  // "net stop" gives up while the manager may still be stopping the service;
-  // its JAR is then still in use.
-  const bool stopped =
-      WaitForServiceState(service, os::ServiceState::Stopped, tunables::serviceStopWait.Get()) !=
-      ServiceWaitResult::NotReached;
-
-  Replacement replacement;
-  if (stopped) {
-    replacement = BackUpAndReplace(newJarPath, appDir, backupSubDir, jarName);
-  } else {
-    Say(L"错误: 服务未能停止，不进行JAR包替换升级");
-  }
-
-  if (StartAndConfirm(service) || !replacement.replaced) {
-    Say(L"操作完成。");
-    return 0;
-  }
-  // The new JAR does not run: the working one goes back.
-  if (replacement.backupCopy.empty()) {
-    Say(L"错误: 服务未能运行，且没有可恢复的旧JAR文件");
-  } else {
-    Say(L"错误: 服务未能运行，恢复旧JAR文件: " + replacement.backupCopy + L" -> " + appDir);
-    if (!ReplaceFileWhole(replacement.backupCopy, installedJar)) Say(L"恢复旧JAR文件失败");
-    StartAndConfirm(service);
+  bool startAgain = true;
+  const Replacement replacement =
+      StopAndReplace(staged, newJarPath, layout, backupSubDir, startAgain);
+  staged.Discard();
+  if (startAgain) {
+    const ServiceOutcome started = StartAndConfirm(service);
+    if (replacement.replaced && started == ServiceOutcome::Unreadable) {
+      Say(L"错误: 无法确认服务是否运行，不恢复旧JAR文件");
+    } else if (replacement.replaced && started != ServiceOutcome::Running) {
+      RollBack(replacement, layout);
+    }
   }
   Say(L"操作完成。");
   return 0;

@@ -1,29 +1,79 @@
 #include "upgrade/service_wait.h"
 
 #include <algorithm>
-#include <chrono>
+#include <optional>
 
 #include "os/machine.h"
 #include "upgrade/tunables.h"
 
 namespace upgrade {
 
-ServiceWaitResult WaitForServiceState(const std::wstring& name, os::ServiceState wanted,
-                                      std::chrono::milliseconds limit) {
+namespace {
+
+std::optional<os::ServiceState> ReadState(const os::ServiceHandle& service) {
+  os::ServiceState state{};
+  if (!service || !os::QueryServiceState(service, state)) return std::nullopt;
+  return state;
+}
+
+ServiceOutcome Classify(std::optional<os::ServiceState> state) {
+  if (!state) return ServiceOutcome::Unreadable;
+  if (*state == os::ServiceState::Running) return ServiceOutcome::Running;
+  if (*state == os::ServiceState::Stopped) return ServiceOutcome::Stopped;
+  return ServiceOutcome::Pending;
+}
+
+// Polls until `done` accepts the outcome or the time is up. A read that fails
+// once may succeed the next time; only the last read decides at the end.
+template <typename Done>
+ServiceOutcome WaitFor(const std::wstring& name, std::chrono::milliseconds limit, Done done) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
+  // Connect and query rights only: a state read needs no more.
   os::ServiceHandle manager = os::OpenServiceManager();
-  if (!manager) return ServiceWaitResult::Unknown;
-  os::ServiceHandle service = os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus);
-  if (!service) return ServiceWaitResult::Unknown;
+  os::ServiceHandle service =
+      manager ? os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus)
+              : os::ServiceHandle();
   for (;;) {
-    // A state that cannot be read this time may be readable the next.
-    os::ServiceState state{};
-    if (os::QueryServiceState(service, state) && state == wanted) return ServiceWaitResult::Reached;
+    if (!service && manager) {
+      service = os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus);
+    }
+    const ServiceOutcome outcome = Classify(ReadState(service));
+    if (done(outcome)) return outcome;
     const auto now = std::chrono::steady_clock::now();
-    if (now >= deadline) return ServiceWaitResult::NotReached;
+    if (now >= deadline) return outcome;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
     os::SleepMilliseconds(WholeMilliseconds(std::min(left, tunables::serviceWaitPoll.Get())));
   }
+}
+
+}  // namespace
+
+ServiceOutcome ReadServiceOutcome(const std::wstring& name) {
+  return WaitFor(name, std::chrono::milliseconds(0), [](ServiceOutcome) { return true; });
+}
+
+ServiceOutcome WaitUntilStopped(const std::wstring& name, std::chrono::milliseconds limit) {
+  return WaitFor(name, limit, [](ServiceOutcome o) { return o == ServiceOutcome::Stopped; });
+}
+
+ServiceOutcome WaitUntilSettled(const std::wstring& name, std::chrono::milliseconds limit) {
+  return WaitFor(name, limit, [](ServiceOutcome o) {
+    return o == ServiceOutcome::Running || o == ServiceOutcome::Stopped;
+  });
+}
+
+std::wstring DescribeServiceOutcome(ServiceOutcome outcome) {
+  switch (outcome) {
+    case ServiceOutcome::Running:
+      return L"运行中";
+    case ServiceOutcome::Stopped:
+      return L"已停止";
+    case ServiceOutcome::Pending:
+      return L"仍在启动或停止中";
+    case ServiceOutcome::Unreadable:
+      return L"无法查询";
+  }
+  return L"无法查询";
 }
 
 }  // namespace upgrade

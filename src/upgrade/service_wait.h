@@ -1,6 +1,7 @@
 #pragma once
-// Waiting, for a bounded time, until the service manager reports a service in
-// a given state.
+// Watching the upload service through the service manager, for a bounded time,
+// until its state says what happened. A state that cannot be read is its own
+// answer, never taken for "stopped" or "not running".
 
 #include <chrono>
 #include <string>
@@ -9,13 +10,24 @@
 
 namespace upgrade {
 
-enum class ServiceWaitResult {
-  Reached,
-  NotReached,  // still in another state when the time was up
-  Unknown,     // the manager or the service cannot be opened
+enum class ServiceOutcome {
+  Running,
+  Stopped,
+  Pending,     // still starting, stopping or paused when the time was up
+  Unreadable,  // the manager, the service or its state could not be read
 };
 
-ServiceWaitResult WaitForServiceState(const std::wstring& name, os::ServiceState wanted,
-                                      std::chrono::milliseconds limit);
+// The state once, now.
+ServiceOutcome ReadServiceOutcome(const std::wstring& name);
+
+// Until the service is stopped.
+ServiceOutcome WaitUntilStopped(const std::wstring& name, std::chrono::milliseconds limit);
+
+// Until the service has settled, running or stopped: after a start command has
+// returned, "stopped" is a settled failure and ends the wait at once.
+ServiceOutcome WaitUntilSettled(const std::wstring& name, std::chrono::milliseconds limit);
+
+// "运行中", "已停止", ... for the progress lines.
+std::wstring DescribeServiceOutcome(ServiceOutcome outcome);
 
 }  // namespace upgrade

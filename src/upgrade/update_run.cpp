@@ -1,19 +1,43 @@
 #include "upgrade/update_run.h"
 
 #include "http/http_download.h"
+#include "installation/layout.h"
 #include "os/console.h"
 #include "os/files.h"
+#include "os/services.h"
 #include "os/session.h"
+#include "text/utf8.h"
 #include "update/update_check.h"
 #include "upgrade/file_system.h"
 #include "upgrade/jar_upgrade.h"
-#include "upgrade/service_name.h"
 
 namespace upgrade {
 
 namespace {
 
 constexpr std::size_t kMaxPath = 260;  // including the terminating zero
+
+void Say(const std::wstring& line) {
+  os::WriteProgressLine(line + L"\n");
+}
+
+// Asked before anything is downloaded: without the rights to stop and start
+// the service (a filtered administrator's token), every start would download
+// the whole JAR again only to fail at "net stop".
+bool CanControlService() {
+  os::ServiceHandle manager = os::OpenServiceManager();
+  if (!manager) return false;
+  return static_cast<bool>(
+      os::OpenNamedService(manager, installation::kServiceName, os::ServiceAccess::Control));
+}
+
+void SayNoOffer(const std::string& errorText) {
+  if (errorText.empty()) {
+    Say(L"没有可用的更新");
+  } else {
+    Say(L"检查更新失败 (" + text::Utf8ToWideReplacing(errorText) + L")");
+  }
+}
 
 }  // namespace
 
@@ -26,37 +50,62 @@ std::wstring ProgramDirectory() {
   return cut == std::wstring::npos ? std::wstring() : program.text.substr(0, cut);
 }
 
-bool LooksLikeJar(const std::wstring& path) {
-  return os::ReadFileStart(path, 4) == std::string("PK\x03\x04", 4);
-}
-
 bool RunUpdate(std::string& errorText) {
-  std::string downloadUrl;
-  std::string remoteVersion;
-  const bool offered = update::CheckUpdate(downloadUrl, remoteVersion, errorText);
-  const std::wstring installRoot = FindInstallRoot();
-  if (!offered || installRoot.empty()) return false;
+  update::UpdateOffer offer;
+  const bool offered = update::CheckUpdate(offer, errorText);
+  const std::optional<installation::Layout> layout = installation::FindInstallation();
+  if (!offered) {
+    SayNoOffer(errorText);
+    return false;
+  }
+  if (!layout) {
+    Say(L"未找到已安装的程序 (D:\\orv\\stock-relay\\app 或 C:\\orv\\stock-relay\\app 中没有 " +
+        std::wstring(installation::kJarFileName) + L")，不进行更新");
+    return false;
+  }
+  // Two log-on sessions each run a copy; they must not share one download
+  // file and one installation.
+  os::MachineWideLock lock;
+  if (!lock.TryAcquire(kUpdateLockName)) {
+    Say(L"另一个会话正在更新，跳过本次更新");
+    return true;
+  }
+  if (const std::wstring link = installation::FindLinkInPath(*layout); !link.empty()) {
+    Say(L"错误: 安装目录中有链接或联接点 (" + link + L")，不进行更新");
+    return true;
+  }
+  if (!CanControlService()) {
+    Say(std::wstring(L"错误: 没有停止和启动服务的权限，或服务不存在: ") +
+        installation::kServiceName + L"，不进行更新");
+    return true;
+  }
 
   const std::wstring programDir = ProgramDirectory();
-  const std::wstring jarPath = programDir + L"\\" + kUploadServiceName + L".jar";
+  const std::wstring jarPath = programDir + L"\\" + installation::kJarFileName;
   // Without a usable place beside the program there is nothing safe to do.
-  if (programDir.empty() || jarPath.size() >= kMaxPath) return true;
+  if (programDir.empty() || jarPath.size() >= kMaxPath) {
+    Say(L"错误: 无法确定程序所在的目录，不进行更新");
+    return true;
+  }
 
   // The download appends to whatever is there; an earlier run's file must go,
   // and if it cannot, resuming it would install a splice of two JARs.
   DeletePathTree(jarPath);
   if (os::FileAttributes(jarPath) != os::kInvalidFileAttributes) {
-    os::WriteProgressLine(L"错误: 无法删除上次下载的文件 (" + jarPath + L")，跳过本次更新\n");
+    Say(L"错误: 无法删除上次下载的文件 (" + jarPath + L")，跳过本次更新");
     return true;
   }
   CURLcode result;
   {
-    comm::http::HttpDownload download(downloadUrl, jarPath);
+    comm::http::HttpDownload download(offer.downloadUrl, jarPath);
     result = download.Perform();
   }  // closed here, so the file is complete before it is copied
-  // An empty or foreign body (an error page, a truncated answer) would replace
-  // a working JAR.
-  if (result == CURLE_OK && LooksLikeJar(jarPath)) UpgradeJar(jarPath, installRoot);
+  if (result != CURLE_OK) {
+    Say(L"错误: 下载新的JAR文件失败 (" + text::Utf8ToWideReplacing(curl_easy_strerror(result)) +
+        L")，不进行更新");
+    return true;
+  }
+  UpgradeJar(jarPath, layout->root, offer.signature);
   return true;
 }
 

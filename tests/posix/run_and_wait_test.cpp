@@ -20,7 +20,7 @@ TEST(RunAndWaitOnPath, WaitsForTheCommandWhateverItsExitCode) {
   UpgradeDrives drives;
   drives.WriteNet("echo \"$*\" >> '" + drives.NetLog().string() + "'\nsleep 1\nexit 2\n");
   Clock::time_point start = Clock::now();
-  EXPECT_TRUE(upgrade::RunAndWait(L"net   stop stock-relay"));
+  EXPECT_TRUE(upgrade::RunAndWait(L"net", L"  stop stock-relay"));
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(900));
   EXPECT_EQ(drives.NetCalls(), "stop stock-relay\n");
 }
@@ -29,7 +29,7 @@ TEST(RunAndWaitOnPath, SharesStandardOutput) {
   UpgradeDrives drives;
   drives.WriteNet("echo \"net says $1\"\n");
   ::testing::internal::CaptureStdout();
-  EXPECT_TRUE(upgrade::RunAndWait(L"net start stock-relay"));
+  EXPECT_TRUE(upgrade::RunAndWait(L"net", L"start stock-relay"));
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "net says start\n");
 }
 
@@ -39,7 +39,7 @@ TEST(RunAndWaitOnPath, ACommandThatOutlivesTheLimitIsEndedAndCountsAsNotRun) {
   drives.WriteNet("sleep 30 &\necho $! > '" + drives.NetLog().string() + "'\nwait\n");
   ScopedTunable shorter(upgrade::tunables::commandTimeLimit, 300ms);
   Clock::time_point start = Clock::now();
-  EXPECT_FALSE(upgrade::RunAndWait(L"net stop stock-relay"));
+  EXPECT_FALSE(upgrade::RunAndWait(L"net", L"stop stock-relay"));
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
 
   std::string sleeper = drives.NetCalls();

@@ -69,33 +69,6 @@ TEST(UpgradeFileSystem, AMissingDriveFailsAtItsFirstLevel) {
   EXPECT_FALSE(result);
 }
 
-TEST(UpgradeFileSystem, FindsTheInstallationOnDBeforeC) {
-  struct Case {
-    bool dDirectory;
-    bool dFile;
-    bool cDirectory;
-    std::wstring expected;
-  } cases[] = {
-      {true, false, true, L"D:\\orv\\stock-relay"},
-      {false, true, true, L"C:\\orv\\stock-relay"},
-      {false, false, true, L"C:\\orv\\stock-relay"},
-      {true, false, false, L"D:\\orv\\stock-relay"},
-      {false, false, false, L""},
-  };
-  for (const Case& c : cases) {
-    UpgradeDrives drives;
-    create_directories(drives.D() / "orv");
-    create_directories(drives.C() / "orv");
-    if (c.dDirectory) create_directories(drives.D() / "orv" / "stock-relay");
-    if (c.dFile) WriteFile(drives.D() / "orv" / "stock-relay", "not a directory");
-    if (c.cDirectory) create_directories(drives.C() / "orv" / "stock-relay");
-    EXPECT_EQ(upgrade::FindInstallRoot(), c.expected);
-  }
-  UpgradeDrives drives;
-  ScopedEnv noD("WARDKEEP_DRIVE_D", std::nullopt);
-  EXPECT_EQ(upgrade::FindInstallRoot(), L"") << "C: is mapped but holds no installation";
-}
-
 TEST(UpgradeFileSystem, ALinkToADirectoryIsRemovedWithoutEmptyingItsTarget) {
   UpgradeDrives drives;
   create_directories(drives.C() / "outside");

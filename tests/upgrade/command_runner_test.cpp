@@ -5,8 +5,8 @@
 namespace {
 
 TEST(RunAndWait, AProgramThatCannotBeFoundIsNotRun) {
-  EXPECT_FALSE(upgrade::RunAndWait(L"wardkeep-no-such-program-7f3a stop stock-relay"));
-  EXPECT_FALSE(upgrade::RunAndWait(L""));
+  EXPECT_FALSE(upgrade::RunAndWait(L"wardkeep-no-such-program-7f3a", L"stop stock-relay"));
+  EXPECT_FALSE(upgrade::RunAndWait(L"", L""));
 }
 
 }  // namespace

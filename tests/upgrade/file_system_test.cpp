@@ -107,9 +107,4 @@ TEST_F(DeletePathTreeTest, RemovesAFileOrAWholeTree) {
   EXPECT_TRUE(fs::exists(Scratch() / "neighbour"));
 }
 
-TEST(ToLongPath, PrefixesThePathAsItIs) {
-  EXPECT_EQ(upgrade::ToLongPath(L"D:\\x"), L"\\\\?\\D:\\x");
-  EXPECT_EQ(upgrade::ToLongPath(L"D:/x"), L"\\\\?\\D:/x");
-}
-
 }  // namespace

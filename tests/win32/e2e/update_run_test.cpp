@@ -63,9 +63,24 @@ std::string RunUpdateOffering(const std::string& newJar) {
   return result ? output : "no update run\n" + output;
 }
 
+// A program beside this one named like the system's net: found first by a
+// search, never started (this one cannot even run, so a search would fail the
+// stop and the start).
+class PlantedNet {
+ public:
+  PlantedNet() : m_path(fs::path(os::ModuleFileName()).parent_path() / L"net.exe") {
+    testing_support::WriteFile(m_path, "MZ planted by another user");
+  }
+  ~PlantedNet() { fs::remove(m_path); }
+
+ private:
+  fs::path m_path;
+};
+
 TEST(Win32UpdateRun, AnOfferIsInstalledWithABackupBetweenNetStopAndNetStart) {
   UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
   ASSERT_EQ(installation.Error(), "");
+  PlantedNet planted;
 
   const std::string newJar = testing_support::SampleJar(300000, 12);
   const std::string output = RunUpdateOffering(newJar);

@@ -1,0 +1,24 @@
+#pragma once
+// The new JAR's verified copy inside the application folder: made there before
+// the service is touched, checked through the handle that holds it, and the
+// only thing ever moved over the installed JAR.
+
+#include <string>
+
+#include "os/files.h"
+
+namespace upgrade {
+
+enum class StagingResult { Staged, NotCreated, NotCopied, ArchiveRefused, SignatureRefused };
+
+struct Staging {
+  StagingResult result = StagingResult::NotCreated;
+  std::wstring reason;  // for the refusal's progress line
+};
+
+// Copies `download` into `staged` at `stagingPath` (made exclusively), forces it
+// to disk, and checks the archive and the signature on that copy.
+Staging StageVerifiedCopy(const std::wstring& download, const std::wstring& stagingPath,
+                          const std::string& signature, os::StagedFile& staged);
+
+}  // namespace upgrade
