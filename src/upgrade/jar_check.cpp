@@ -141,13 +141,14 @@ JarCheck FindEndRecord(const os::ReadOnlyFile& file, std::int64_t length, EndRec
     const std::uint16_t entries = Le16(record + 10);
     const std::uint32_t size = Le32(record + 12);
     const std::uint32_t offset = Le32(record + 16);
+    if ((disk != 0 && disk != kMax16) || (directoryDisk != 0 && directoryDisk != kMax16)) {
+      return Fault(JarFault::MultiDisk);
+    }
     if (entries == kMax16 || entriesHere == kMax16 || size == kMax32 || offset == kMax32 ||
         disk == kMax16 || directoryDisk == kMax16) {
       return ReadZip64End(file, endAt, record, end);
     }
-    if (disk != 0 || directoryDisk != 0 || entriesHere != entries) {
-      return Fault(JarFault::MultiDisk);
-    }
+    if (entriesHere != entries) return Fault(JarFault::MultiDisk);
     end.directoryEnd = endAt;
     end.entries = entries;
     end.directorySize = size;
@@ -336,6 +337,15 @@ JarCheck CheckLocalHeader(const os::ReadOnlyFile& file, const Entry& entry, std:
   return CheckData(file, dataStart, entry, number);
 }
 
+// A launcher stub is a script or a program, never the start of an archive: one
+// that is an archive's start is an archive cut right after one stored in it
+// (a fat JAR's library), which Java would read as that library alone.
+bool StartsAsArchive(const os::ReadOnlyFile& file, std::int64_t stubSize) {
+  std::array<unsigned char, 4> start{};
+  return stubSize >= static_cast<std::int64_t>(start.size()) &&
+         ReadExactly(file, 0, start.data(), start.size()) && Le32(start.data()) == kLocalSignature;
+}
+
 // One central directory record at `header` (within `available` bytes) read
 // into `entry`; `recordSize` is the record's length.
 JarCheck ReadCentralRecord(const unsigned char* header, std::size_t available, std::uint32_t number,
@@ -421,6 +431,7 @@ JarCheck CheckJarArchive(const os::ReadOnlyFile& file) {
     if (expectedOffset >= 0 && localAt != expectedOffset) {
       return Fault(JarFault::LocalHeader, number);
     }
+    if (expectedOffset < 0 && StartsAsArchive(file, localAt)) return Fault(JarFault::Embedded);
     if (JarCheck local =
             CheckLocalHeader(file, entry, number, localAt, directoryStart, expectedOffset);
         !local) {
@@ -467,6 +478,8 @@ std::wstring DescribeJarFault(const JarCheck& check) {
       return entry + L"解压后的大小不符";
     case JarFault::CrcMismatch:
       return entry + L"的CRC校验值不符";
+    case JarFault::Embedded:
+      return L"找到的ZIP归档嵌在另一个归档之中，文件可能不完整";
   }
   return {};
 }

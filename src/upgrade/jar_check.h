@@ -33,6 +33,7 @@ enum class JarFault {
   Corrupt,           // the deflated data does not inflate
   SizeMismatch,      // inflates to another size than declared
   CrcMismatch,       // CRC-32 differs from the declared one
+  Embedded,          // what precedes the archive starts as an archive itself
 };
 
 struct JarCheck {

@@ -108,8 +108,9 @@ TEST(JarCheck, WholeArchivesPassAndEveryOtherFileIsNamed) {
       {"a byte flipped in a stored entry", Flip(whole, storedData + 20000), JarFault::CrcMismatch},
       {"the data descriptor differs", Flip(whole, jar.dataOffsets[2] - 50), JarFault::LocalHeader},
       {"an error page", "<html><body>502 Bad Gateway</body></html>", JarFault::NoEndRecord},
-      // Whatever precedes a whole archive is a prefix Java does not read.
-      {"two archives spliced", whole.substr(0, storedData) + whole, JarFault::None},
+      // Whatever precedes a whole archive is a prefix Java does not read,
+      // but not when it is the start of another archive.
+      {"two archives spliced", whole.substr(0, storedData) + whole, JarFault::Embedded},
       {"something before the archive", "MZ" + whole, JarFault::None},
       {"bytes after the archive", whole + "trailing", JarFault::NoEndRecord},
       {"an unneeded ZIP64 extra field",
@@ -192,6 +193,13 @@ TEST(JarCheck, StubsAndZip64AreReadAsJavaReadsThem) {
   } cases[] = {
       {"a launcher stub before a whole archive", stubbed.bytes, JarFault::None},
       {"a stub counted in the archive's offsets", counted.bytes, JarFault::None},
+      {"an archive cut right after one stored in it",
+       [] {
+         const BuiltZip inner = Jar();
+         const BuiltZip outer = BuildZip({{"BOOT-INF/lib/inner.jar", inner.bytes}});
+         return outer.bytes.substr(0, outer.dataOffsets[0] + inner.bytes.size());
+       }(),
+       JarFault::Embedded},
       {"a stub before an archive cut in its directory",
        stubbed.bytes.substr(0, stubbed.directoryOffset + 10), JarFault::NoEndRecord},
       {"a stub before an archive one byte short", stubbed.bytes.substr(0, stubbed.bytes.size() - 1),
@@ -243,7 +251,7 @@ TEST(JarCheck, StubsAndZip64AreReadAsJavaReadsThem) {
 
 TEST(JarCheck, EveryFaultHasAReason) {
   for (int fault = static_cast<int>(JarFault::Unreadable);
-       fault <= static_cast<int>(JarFault::CrcMismatch); ++fault) {
+       fault <= static_cast<int>(JarFault::Embedded); ++fault) {
     EXPECT_FALSE(upgrade::DescribeJarFault({static_cast<JarFault>(fault), 3}).empty()) << fault;
   }
   EXPECT_EQ(upgrade::DescribeJarFault({JarFault::CrcMismatch, 3}), L"第3个条目的CRC校验值不符");
