@@ -31,7 +31,8 @@ std::string JoinQuery(const std::string& url, const std::string& query) {
 
 }  // namespace
 
-HttpSession::HttpSession(const std::string& url) : handle(curl_easy_init()), url(url) {
+HttpSession::HttpSession(const std::string& url)
+    : handle(curl_easy_init()), url(url), m_responseLimit(tunables::responseSizeLimit.Get()) {
   CURL* easy = handle.get();
   if (easy == nullptr) return;
   CURLcode& rc = m_setupResult;
@@ -52,7 +53,10 @@ std::size_t HttpSession::OnBody(char* data, std::size_t size, std::size_t count,
   auto& session = *static_cast<HttpSession*>(self);
   std::size_t bytes = size * count;
   // A short count makes libcurl end the transfer with a write error.
-  if (bytes > tunables::responseSizeLimit.Get() - session.received) return 0;
+  if (bytes > session.m_responseLimit - session.received) {
+    session.m_responseTooLarge = true;
+    return 0;
+  }
   session.response.write(data, static_cast<std::streamsize>(bytes));
   session.received += bytes;
   return bytes;
@@ -62,6 +66,7 @@ void HttpSession::ResetResponse() {
   response.str(std::string());
   response.clear();
   received = 0;
+  m_responseTooLarge = false;
 }
 
 std::string HttpSession::Get(const std::string& query, std::string& error) {

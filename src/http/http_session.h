@@ -20,6 +20,12 @@ class HttpSession {
   // POST of `body` as JSON to the URL; redirects followed.
   std::string Post(const std::string& body, std::string& error);
 
+  // A body longer than `bytes` ends the transfer with libcurl's write error;
+  // the default is the limit every answer shares.
+  void SetResponseLimit(std::size_t bytes) { m_responseLimit = bytes; }
+  // True when the last request ended because its body passed the limit.
+  bool ResponseTooLarge() const { return m_responseTooLarge; }
+
  private:
   struct EasyCleanup {
     void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -37,6 +43,8 @@ class HttpSession {
   std::string url;
   std::stringstream response;
   std::size_t received = 0;
+  std::size_t m_responseLimit = 0;
+  bool m_responseTooLarge = false;
   // The first option the constructor could not set; a POST is not sent then.
   CURLcode m_setupResult = CURLE_OK;
 };

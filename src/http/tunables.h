@@ -27,7 +27,7 @@ inline Tunable<seconds> postTimeout{seconds(5)};
 inline Tunable<long> maxRedirects{3};
 
 // Every answer we expect is a JSON document of a few KiB; a larger body ends
-// the transfer. The parser needs up to about fifty times a document's size in
+// the transfer (the health report sets a larger limit of its own). The parser needs up to about fifty times a document's size in
 // memory (a Json::Value and a map node for each "0," of an array), so the cap,
 // not the parser, is what bounds the peak: 256 KiB (in bytes) keeps it near
 // 15 MiB.

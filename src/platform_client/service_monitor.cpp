@@ -1,6 +1,9 @@
 #include "platform_client/service_monitor.h"
 
+#include <cstddef>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "http/http_session.h"
 #include "platform_client/json_report.h"
@@ -11,7 +14,20 @@
 
 namespace {
 
+namespace tunables = platform_client::tunables;
+
 const wchar_t kFaultPrefix[] = L"Vellun价签服务异常，请联系管理员：";
+
+// "1 MiB", "300 KiB" or "1000 字节".
+std::wstring SizeText(std::size_t bytes) {
+  if (bytes % (1024 * 1024) == 0) return std::to_wstring(bytes / (1024 * 1024)) + L" MiB";
+  if (bytes % 1024 == 0) return std::to_wstring(bytes / 1024) + L" KiB";
+  return std::to_wstring(bytes) + L" 字节";
+}
+
+std::wstring TooLarge(const std::wstring& limit) {
+  return kFaultPrefix + (L"健康报告过大（超过" + limit + L"），未读取");
+}
 
 struct Fault {
   std::string text;
@@ -48,14 +64,32 @@ std::optional<Fault> ReadFault(const Json::Value& root, const Json::Value& excep
 
 bool ServiceMonitor::CheckHealth(std::wstring& message) {
   std::string error;
-  std::string body = HttpSession(platform_client::tunables::baseUrl.Get() + "/").Get("", error);
-  if (!body.empty() && error.empty()) return ParseHealthReport(body, message);
+  std::string body;
+  bool tooLarge = false;
+  {
+    // Gone before the parse, with the copy of the body it holds.
+    HttpSession session(tunables::baseUrl.Get() + "/");
+    session.SetResponseLimit(tunables::healthAnswerLimit.Get());
+    body = session.Get("", error);
+    tooLarge = session.ResponseTooLarge();
+  }
+  if (tooLarge) {
+    message = TooLarge(SizeText(tunables::healthAnswerLimit.Get()));
+    return false;
+  }
+  if (!body.empty() && error.empty()) return ParseHealthReport(std::move(body), message);
   // libcurl's texts are ASCII, so this never replaces anything.
   message = kFaultPrefix + text::Utf8ToWideReplacing(error);
   return false;
 }
 
 bool ServiceMonitor::ParseHealthReport(std::string json, std::wstring& message) {
+  // The parse's memory grows with the values, not the length: a report with
+  // more than the bound is a fault, like one that is too long.
+  if (text::JsonValuesAtMost(json) > tunables::healthReportValueLimit.Get()) {
+    message = TooLarge(std::to_wstring(tunables::healthReportValueLimit.Get()) + L"个JSON值");
+    return false;
+  }
   // An answer that is not JSON at all counts as healthy.
   const std::optional<Json::Value> parsed = text::ParseJson(json);
   if (!parsed) return true;

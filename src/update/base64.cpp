@@ -1,5 +1,7 @@
 #include "update/base64.h"
 
+#include <utility>
+
 namespace update {
 
 std::string Base64Encode(const unsigned char* bytes, int length) {
@@ -26,6 +28,30 @@ std::string Base64Encode(const unsigned char* bytes, int length) {
     text += '=';
   }
   return text;
+}
+
+bool Base64Decode(std::string_view text, std::string& bytes) {
+  if (text.empty() || text.size() % 4 != 0) return false;
+  std::size_t padding = 0;
+  while (padding < 2 && text[text.size() - 1 - padding] == '=') ++padding;
+  std::string out;
+  out.reserve(text.size() / 4 * 3);
+  unsigned bits = 0;
+  int held = 0;
+  for (std::size_t i = 0; i < text.size() - padding; ++i) {
+    const std::size_t value = Base64Alphabet.find(text[i]);
+    if (value == std::string_view::npos) return false;
+    bits = (bits << 6) | static_cast<unsigned>(value);
+    held += 6;
+    if (held >= 8) {
+      held -= 8;
+      out += static_cast<char>((bits >> held) & 0xFF);
+    }
+  }
+  // What is left over must be the zero bits that padding implies.
+  if ((bits & ((1u << held) - 1)) != 0) return false;
+  bytes = std::move(out);
+  return true;
 }
 
 }  // namespace update

@@ -13,4 +13,10 @@ inline constexpr std::string_view Base64Alphabet =
 // A length of zero or less gives the empty text.
 std::string Base64Encode(const unsigned char* bytes, int length);
 
+// Strict decoding: whole groups of four, padding only at the end, no spaces
+// or line breaks, and no stray bits in the last character, so each byte
+// sequence has exactly one accepted text. False for anything else, and for
+// the empty text.
+bool Base64Decode(std::string_view text, std::string& bytes);
+
 }  // namespace update

@@ -1,6 +1,6 @@
 #pragma once
-// The update server, fixed when the program is built. Tests point it at their
-// own servers.
+// The update server and the JAR signing key, fixed when the program is built.
+// Tests replace them with their own.
 
 #include <string>
 
@@ -11,5 +11,10 @@ namespace update::tunables {
 // "http://host:port" or "https://host:port", no path, no trailing slash.
 // Relative download locations are appended to it as they come.
 extern Tunable<std::string> serverBaseUrl;
+
+// The public key that downloaded JARs must be signed with: Base64 of the 32
+// raw bytes of an Ed25519 key, or empty for a build that installs them
+// unsigned.
+extern Tunable<std::string> jarSigningKey;
 
 }  // namespace update::tunables

@@ -1,5 +1,7 @@
 #include "update/update_check.h"
 
+#include <utility>
+
 #include "http/http_session.h"
 #include "platform_client/version_query.h"
 #include "update/tunables.h"
@@ -12,7 +14,7 @@ constexpr char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
 
 }  // namespace
 
-bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::string& error) {
+bool CheckUpdate(UpdateOffer& offer, std::string& error) {
   HttpSession session(tunables::serverBaseUrl.Get() + kCheckPath);
   // A platform service that cannot be asked still yields a version to send;
   // the message it leaves in `error` is replaced by the POST's own.
@@ -20,8 +22,16 @@ bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::stri
   const std::string body = BuildUpdateRequest(installedVersion);
   const std::string response = session.Post(body, error);
   if (response.empty()) return false;
-  ParseUpdateResponse(response, downloadUrl, remoteVersion);
-  return !downloadUrl.empty();
+  ParseUpdateResponse(response, offer);
+  return !offer.downloadUrl.empty();
+}
+
+bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::string& error) {
+  UpdateOffer offer{downloadUrl, remoteVersion, {}};
+  const bool offered = CheckUpdate(offer, error);
+  downloadUrl = std::move(offer.downloadUrl);
+  remoteVersion = std::move(offer.remoteVersion);
+  return offered;
 }
 
 }  // namespace update

@@ -6,6 +6,18 @@
 
 namespace update {
 
+// What the update server offers. `signature` is the text form of
+// "data"."signature" as it came, empty when the answer has none; whether it
+// is any good is decided later, against the downloaded file.
+struct UpdateOffer {
+  std::string downloadUrl;
+  std::string remoteVersion;
+  std::string signature;
+};
+
+// As below, with the offer's signature as well.
+bool CheckUpdate(UpdateOffer& offer, std::string& error);
+
 // Sends the installed version, encrypted, to the update server. Returns true
 // exactly when `downloadUrl` is non-empty afterwards. `error` ends up holding
 // the POST's transport error text, empty when the POST went through.
@@ -20,5 +32,8 @@ std::string BuildUpdateRequest(const std::string& installedVersion);
 // sets both outputs; any other answer, whatever its shape, sets neither.
 void ParseUpdateResponse(std::string response, std::string& downloadUrl,
                          std::string& remoteVersion);
+// The same, filling all of `offer` or leaving all of it alone; a
+// "data"."signature" that is an object or an array is no offer either.
+void ParseUpdateResponse(std::string response, UpdateOffer& offer);
 
 }  // namespace update

@@ -6,3 +6,4 @@
 const std::string_view update::UpdatePublicKey = build_config::kUpdatePublicKey;
 
 Tunable<std::string> update::tunables::serverBaseUrl{build_config::kUpdateServerUrl};
+Tunable<std::string> update::tunables::jarSigningKey{build_config::kJarSigningKey};

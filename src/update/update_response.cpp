@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <optional>
+#include <utility>
 
 #include "http/transfer_policy.h"
 #include "text/json_parse.h"
@@ -53,8 +54,7 @@ bool DownloadLocation(const std::string& location, std::string& url) {
 
 }  // namespace
 
-void ParseUpdateResponse(std::string response, std::string& downloadUrl,
-                         std::string& remoteVersion) {
+void ParseUpdateResponse(std::string response, UpdateOffer& offer) {
   const std::optional<Json::Value> document = text::ParseJson(response);
   if (!document) return;
   const Json::Value& root = *document;
@@ -68,7 +68,8 @@ void ParseUpdateResponse(std::string response, std::string& downloadUrl,
 
   const Json::Value& version = data["version"];
   const Json::Value& url = data["url"];
-  if (!IsScalarOrNull(version) || !IsScalarOrNull(url)) return;
+  const Json::Value& signature = data["signature"];
+  if (!IsScalarOrNull(version) || !IsScalarOrNull(url) || !IsScalarOrNull(signature)) return;
 
   const std::string v = text::JsonValueToText(version);
   if (v.empty()) return;
@@ -76,8 +77,17 @@ void ParseUpdateResponse(std::string response, std::string& downloadUrl,
   std::string u;
   if (!DownloadLocation(text::JsonValueToText(url), u)) return;
 
-  remoteVersion = v;
-  downloadUrl = u;
+  offer.signature = text::JsonValueToText(signature);
+  offer.remoteVersion = v;
+  offer.downloadUrl = u;
+}
+
+void ParseUpdateResponse(std::string response, std::string& downloadUrl,
+                         std::string& remoteVersion) {
+  UpdateOffer offer{downloadUrl, remoteVersion, {}};
+  ParseUpdateResponse(std::move(response), offer);
+  downloadUrl = std::move(offer.downloadUrl);
+  remoteVersion = std::move(offer.remoteVersion);
 }
 
 }  // namespace update

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "os/files.h"
@@ -17,12 +20,14 @@ constexpr std::size_t kMaxCommentSize = 0xFFFF;
 constexpr std::size_t kCentralHeaderSize = 46;
 constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kZip64LocatorSize = 20;
+constexpr std::size_t kZip64EndSize = 56;
 constexpr std::size_t kChunk = 64 * 1024;
 
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::uint32_t kCentralSignature = 0x02014b50;
 constexpr std::uint32_t kEndSignature = 0x06054b50;
 constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
 constexpr std::uint32_t kDescriptorSignature = 0x08074b50;
 
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
@@ -31,6 +36,9 @@ constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
 constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
 constexpr std::uint16_t kZip64ExtraId = 0x0001;
+// A 32-bit field at its maximum leaves the value to the ZIP64 records.
+constexpr std::uint16_t kMax16 = 0xFFFF;
+constexpr std::uint32_t kMax32 = 0xFFFFFFFF;
 
 std::uint16_t Le16(const unsigned char* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
@@ -39,6 +47,10 @@ std::uint16_t Le16(const unsigned char* p) {
 std::uint32_t Le32(const unsigned char* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::uint64_t Le64(const unsigned char* p) {
+  return Le32(p) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
 }
 
 JarCheck Fault(JarFault fault, std::uint32_t entry = 0) {
@@ -59,11 +71,55 @@ bool ReadExactly(const os::ReadOnlyFile& file, std::int64_t offset, unsigned cha
 }
 
 struct EndRecord {
-  std::int64_t offset = 0;
-  std::uint32_t entries = 0;
-  std::uint32_t directorySize = 0;
-  std::uint32_t directoryOffset = 0;
+  std::int64_t directoryEnd = 0;  // where the directory really ends
+  std::uint64_t entries = 0;
+  std::uint64_t directorySize = 0;
+  std::uint64_t directoryOffset = 0;  // as declared, relative to the archive's start
 };
+
+// A ZIP64 end record, announced by the end record's maximal values: its
+// locator right before the end record, the record itself where the locator
+// says (as Java reads it, from the file's start) and ending at the locator, so
+// that nothing lies hidden between the directory and the file's end.
+JarCheck ReadZip64End(const os::ReadOnlyFile& file, std::int64_t endAt, const unsigned char* record,
+                      EndRecord& end) {
+  const std::int64_t locatorAt = endAt - static_cast<std::int64_t>(kZip64LocatorSize);
+  std::array<unsigned char, kZip64LocatorSize> locator{};
+  if (locatorAt < 0 || !ReadExactly(file, locatorAt, locator.data(), locator.size()) ||
+      Le32(locator.data()) != kZip64LocatorSignature) {
+    return Fault(JarFault::Zip64);
+  }
+  if (Le32(locator.data() + 4) != 0 || Le32(locator.data() + 16) > 1) {
+    return Fault(JarFault::MultiDisk);
+  }
+  const std::uint64_t recordAt = Le64(locator.data() + 8);
+  std::array<unsigned char, kZip64EndSize> end64{};
+  if (recordAt > static_cast<std::uint64_t>(locatorAt) ||
+      static_cast<std::uint64_t>(locatorAt) - recordAt < kZip64EndSize ||
+      !ReadExactly(file, static_cast<std::int64_t>(recordAt), end64.data(), end64.size()) ||
+      Le32(end64.data()) != kZip64EndSignature ||
+      Le64(end64.data() + 4) != static_cast<std::uint64_t>(locatorAt) - recordAt - 12) {
+    return Fault(JarFault::Zip64);
+  }
+  if (Le32(end64.data() + 16) != 0 || Le32(end64.data() + 20) != 0 ||
+      Le64(end64.data() + 24) != Le64(end64.data() + 32)) {
+    return Fault(JarFault::MultiDisk);
+  }
+  end.entries = Le64(end64.data() + 32);
+  end.directorySize = Le64(end64.data() + 40);
+  end.directoryOffset = Le64(end64.data() + 48);
+  // Values the end record did not leave to the ZIP64 record must repeat it.
+  const std::uint16_t entries = Le16(record + 10);
+  const std::uint32_t size = Le32(record + 12);
+  const std::uint32_t offset = Le32(record + 16);
+  if ((entries != kMax16 && entries != end.entries) ||
+      (size != kMax32 && size != end.directorySize) ||
+      (offset != kMax32 && offset != end.directoryOffset)) {
+    return Fault(JarFault::Zip64);
+  }
+  end.directoryEnd = static_cast<std::int64_t>(recordAt);
+  return {};
+}
 
 // The end record is the last thing in the file, followed only by its own
 // comment: search the tail for a record whose comment ends exactly at the end.
@@ -78,24 +134,25 @@ JarCheck FindEndRecord(const os::ReadOnlyFile& file, std::int64_t length, EndRec
     const unsigned char* record = tail.data() + at;
     if (Le32(record) != kEndSignature) continue;
     if (at + kEndRecordSize + Le16(record + 20) != tailSize) continue;
-    end.offset = tailStart + static_cast<std::int64_t>(at);
+    const std::int64_t endAt = tailStart + static_cast<std::int64_t>(at);
     const std::uint16_t disk = Le16(record + 4);
     const std::uint16_t directoryDisk = Le16(record + 6);
     const std::uint16_t entriesHere = Le16(record + 8);
     const std::uint16_t entries = Le16(record + 10);
-    end.directorySize = Le32(record + 12);
-    end.directoryOffset = Le32(record + 16);
-    if (entries == 0xFFFF || entriesHere == 0xFFFF || end.directorySize == 0xFFFFFFFF ||
-        end.directoryOffset == 0xFFFFFFFF || disk == 0xFFFF || directoryDisk == 0xFFFF) {
-      return Fault(JarFault::Zip64);
-    }
-    if (at >= kZip64LocatorSize && Le32(record - kZip64LocatorSize) == kZip64LocatorSignature) {
-      return Fault(JarFault::Zip64);
-    }
-    if (disk != 0 || directoryDisk != 0 || entriesHere != entries) {
+    const std::uint32_t size = Le32(record + 12);
+    const std::uint32_t offset = Le32(record + 16);
+    if ((disk != 0 && disk != kMax16) || (directoryDisk != 0 && directoryDisk != kMax16)) {
       return Fault(JarFault::MultiDisk);
     }
+    if (entries == kMax16 || entriesHere == kMax16 || size == kMax32 || offset == kMax32 ||
+        disk == kMax16 || directoryDisk == kMax16) {
+      return ReadZip64End(file, endAt, record, end);
+    }
+    if (entriesHere != entries) return Fault(JarFault::MultiDisk);
+    end.directoryEnd = endAt;
     end.entries = entries;
+    end.directorySize = size;
+    end.directoryOffset = offset;
     return {};
   }
   return Fault(JarFault::NoEndRecord);
@@ -105,22 +162,46 @@ struct Entry {
   std::uint16_t flags = 0;
   std::uint16_t method = 0;
   std::uint32_t crc = 0;
-  std::uint32_t compressedSize = 0;
-  std::uint32_t size = 0;
-  std::uint32_t localOffset = 0;
+  std::uint64_t compressedSize = 0;
+  std::uint64_t size = 0;
+  std::uint64_t localOffset = 0;
   std::string name;
 };
 
-bool HasZip64Extra(const unsigned char* extra, std::size_t size) {
+// The data of the ZIP64 extended-information field, if there is one.
+std::optional<std::pair<const unsigned char*, std::size_t>> FindZip64Extra(
+    const unsigned char* extra, std::size_t size) {
   while (size >= 4) {
     const std::uint16_t id = Le16(extra);
     const std::size_t length = Le16(extra + 2);
-    if (id == kZip64ExtraId) return true;
-    if (length + 4 > size) return false;
+    if (length + 4 > size) return std::nullopt;
+    if (id == kZip64ExtraId) return std::make_pair(extra + 4, length);
     extra += 4 + length;
     size -= 4 + length;
   }
-  return false;
+  return std::nullopt;
+}
+
+// Replaces, in the order given, each value left at its 32-bit maximum by the
+// next 64-bit value of the ZIP64 field; `all` takes one value for every field
+// (a local header's field holds both sizes). False when the field is needed
+// and missing or short.
+bool ApplyZip64Extra(const unsigned char* extra, std::size_t size,
+                     std::initializer_list<std::uint64_t*> fields, bool all) {
+  const bool needed = std::any_of(fields.begin(), fields.end(),
+                                  [](const std::uint64_t* field) { return *field == kMax32; });
+  if (!needed) return true;
+  const auto found = FindZip64Extra(extra, size);
+  if (!found) return false;
+  auto [data, length] = *found;
+  for (std::uint64_t* field : fields) {
+    if (!all && *field != kMax32) continue;
+    if (length < 8) return false;
+    *field = Le64(data);
+    data += 8;
+    length -= 8;
+  }
+  return true;
 }
 
 // Inflates (or, stored, reads) one entry's data, bounded by its declared size.
@@ -191,12 +272,11 @@ JarCheck CheckData(const os::ReadOnlyFile& file, std::int64_t dataStart, const E
   return {};
 }
 
-// The local header at the entry's offset must agree with the central
-// directory; returns where the entry (data and descriptor) ends.
+// The local header at `at` must agree with the central directory; returns
+// where the entry (data and descriptor) ends.
 JarCheck CheckLocalHeader(const os::ReadOnlyFile& file, const Entry& entry, std::uint32_t number,
-                          std::int64_t limit, std::int64_t& dataStart, std::int64_t& entryEnd) {
+                          std::int64_t at, std::int64_t limit, std::int64_t& entryEnd) {
   std::array<unsigned char, kLocalHeaderSize> header{};
-  const std::int64_t at = entry.localOffset;
   if (at + static_cast<std::int64_t>(kLocalHeaderSize) > limit ||
       !ReadExactly(file, at, header.data(), header.size()) ||
       Le32(header.data()) != kLocalSignature) {
@@ -210,12 +290,8 @@ JarCheck CheckLocalHeader(const os::ReadOnlyFile& file, const Entry& entry, std:
       nameLength != entry.name.size()) {
     return Fault(JarFault::LocalHeader, number);
   }
-  if ((flags & kFlagDescriptor) == 0 &&
-      (Le32(header.data() + 14) != entry.crc || Le32(header.data() + 18) != entry.compressedSize ||
-       Le32(header.data() + 22) != entry.size)) {
-    return Fault(JarFault::LocalHeader, number);
-  }
-  dataStart = at + static_cast<std::int64_t>(kLocalHeaderSize + nameLength + extraLength);
+  const std::int64_t dataStart =
+      at + static_cast<std::int64_t>(kLocalHeaderSize + nameLength + extraLength);
   if (dataStart > limit) return Fault(JarFault::LocalHeader, number);
   std::vector<unsigned char> variable(nameLength + extraLength);
   if (!ReadExactly(file, at + static_cast<std::int64_t>(kLocalHeaderSize), variable.data(),
@@ -223,109 +299,156 @@ JarCheck CheckLocalHeader(const os::ReadOnlyFile& file, const Entry& entry, std:
       !std::equal(entry.name.begin(), entry.name.end(), variable.begin())) {
     return Fault(JarFault::LocalHeader, number);
   }
-  if (HasZip64Extra(variable.data() + nameLength, extraLength))
-    return Fault(JarFault::Zip64, number);
-  entryEnd = dataStart + entry.compressedSize;
-  if (entryEnd > limit) return Fault(JarFault::LocalHeader, number);
+  const unsigned char* extra = variable.data() + nameLength;
+  if ((flags & kFlagDescriptor) == 0) {
+    std::uint64_t size = Le32(header.data() + 22);
+    std::uint64_t compressedSize = Le32(header.data() + 18);
+    if (Le32(header.data() + 14) != entry.crc ||
+        !ApplyZip64Extra(extra, extraLength, {&size, &compressedSize}, true) ||
+        size != entry.size || compressedSize != entry.compressedSize) {
+      return Fault(JarFault::LocalHeader, number);
+    }
+  }
+  if (entry.compressedSize > static_cast<std::uint64_t>(limit - dataStart)) {
+    return Fault(JarFault::LocalHeader, number);
+  }
+  entryEnd = dataStart + static_cast<std::int64_t>(entry.compressedSize);
   if ((flags & kFlagDescriptor) != 0) {
-    // crc, sizes, optionally behind a signature; they must repeat the directory's.
-    std::array<unsigned char, 16> descriptor{};
+    // crc and sizes, optionally behind a signature, repeating the directory's;
+    // the sizes take eight bytes each where the header carries a ZIP64 field.
+    const bool wide = FindZip64Extra(extra, extraLength).has_value();
+    const std::size_t fieldsSize = wide ? 20 : 12;
+    std::array<unsigned char, 24> descriptor{};
     const std::size_t available =
-        static_cast<std::size_t>(std::min<std::int64_t>(16, limit - entryEnd));
-    if (available < 12 || !ReadExactly(file, entryEnd, descriptor.data(), available)) {
+        static_cast<std::size_t>(std::min<std::int64_t>(fieldsSize + 4, limit - entryEnd));
+    if (available < fieldsSize || !ReadExactly(file, entryEnd, descriptor.data(), available)) {
       return Fault(JarFault::LocalHeader, number);
     }
     std::size_t skip = 0;
-    if (available == 16 && Le32(descriptor.data()) == kDescriptorSignature) skip = 4;
+    if (available == fieldsSize + 4 && Le32(descriptor.data()) == kDescriptorSignature) skip = 4;
     const unsigned char* fields = descriptor.data() + skip;
-    if (Le32(fields) != entry.crc || Le32(fields + 4) != entry.compressedSize ||
-        Le32(fields + 8) != entry.size) {
+    const std::uint64_t compressedSize = wide ? Le64(fields + 4) : Le32(fields + 4);
+    const std::uint64_t size = wide ? Le64(fields + 12) : Le32(fields + 8);
+    if (Le32(fields) != entry.crc || compressedSize != entry.compressedSize || size != entry.size) {
       return Fault(JarFault::LocalHeader, number);
     }
-    entryEnd += static_cast<std::int64_t>(12 + skip);
+    entryEnd += static_cast<std::int64_t>(fieldsSize + skip);
+  }
+  return CheckData(file, dataStart, entry, number);
+}
+
+// A launcher stub is a script or a program, never the start of an archive: one
+// that is an archive's start is an archive cut right after one stored in it
+// (a fat JAR's library), which Java would read as that library alone.
+bool StartsAsArchive(const os::ReadOnlyFile& file, std::int64_t stubSize) {
+  std::array<unsigned char, 4> start{};
+  return stubSize >= static_cast<std::int64_t>(start.size()) &&
+         ReadExactly(file, 0, start.data(), start.size()) && Le32(start.data()) == kLocalSignature;
+}
+
+// One central directory record at `header` (within `available` bytes) read
+// into `entry`; `recordSize` is the record's length.
+JarCheck ReadCentralRecord(const unsigned char* header, std::size_t available, std::uint32_t number,
+                           Entry& entry, std::size_t& recordSize) {
+  if (available < kCentralHeaderSize || Le32(header) != kCentralSignature) {
+    return Fault(JarFault::CentralDirectory, number);
+  }
+  entry.flags = Le16(header + 8);
+  entry.method = Le16(header + 10);
+  entry.crc = Le32(header + 16);
+  entry.compressedSize = Le32(header + 20);
+  entry.size = Le32(header + 24);
+  const std::size_t nameLength = Le16(header + 28);
+  const std::size_t extraLength = Le16(header + 30);
+  const std::size_t commentLength = Le16(header + 32);
+  const std::uint16_t disk = Le16(header + 34);
+  entry.localOffset = Le32(header + 42);
+  recordSize = kCentralHeaderSize + nameLength + extraLength + commentLength;
+  if (recordSize > available) return Fault(JarFault::CentralDirectory, number);
+  entry.name.assign(reinterpret_cast<const char*>(header + kCentralHeaderSize), nameLength);
+  if (!ApplyZip64Extra(header + kCentralHeaderSize + nameLength, extraLength,
+                       {&entry.size, &entry.compressedSize, &entry.localOffset}, false)) {
+    return Fault(JarFault::Zip64, number);
+  }
+  if (disk != 0) return Fault(JarFault::MultiDisk, number);
+  if ((entry.flags & (kFlagEncrypted | kFlagStrongEncryption)) != 0 ||
+      (entry.method != kMethodStored && entry.method != kMethodDeflated)) {
+    return Fault(JarFault::Unsupported, number);
+  }
+  if (entry.method == kMethodStored && entry.compressedSize != entry.size) {
+    return Fault(JarFault::SizeMismatch, number);
   }
   return {};
 }
 
 }  // namespace
 
-JarCheck CheckJarArchive(const std::wstring& path) {
-  os::ReadOnlyFile file;
-  if (!file.Open(path)) return Fault(JarFault::Unreadable);
+JarCheck CheckJarArchive(const os::ReadOnlyFile& file) {
   const std::int64_t length = file.Size();
   if (length < 0) return Fault(JarFault::Unreadable);
 
   EndRecord end;
   if (JarCheck found = FindEndRecord(file, length, end); !found) return found;
   if (end.entries == 0) return Fault(JarFault::CentralDirectory);
-  // The directory ends where the end record begins: nothing hidden between.
-  if (static_cast<std::int64_t>(end.directoryOffset) + end.directorySize != end.offset) {
+  if (end.directorySize > kMaxCentralDirectoryBytes) return Fault(JarFault::TooLarge);
+  if (end.entries > end.directorySize / kCentralHeaderSize) {
     return Fault(JarFault::CentralDirectory);
   }
-  if (end.directorySize > kMaxCentralDirectoryBytes) return Fault(JarFault::TooLarge);
+  // The directory ends where the end record begins: nothing hidden between.
+  // Whatever lies before the position it declares is a prefix, as Java sees it.
+  const std::int64_t directoryStart =
+      end.directoryEnd - static_cast<std::int64_t>(end.directorySize);
+  if (directoryStart < 0 || end.directoryOffset > static_cast<std::uint64_t>(directoryStart)) {
+    return Fault(JarFault::CentralDirectory);
+  }
+  const std::int64_t prefix = directoryStart - static_cast<std::int64_t>(end.directoryOffset);
 
-  std::vector<unsigned char> directory(end.directorySize);
-  if (!ReadExactly(file, end.directoryOffset, directory.data(), directory.size())) {
+  std::vector<unsigned char> directory(static_cast<std::size_t>(end.directorySize));
+  if (!ReadExactly(file, directoryStart, directory.data(), directory.size())) {
     return Fault(JarFault::Unreadable);
   }
 
-  // Entries must lie one after the other from the file's first byte up to the
-  // directory, in directory order: no prefix, no gap, no overlap, no entry
-  // that the directory does not list.
+  // Entries lie one after the other up to the directory, in directory order:
+  // no gap, no overlap, no entry that the directory does not list. Only what
+  // precedes the first one (a launcher stub) is not read.
   std::uint64_t declaredTotal = 0;
-  std::int64_t expectedOffset = 0;
+  std::int64_t expectedOffset = -1;
   std::size_t at = 0;
   for (std::uint32_t number = 1; number <= end.entries; ++number) {
-    if (at + kCentralHeaderSize > directory.size())
-      return Fault(JarFault::CentralDirectory, number);
-    const unsigned char* header = directory.data() + at;
-    if (Le32(header) != kCentralSignature) return Fault(JarFault::CentralDirectory, number);
     Entry entry;
-    entry.flags = Le16(header + 8);
-    entry.method = Le16(header + 10);
-    entry.crc = Le32(header + 16);
-    entry.compressedSize = Le32(header + 20);
-    entry.size = Le32(header + 24);
-    const std::size_t nameLength = Le16(header + 28);
-    const std::size_t extraLength = Le16(header + 30);
-    const std::size_t commentLength = Le16(header + 32);
-    const std::uint16_t disk = Le16(header + 34);
-    entry.localOffset = Le32(header + 42);
-    const std::size_t recordSize = kCentralHeaderSize + nameLength + extraLength + commentLength;
-    if (at + recordSize > directory.size()) return Fault(JarFault::CentralDirectory, number);
-    entry.name.assign(reinterpret_cast<const char*>(header + kCentralHeaderSize), nameLength);
-    if (entry.compressedSize == 0xFFFFFFFF || entry.size == 0xFFFFFFFF ||
-        entry.localOffset == 0xFFFFFFFF || disk == 0xFFFF ||
-        HasZip64Extra(header + kCentralHeaderSize + nameLength, extraLength)) {
-      return Fault(JarFault::Zip64, number);
+    std::size_t recordSize = 0;
+    if (JarCheck record = ReadCentralRecord(directory.data() + at, directory.size() - at, number,
+                                            entry, recordSize);
+        !record) {
+      return record;
     }
-    if (disk != 0) return Fault(JarFault::MultiDisk, number);
-    if ((entry.flags & (kFlagEncrypted | kFlagStrongEncryption)) != 0 ||
-        (entry.method != kMethodStored && entry.method != kMethodDeflated)) {
-      return Fault(JarFault::Unsupported, number);
-    }
-    if (entry.method == kMethodStored && entry.compressedSize != entry.size) {
-      return Fault(JarFault::SizeMismatch, number);
+    if (entry.size > kMaxJarUncompressedBytes - declaredTotal) {
+      return Fault(JarFault::TooLarge, number);
     }
     declaredTotal += entry.size;
-    if (declaredTotal > kMaxJarUncompressedBytes) return Fault(JarFault::TooLarge, number);
-    if (entry.localOffset != expectedOffset) return Fault(JarFault::LocalHeader, number);
-
-    std::int64_t dataStart = 0;
-    std::int64_t entryEnd = 0;
+    if (entry.localOffset >= end.directoryOffset) return Fault(JarFault::LocalHeader, number);
+    const std::int64_t localAt = prefix + static_cast<std::int64_t>(entry.localOffset);
+    if (expectedOffset >= 0 && localAt != expectedOffset) {
+      return Fault(JarFault::LocalHeader, number);
+    }
+    if (expectedOffset < 0 && StartsAsArchive(file, localAt)) return Fault(JarFault::Embedded);
     if (JarCheck local =
-            CheckLocalHeader(file, entry, number, end.directoryOffset, dataStart, entryEnd);
+            CheckLocalHeader(file, entry, number, localAt, directoryStart, expectedOffset);
         !local) {
       return local;
     }
-    if (JarCheck data = CheckData(file, dataStart, entry, number); !data) return data;
-    expectedOffset = entryEnd;
     at += recordSize;
   }
-  if (at != directory.size() || expectedOffset != end.directoryOffset) {
+  if (at != directory.size() || expectedOffset != directoryStart) {
     return Fault(JarFault::CentralDirectory);
   }
   return {};
+}
+
+JarCheck CheckJarArchive(const std::wstring& path) {
+  os::ReadOnlyFile file;
+  if (!file.Open(path)) return Fault(JarFault::Unreadable);
+  return CheckJarArchive(file);
 }
 
 std::wstring DescribeJarFault(const JarCheck& check) {
@@ -338,7 +461,7 @@ std::wstring DescribeJarFault(const JarCheck& check) {
     case JarFault::NoEndRecord:
       return L"文件末尾没有ZIP目录结束记录，文件可能不完整";
     case JarFault::Zip64:
-      return L"不接受ZIP64格式";
+      return L"ZIP64记录缺失或不一致";
     case JarFault::MultiDisk:
       return L"不接受分卷ZIP文件";
     case JarFault::CentralDirectory:
@@ -355,6 +478,8 @@ std::wstring DescribeJarFault(const JarCheck& check) {
       return entry + L"解压后的大小不符";
     case JarFault::CrcMismatch:
       return entry + L"的CRC校验值不符";
+    case JarFault::Embedded:
+      return L"找到的ZIP归档嵌在另一个归档之中，文件可能不完整";
   }
   return {};
 }

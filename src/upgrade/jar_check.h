@@ -2,16 +2,21 @@
 // Whether a file is a whole ZIP archive, as a JAR must be: the end record where
 // the file's length puts it, a central directory that agrees with every local
 // header, and every entry inflating to the size and CRC-32 it declares.
-// ZIP64 archives are refused: no JAR of the upload service comes near 4 GiB or
-// 65535 entries, so a ZIP64 record means the file is not what was built.
+// The archive is found from its end, as Java finds it: data before the first
+// entry (the launcher stub of a self-running JAR) is allowed, and offsets are
+// taken relative to where the central directory really is. ZIP64 records are
+// read as Java reads them, within the same bounds.
 
 #include <cstdint>
 #include <string>
 
+namespace os {
+class ReadOnlyFile;
+}
+
 namespace upgrade {
 
 // Bounds against archives built to exhaust the machine.
-constexpr std::uint32_t kMaxJarEntries = 65535;
 constexpr std::uint64_t kMaxJarUncompressedBytes = std::uint64_t{2} << 30;  // 2 GiB in total
 constexpr std::uint32_t kMaxCentralDirectoryBytes = 16u << 20;
 
@@ -19,7 +24,7 @@ enum class JarFault {
   None,
   Unreadable,        // cannot be opened or read
   NoEndRecord,       // no end record where the length says it must be
-  Zip64,             // refused, see above
+  Zip64,             // ZIP64 records missing where announced, or disagreeing
   MultiDisk,         // spanned archives are not JARs
   CentralDirectory,  // out of bounds, not contiguous, or malformed
   TooLarge,          // beyond the bounds above
@@ -28,6 +33,7 @@ enum class JarFault {
   Corrupt,           // the deflated data does not inflate
   SizeMismatch,      // inflates to another size than declared
   CrcMismatch,       // CRC-32 differs from the declared one
+  Embedded,          // what precedes the archive starts as an archive itself
 };
 
 struct JarCheck {
@@ -37,6 +43,8 @@ struct JarCheck {
 };
 
 // Reads the whole file in pieces (bounded memory) and inflates every entry.
+JarCheck CheckJarArchive(const os::ReadOnlyFile& file);
+// Opens `path` and checks it as above.
 JarCheck CheckJarArchive(const std::wstring& path);
 
 // Why a check failed, for a progress line ("第3个条目的CRC校验值不符").

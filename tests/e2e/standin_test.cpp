@@ -13,8 +13,13 @@
 #include <optional>
 #include <regex>
 
+#include "os/files.h"
 #include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
+#include "support/windows_form_path.h"
+#include "update/jar_signature.h"
+#include "update/tunables.h"
+#include "update/update_check.h"
 
 namespace {
 
@@ -307,6 +312,115 @@ TEST(Standin, UpdateRequestsAreDecryptedAndRecorded) {
   EXPECT_EQ(contentTypes, 1);
   EXPECT_FALSE(records[1]["decrypted"].asBool());
   EXPECT_FALSE(records[1]["error"].asString().empty());
+}
+
+// An Ed25519 key pair made here: the private half in a PEM file for the
+// stand-in, the public half as a build is given it.
+struct JarSigningKeyFile {
+  explicit JarSigningKeyFile(const TempDir& dir) : path((dir / "jar-signing.pem").string()) {
+    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> context(
+        EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr), EVP_PKEY_CTX_free);
+    EVP_PKEY* key = nullptr;
+    if (!context || EVP_PKEY_keygen_init(context.get()) != 1 ||
+        EVP_PKEY_keygen(context.get(), &key) != 1) {
+      return;
+    }
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> owned(key, EVP_PKEY_free);
+    std::unique_ptr<BIO, decltype(&BIO_free_all)> file(BIO_new_file(path.c_str(), "w"),
+                                                       BIO_free_all);
+    unsigned char raw[32];
+    std::size_t length = sizeof raw;
+    if (!file ||
+        PEM_write_bio_PrivateKey(file.get(), key, nullptr, nullptr, 0, nullptr, nullptr) != 1 ||
+        EVP_PKEY_get_raw_public_key(key, raw, &length) != 1 || length != sizeof raw) {
+      return;
+    }
+    unsigned char text[45];
+    EVP_EncodeBlock(text, raw, sizeof raw);
+    publicBase64 = reinterpret_cast<char*>(text);
+  }
+  std::string path;
+  std::string publicBase64;
+};
+
+// What the program would conclude of the offer and the JAR the stand-in
+// serves now, with the key built in.
+update::SignatureVerdict VerdictOnOffer(const Standin& standin, const std::string& publicKey,
+                                        const TempDir& dir) {
+  const std::string base = "http://127.0.0.1:" + std::to_string(standin.UpdatePort());
+  auto answer =
+      standin.Update().Post("/api/updateVersion/checkTallyxSDKVersion", "{}", "application/json");
+  EXPECT_TRUE(answer);
+  if (!answer) return update::SignatureVerdict::Unreadable;
+  ScopedTunable server(update::tunables::serverBaseUrl, base);
+  update::UpdateOffer offer;
+  update::ParseUpdateResponse(answer->body, offer);
+  EXPECT_EQ(offer.downloadUrl, base + "/files/stock-relay.jar") << answer->body;
+  auto jar = standin.Update().Get("/files/stock-relay.jar");
+  EXPECT_TRUE(jar && jar->status == 200);
+  if (!jar) return update::SignatureVerdict::Unreadable;
+  WriteFile(dir / "offered.jar", jar->body);
+  os::ReadOnlyFile file;
+  EXPECT_TRUE(file.Open(testing_support::WindowsFormPath(dir / "offered.jar")));
+  ScopedTunable key(update::tunables::jarSigningKey, publicKey);
+  return update::VerifyJarSignature(file, offer.signature);
+}
+
+TEST(Standin, WithAKeyOffersCarryASignatureThatVerifies) {
+  TempDir dir;
+  const JarSigningKeyFile key(dir);
+  ASSERT_EQ(key.publicBase64.size(), 44u);
+  Standin standin({"--update", "offer", "--jar-signing-key", key.path, "--jar-size", "300000"});
+  ASSERT_TRUE(standin.Ready());
+  using update::SignatureVerdict;
+  const struct {
+    const char* control;  // applied on top of the start
+    SignatureVerdict expected;
+  } cases[] = {
+      {"signature=valid", SignatureVerdict::Valid},
+      // Another file gets a signature of its own.
+      {"jar-size=200000&revision=2", SignatureVerdict::Valid},
+      {"signature=omit", SignatureVerdict::Missing},
+      {"signature=empty", SignatureVerdict::Missing},
+      {"signature=not-base64", SignatureVerdict::Malformed},
+      {"signature=short", SignatureVerdict::Malformed},
+      {"signature=other-key", SignatureVerdict::Mismatch},
+      {"signature=other-file", SignatureVerdict::Mismatch},
+      {"signature=unprefixed", SignatureVerdict::Mismatch},
+      {"signature=text&signature-text=QQ==", SignatureVerdict::Malformed},
+      // The bytes on the way are not the bytes signed.
+      {"signature=valid&download=flip-byte&drop-after=1000", SignatureVerdict::Mismatch},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.control);
+    standin.Control("/control", c.control);
+    EXPECT_EQ(VerdictOnOffer(standin, key.publicBase64, dir), c.expected);
+  }
+}
+
+TEST(Standin, WithoutAKeyOffersCarryNoSignature) {
+  Standin standin({"--update", "offer"});
+  ASSERT_TRUE(standin.Ready());
+  for (const char* scenario : {"valid", "short", "other-file", "unprefixed"}) {
+    SCOPED_TRACE(scenario);
+    standin.Control("/control/signature", std::string("scenario=") + scenario);
+    auto answer =
+        standin.Update().Post("/api/updateVersion/checkTallyxSDKVersion", "{}", "application/json");
+    ASSERT_TRUE(answer);
+    const Json::Value offer = ParseJson(answer->body);
+    EXPECT_EQ(offer["flag"].asInt(), 1);
+    EXPECT_FALSE(offer["data"].isMember("signature")) << answer->body;
+  }
+}
+
+TEST(Standin, AJarSigningKeyThatIsNotEd25519IsRefusedAtStart) {
+  TempDir dir;
+  const std::string rsa = std::string(WARDKEEP_SOURCE_DIR) + "/tools/standin/update_key.pem";
+  for (const std::string& path : {rsa, (dir / "missing.pem").string()}) {
+    SCOPED_TRACE(path);
+    Standin standin({"--jar-signing-key", path});
+    EXPECT_FALSE(standin.Ready());
+  }
 }
 
 }  // namespace

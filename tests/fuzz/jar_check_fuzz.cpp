@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "os/files.h"
 #include "upgrade/jar_check.h"
 
 namespace {
@@ -31,8 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (file == nullptr) return 0;
   std::fwrite(data, 1, size, file);
   std::fclose(file);
-  const upgrade::JarCheck check = upgrade::CheckJarArchive(scratch.windows);
-  // Every refusal has a reason to print.
+  os::ReadOnlyFile jar;
+  if (!jar.Open(scratch.windows)) return 0;
+  const upgrade::JarCheck check = upgrade::CheckJarArchive(jar);
+  // Every refusal has a reason to print, and the path form says the same.
   if (!check && upgrade::DescribeJarFault(check).empty()) __builtin_trap();
+  if (upgrade::CheckJarArchive(scratch.windows).fault != check.fault) __builtin_trap();
   return 0;
 }

@@ -1,8 +1,9 @@
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
-
 #include <mutex>
+#include <string>
 
 #include "http/tunables.h"
 #include "platform_client/service_monitor.h"
@@ -101,6 +102,72 @@ TEST(PlatformTransport, ErrorStatusWithJsonIsJudgedByTheBody) {
   EXPECT_EQ(got.erpName, L"SAP");
   EXPECT_EQ(got.version, "v1.4.0");
   EXPECT_EQ(got.versionMessage, "before");
+}
+
+// A report listing stores, exactly `size` bytes long. Only the last store
+// names the ERP system; the version endpoint finds "data" in it too.
+std::string Report(bool ok, std::size_t size) {
+  const std::string head = R"({"data":"v2.0","exceptionDto":{"ok":)" +
+                           std::string(ok ? "true" : "false") +
+                           R"(,"expContent":"库存同步失败"},"configDto":[)";
+  const std::string tail = R"({"erpName":"SAP-S4"}]})";
+  std::string body = head;
+  for (int i = 0;; ++i) {
+    const std::string store = R"({"storeId":)" + std::to_string(i) +
+                              R"(,"erpName":"","address":"Hauptstraße )" + std::to_string(i) +
+                              R"("},)";
+    if (body.size() + store.size() + tail.size() > size) break;
+    body += store;
+  }
+  body += tail;
+  body.insert(body.size() - 1, size - body.size(), ' ');
+  return body;
+}
+
+TEST(PlatformTransport, HealthReportsAreReadUpToOneMebibyte) {
+  constexpr std::size_t kKiB = 1024;
+  const std::wstring tooLong = kPrefix + L"健康报告过大（超过1 MiB），未读取";
+  const std::wstring tooMany = kPrefix + L"健康报告过大（超过196608个JSON值），未读取";
+  // The version answer keeps the limit every other answer has.
+  const std::string versionCut =
+      kPrefixGbk + curl_easy_strerror(CURLE_WRITE_ERROR) + " (HTTP code: 200)";
+  struct Case {
+    const char* what;
+    std::string body;
+    bool healthy;
+    std::wstring message;
+    std::wstring erpName;
+    std::string version;
+    std::string versionMessage;
+  } cases[] = {
+      {"255 KiB healthy", Report(true, 255 * kKiB), true, L"before", L"", "v2.0", "before"},
+      {"257 KiB healthy", Report(true, 257 * kKiB), true, L"before", L"", "v0.0.0", versionCut},
+      {"1 MiB healthy", Report(true, 1024 * kKiB), true, L"before", L"", "v0.0.0", versionCut},
+      {"1 MiB faulty", Report(false, 1024 * kKiB), false, L"库存同步失败", L"SAP-S4", "v0.0.0",
+       versionCut},
+      {"1 MiB and a byte, healthy", Report(true, 1024 * kKiB + 1), false, tooLong, L"", "v0.0.0",
+       versionCut},
+      {"1 MiB and a byte, faulty", Report(false, 1024 * kKiB + 1), false, tooLong, L"", "v0.0.0",
+       versionCut},
+      // Within the length, but more values than the parse may build.
+      {"600 KiB of single digits",
+       [] {
+         std::string body = R"({"exceptionDto":{"ok":true},"x":[0)";
+         while (body.size() < 600 * kKiB) body += ",0";
+         return body + "]}";
+       }(),
+       false, tooMany, L"", "v0.0.0", versionCut},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakePlatform platform(200, c.body);
+    const Checked got = AskBoth(platform.BaseUrl());
+    EXPECT_EQ(got.healthy, c.healthy);
+    EXPECT_EQ(got.message, c.message);
+    EXPECT_EQ(got.erpName, c.erpName);
+    EXPECT_EQ(got.version, c.version);
+    EXPECT_EQ(got.versionMessage, c.versionMessage);
+  }
 }
 
 TEST(PlatformTransport, TimeOutAfterTheStatusLineNamesTheCode) {

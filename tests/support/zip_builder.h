@@ -1,6 +1,7 @@
 #pragma once
 // Builds ZIP archives in memory for the archive check's tests: stored and
-// deflated entries (zlib), data descriptors, a comment, a ZIP64 extra field.
+// deflated entries (zlib), data descriptors, a comment, ZIP64 records, data
+// before the archive.
 
 #include <cstddef>
 #include <string>
@@ -18,11 +19,21 @@ struct ZipEntry {
 struct ZipOptions {
   std::string comment;
   bool zip64Extra = false;  // a ZIP64 extended-information field on the first entry
+  // Every size and offset in ZIP64 fields (the 32-bit ones at their maximum),
+  // and a ZIP64 end record with its locator.
+  bool zip64 = false;
+  // Bytes before the archive (a launcher stub). Its offsets count from the
+  // archive's first entry, as after `cat stub app.jar`, unless `stubInOffsets`
+  // (as after `zip -A`).
+  std::string stub;
+  bool stubInOffsets = false;
 };
 
 struct BuiltZip {
   std::string bytes;
-  std::vector<std::size_t> dataOffsets;  // where each entry's (compressed) data starts
+  // Positions in `bytes`: where each entry's (compressed) data starts, and the
+  // central directory.
+  std::vector<std::size_t> dataOffsets;
   std::size_t directoryOffset = 0;
 };
 

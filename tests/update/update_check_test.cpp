@@ -93,6 +93,36 @@ TEST_F(UpdateCheck, SendsTheInstalledVersionAndTakesTheOffer) {
   EXPECT_EQ(SentVersion(server), "v2.3.4");
 }
 
+TEST_F(UpdateCheck, TheOfferCarriesItsSignature) {
+  const std::string sig = std::string(86, 'A') + "==";
+  const struct {
+    const char* name;
+    std::string body;
+    bool offered;
+    std::string signature;
+  } cases[] = {
+      {"signed",
+       R"({"flag":1,"data":{"version":"v2.4.0","url":"/a.jar","signature":")" + sig + R"("}})",
+       true, sig},
+      {"unsigned", R"({"flag":1,"data":{"version":"v2.4.0","url":"/a.jar"}})", true, ""},
+      {"signed, no offer", R"({"flag":0,"data":{"signature":")" + sig + R"("}})", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LocalHttpServer server;
+    Answer(server, 200, c.body);
+    ScopedTunable platformBase(platform_client::tunables::baseUrl, platform.Url());
+    ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
+    update::UpdateOffer offer;
+    std::string error;
+    EXPECT_EQ(update::CheckUpdate(offer, error), c.offered);
+    EXPECT_EQ(offer.downloadUrl, c.offered ? server.Url() + "/a.jar" : "");
+    EXPECT_EQ(offer.remoteVersion, c.offered ? "v2.4.0" : "");
+    EXPECT_EQ(offer.signature, c.signature);
+    EXPECT_EQ(SentVersion(server), "v2.3.4");
+  }
+}
+
 TEST_F(UpdateCheck, AnswersWithoutAnOfferLeaveTheOutputsEmpty) {
   const std::vector<std::pair<int, std::string>> answers = {
       {200, R"({"flag":0,"data":null})"},

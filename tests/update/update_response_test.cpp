@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "update/tunables.h"
@@ -11,19 +12,29 @@ namespace {
 const std::string kBase = "http://updates.example:2406";
 
 struct Outcome {
+  Outcome() = default;
+  Outcome(std::string u, std::string v, std::string s = "")
+      : url(std::move(u)), version(std::move(v)), signature(std::move(s)) {}
   std::string url;
   std::string version;
+  std::string signature;  // an offer without one has the empty text
 };
 
-// Outputs start as markers so that "left alone" is visible.
+// Outputs start as markers so that "left alone" is visible. The two-output
+// form must agree with the offer's.
 Outcome Parse(const std::string& response) {
   ScopedTunable base(update::tunables::serverBaseUrl, kBase);
-  Outcome out{"<untouched url>", "<untouched version>"};
-  update::ParseUpdateResponse(response, out.url, out.version);
-  return out;
+  update::UpdateOffer offer{"<untouched url>", "<untouched version>", "<untouched signature>"};
+  update::ParseUpdateResponse(response, offer);
+  std::string url = "<untouched url>";
+  std::string version = "<untouched version>";
+  update::ParseUpdateResponse(response, url, version);
+  EXPECT_EQ(url, offer.downloadUrl);
+  EXPECT_EQ(version, offer.remoteVersion);
+  return {offer.downloadUrl, offer.remoteVersion, offer.signature};
 }
 
-const Outcome kNoOffer{"<untouched url>", "<untouched version>"};
+const Outcome kNoOffer{"<untouched url>", "<untouched version>", "<untouched signature>"};
 
 struct Case {
   const char* name;
@@ -38,6 +49,7 @@ void RunTable(const std::vector<Case>& cases) {
     ASSERT_NO_THROW(out = Parse(c.response)) << c.response;
     EXPECT_EQ(out.url, c.expected.url);
     EXPECT_EQ(out.version, c.expected.version);
+    EXPECT_EQ(out.signature, c.expected.signature);
   }
 }
 
@@ -162,6 +174,37 @@ TEST(ParseUpdateResponse, AnHttpsServerOffersHttpsOnly) {
     EXPECT_EQ(url, c.expected) << c.url;
     EXPECT_EQ(version, c.expected.empty() ? "" : "3") << c.url;
   }
+}
+
+std::string WithSignature(const std::string& signature) {
+  return WithData(R"({"version":"3","url":"/a.jar","signature":)" + signature + "}");
+}
+
+// The signature is read as it came; whether it is any good is decided later.
+TEST(ParseUpdateResponse, TheSignatureTravelsWithTheOffer) {
+  const std::string sig(86, 'Q');
+  RunTable({
+      {"Base64 text", WithSignature('"' + sig + "==\""), {kBase + "/a.jar", "3", sig + "=="}},
+      {"member missing",
+       WithData(R"({"version":"3","url":"/a.jar"})"),
+       {kBase + "/a.jar", "3", ""}},
+      {"empty text", WithSignature(R"("")"), {kBase + "/a.jar", "3", ""}},
+      {"null", WithSignature("null"), {kBase + "/a.jar", "3", ""}},
+      {"text kept as it is, spaces too",
+       WithSignature(R"(" ab\ncd ")"),
+       {kBase + "/a.jar", "3", " ab\ncd "}},
+      {"number", WithSignature("12"), {kBase + "/a.jar", "3", "12"}},
+      {"true", WithSignature("true"), {kBase + "/a.jar", "3", "true"}},
+      {"object: no offer", WithSignature(R"({"sig":"QQ=="})"), kNoOffer},
+      {"array: no offer", WithSignature(R"(["QQ=="])"), kNoOffer},
+      {"beside flag 0: no offer", R"({"flag":0,"data":{"version":"3","signature":"QQ=="}})",
+       kNoOffer},
+      {"beside an empty version: no offer", WithData(R"({"version":"","signature":"QQ=="})"),
+       kNoOffer},
+      {"at the top level it is not the offer's",
+       R"({"flag":1,"signature":"QQ==","data":{"version":"3","url":"/a.jar"}})",
+       {kBase + "/a.jar", "3", ""}},
+  });
 }
 
 TEST(ParseUpdateResponse, CommentsInTheAnswerAreAccepted) {

@@ -29,21 +29,44 @@ std::string Noise(std::size_t size, unsigned seed) {
 }
 
 // A manifest, a deflated class in a streamed (descriptor) entry, a stored blob.
-BuiltZip Jar() {
+BuiltZip Jar(const testing_support::ZipOptions& options = {}) {
   std::string classes;
   for (int i = 0; i < 3000; ++i) classes += "class C" + std::to_string(i) + " {}\n";
   return BuildZip({{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n", true},
                    {"com/example/C.class", classes, true, true},
-                   {"static/blob.bin", Noise(40000, 7)}});
+                   {"static/blob.bin", Noise(40000, 7)}},
+                  options);
 }
+
+testing_support::ZipOptions Options(bool zip64, const std::string& stub = "",
+                                    bool stubInOffsets = false) {
+  testing_support::ZipOptions options;
+  options.zip64 = zip64;
+  options.stub = stub;
+  options.stubInOffsets = stubInOffsets;
+  return options;
+}
+
+// What a self-running JAR carries before the archive.
+const std::string kStub = "#!/bin/sh\nexec java -jar \"$0\" \"$@\"\nexit 1\n" + Noise(3000, 11);
 
 std::string Flip(std::string bytes, std::size_t at) {
   bytes[at] = static_cast<char>(bytes[at] ^ 0x20);
   return bytes;
 }
 
+void Patch(std::string& bytes, std::size_t at, unsigned long long value, int size) {
+  for (int i = 0; i < size; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
 void Patch32(std::string& bytes, std::size_t at, unsigned value) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+  Patch(bytes, at, value, 4);
+}
+
+// `bytes` with `size` bytes at `at` replaced by `value`.
+std::string Patched(std::string bytes, std::size_t at, unsigned long long value, int size) {
+  Patch(bytes, at, value, size);
+  return bytes;
 }
 
 JarFault Check(const std::string& bytes) {
@@ -66,7 +89,13 @@ TEST(JarCheck, WholeArchivesPassAndEveryOtherFileIsNamed) {
       {"larger than the end record's search", testing_support::SampleJar(200000, 3),
        JarFault::None},
       {"with a comment",
-       BuildZip({{"a.txt", "hello", true}}, {"built here; PK\x05\x06 inside"}).bytes,
+       BuildZip({{"a.txt", "hello", true}},
+                [] {
+                  testing_support::ZipOptions options;
+                  options.comment = "built here; PK\x05\x06 inside";
+                  return options;
+                }())
+           .bytes,
        JarFault::None},
       {"one byte short", whole.substr(0, whole.size() - 1), JarFault::NoEndRecord},
       {"cut in the directory", whole.substr(0, jar.directoryOffset + 10), JarFault::NoEndRecord},
@@ -79,10 +108,20 @@ TEST(JarCheck, WholeArchivesPassAndEveryOtherFileIsNamed) {
       {"a byte flipped in a stored entry", Flip(whole, storedData + 20000), JarFault::CrcMismatch},
       {"the data descriptor differs", Flip(whole, jar.dataOffsets[2] - 50), JarFault::LocalHeader},
       {"an error page", "<html><body>502 Bad Gateway</body></html>", JarFault::NoEndRecord},
-      {"two archives spliced", whole.substr(0, storedData) + whole, JarFault::CentralDirectory},
-      {"something before the archive", "MZ" + whole, JarFault::CentralDirectory},
+      // Whatever precedes a whole archive is a prefix Java does not read,
+      // but not when it is the start of another archive.
+      {"two archives spliced", whole.substr(0, storedData) + whole, JarFault::Embedded},
+      {"something before the archive", "MZ" + whole, JarFault::None},
       {"bytes after the archive", whole + "trailing", JarFault::NoEndRecord},
-      {"ZIP64 extra field", BuildZip({{"a.txt", "hello"}}, {"", true}).bytes, JarFault::Zip64},
+      {"an unneeded ZIP64 extra field",
+       BuildZip({{"a.txt", "hello"}},
+                [] {
+                  testing_support::ZipOptions options;
+                  options.zip64Extra = true;
+                  return options;
+                }())
+           .bytes,
+       JarFault::None},
       {"ZIP64 end record (entry count deferred)",
        [] {
          std::string b = BuildZip({{"a.txt", "hello"}}).bytes;
@@ -134,9 +173,85 @@ TEST(JarCheck, ArchivesBuiltToExhaustTheMachineAreRefusedWithoutInflatingThem) {
   EXPECT_EQ(Check(twice.bytes), JarFault::LocalHeader);
 }
 
+// Java finds an archive from its end: a launcher stub before it is no fault,
+// and ZIP64 records are read where they are announced. Nothing else loosens.
+TEST(JarCheck, StubsAndZip64AreReadAsJavaReadsThem) {
+  const BuiltZip stubbed = Jar(Options(false, kStub));
+  const BuiltZip counted = Jar(Options(false, kStub, true));
+  const BuiltZip zip64 = Jar(Options(true));
+  const std::string& wide = zip64.bytes;
+  // The end record, its ZIP64 locator and the ZIP64 end record, from the end.
+  const std::size_t end = wide.size() - 22;
+  const std::size_t locator = end - 20;
+  const std::size_t record = locator - 56;
+  // The first directory entry's ZIP64 field follows its 20-byte name.
+  const std::size_t firstExtra = zip64.directoryOffset + 46 + 20;
+  struct Case {
+    const char* what;
+    std::string bytes;
+    JarFault expected;
+  } cases[] = {
+      {"a launcher stub before a whole archive", stubbed.bytes, JarFault::None},
+      {"a stub counted in the archive's offsets", counted.bytes, JarFault::None},
+      {"an archive cut right after one stored in it",
+       [] {
+         const BuiltZip inner = Jar();
+         const BuiltZip outer = BuildZip({{"BOOT-INF/lib/inner.jar", inner.bytes}});
+         return outer.bytes.substr(0, outer.dataOffsets[0] + inner.bytes.size());
+       }(),
+       JarFault::Embedded},
+      {"a stub before an archive cut in its directory",
+       stubbed.bytes.substr(0, stubbed.directoryOffset + 10), JarFault::NoEndRecord},
+      {"a stub before an archive one byte short", stubbed.bytes.substr(0, stubbed.bytes.size() - 1),
+       JarFault::NoEndRecord},
+      {"a stub with a damaged entry", Flip(stubbed.bytes, stubbed.dataOffsets[2] + 20000),
+       JarFault::CrcMismatch},
+      {"a stub before an archive whose start is cut off", kStub + Jar().bytes.substr(100),
+       JarFault::LocalHeader},
+      {"a stub whose directory claims more than the file holds",
+       Patched(stubbed.bytes, stubbed.bytes.size() - 6, stubbed.bytes.size(), 4),
+       JarFault::CentralDirectory},
+      {"ZIP64 throughout", wide, JarFault::None},
+      {"ZIP64 after a stub counted in its offsets", Jar(Options(true, kStub, true)).bytes,
+       JarFault::None},
+      // Java reads the locator's offset from the file's start, and fails here.
+      {"ZIP64 after a stub its locator does not count", Jar(Options(true, kStub)).bytes,
+       JarFault::Zip64},
+      {"ZIP64 with a damaged entry", Flip(wide, zip64.dataOffsets[2] + 20000),
+       JarFault::CrcMismatch},
+      {"ZIP64 locator pointing before its record", Patched(wide, locator + 8, record - 1, 8),
+       JarFault::Zip64},
+      {"ZIP64 locator pointing into the directory", Patched(wide, locator + 8, record - 56, 8),
+       JarFault::Zip64},
+      {"ZIP64 locator missing", wide.substr(0, locator) + wide.substr(end), JarFault::Zip64},
+      {"end record disagreeing with its ZIP64 record", Patched(wide, end + 10, 2, 2),
+       JarFault::Zip64},
+      {"ZIP64 record counting more entries than listed",
+       Patched(Patched(wide, record + 24, 4, 8), record + 32, 4, 8), JarFault::CentralDirectory},
+      {"ZIP64 record naming a second disk", Patched(wide, record + 16, 1, 4), JarFault::MultiDisk},
+      {"ZIP64 sizes left to a field that is not there", Patched(wide, firstExtra, 0x9999, 2),
+       JarFault::Zip64},
+      {"ZIP64 field too short for what it must hold", Patched(wide, firstExtra + 2, 16, 2),
+       JarFault::Zip64},
+      {"ZIP64 local sizes disagreeing", Patched(wide, 30 + 20 + 4, 5, 8), JarFault::LocalHeader},
+      {"ZIP64 descriptor disagreeing", Flip(wide, zip64.dataOffsets[2] - 30 - 15 - 5),
+       JarFault::LocalHeader},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(static_cast<int>(Check(c.bytes)), static_cast<int>(c.expected)) << c.what;
+  }
+
+  // Cut anywhere, a stubbed or ZIP64 archive is never whole either.
+  for (const std::string* bytes : {&stubbed.bytes, &wide}) {
+    for (std::size_t cut = 0; cut < bytes->size(); cut += bytes->size() / 19 + 1) {
+      EXPECT_EQ(Check(bytes->substr(0, cut)), JarFault::NoEndRecord) << "cut at " << cut;
+    }
+  }
+}
+
 TEST(JarCheck, EveryFaultHasAReason) {
   for (int fault = static_cast<int>(JarFault::Unreadable);
-       fault <= static_cast<int>(JarFault::CrcMismatch); ++fault) {
+       fault <= static_cast<int>(JarFault::Embedded); ++fault) {
     EXPECT_FALSE(upgrade::DescribeJarFault({static_cast<JarFault>(fault), 3}).empty()) << fault;
   }
   EXPECT_EQ(upgrade::DescribeJarFault({JarFault::CrcMismatch, 3}), L"第3个条目的CRC校验值不符");

@@ -85,6 +85,8 @@ Json::Value SettingsJson(const Settings& s) {
   out["update-delay"] = static_cast<Json::Int64>(s.updateDelayMs);
   out["update-body"] = s.updateBody;
   out["update-status"] = s.updateStatus;
+  out["signature"] = Describe(s.signature);
+  out["signature-text"] = s.signatureText;
   out["download"] = Describe(s.download);
   out["drop-after"] = static_cast<Json::Int64>(s.dropAfter);
   out["jar"] = s.jarPath;
@@ -123,6 +125,7 @@ void AddControlRoutes(httplib::Server& server, State& state) {
   AddSetter(server, state, "/control/version", "version-mode");
   AddSetter(server, state, "/control/update", "update");
   AddSetter(server, state, "/control/download", "download");
+  AddSetter(server, state, "/control/signature", "signature");
 
   server.Get("/control/state", [&state](const httplib::Request&, httplib::Response& res) {
     res.set_content(WriteJson(SettingsJson(state.Snapshot())), kJson);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include "jar_signer.h"
 #include "private_key.h"
 #include "routes.h"
 #include "state.h"
@@ -39,6 +40,9 @@ Ports and process:
   --update-port N       update server port (default 2406; 0 picks a free one)
   --key PATH            private key (PEM) for the update requests
                         (default: the test key in the source tree)
+  --jar-signing-key PATH  Ed25519 private key (PEM) that signs the offered
+                        JAR: offers then carry "data"."signature" (see
+                        --signature); without it they carry none
   --tls DIR             serve the update port over HTTPS with DIR/server.pem,
                         signed by the test authority DIR/ca.pem; both are made
                         first when missing (a client must trust DIR/ca.pem)
@@ -77,6 +81,16 @@ Update server (POST /api/updateVersion/checkTallyxSDKVersion):
   --update-body-file PATH  the same, read from a file
   --update-location URL a Location header on the --update raw answer
   --update-status N     status for --update raw (default 200)
+  --signature S         valid | omit | empty | not-base64 | short | other-key |
+                        other-file | unprefixed | text (default valid): the
+                        offer's "data"."signature". valid: over the JAR served;
+                        short: the valid one less its last byte; other-key: by
+                        a key made for the purpose; other-file: over the JAR
+                        with one more byte; unprefixed: over the hex digits
+                        without "wardkeep-jar-sha256:"; text: --signature-text.
+                        valid, short, other-file and unprefixed need
+                        --jar-signing-key and are left out without it
+  --signature-text T    the signature for --signature text, verbatim
 
 JAR download (GET /files/stock-relay.jar on the update port; byte ranges):
   --download S          normal | drop-once | drop-always | ignore-range | 404 |
@@ -106,6 +120,7 @@ as the options above without "--"; "scenario" names the path's service):
   POST /control/version         scenario=stall ...   (the version endpoint)
   POST /control/update          scenario=offer-relative&offer-version=2.0.0
   POST /control/download        scenario=drop-once&drop-after=100000
+  POST /control/signature       scenario=other-key   (the offer's signature)
   GET  /control/state           current settings
   GET  /control/requests        recorded update requests, decrypted versions
   GET  /control/downloads       recorded download requests, Range and If-Range
@@ -121,6 +136,7 @@ struct CommandLine {
   int platformPort = 2405;
   int updatePort = 2406;
   std::string keyPath = WARDKEEP_STANDIN_KEY;
+  std::string jarSigningKeyPath;
   std::string tlsDir;
   std::vector<std::string> tlsHosts;
   bool quiet = false;
@@ -175,6 +191,8 @@ std::optional<CommandLine> Parse(int argc, char** argv, std::string& error) {
       }
     } else if (name == "key") {
       line.keyPath = *value;
+    } else if (name == "jar-signing-key") {
+      line.jarSigningKeyPath = *value;
     } else if (name == "tls") {
       line.tlsDir = *value;
     } else if (name == "tls-host") {
@@ -239,6 +257,11 @@ int Run(int argc, char** argv) {
     std::cerr << "wardkeep-standin: " << error << "\n";
     return 1;
   }
+  JarSigner signer;
+  if (!line->jarSigningKeyPath.empty() && !signer.Load(line->jarSigningKeyPath, error)) {
+    std::cerr << "wardkeep-standin: " << error << "\n";
+    return 1;
+  }
 
   // Signals are taken by sigwait below, never by the server threads.
   sigset_t stopSignals;
@@ -273,7 +296,7 @@ int Run(int argc, char** argv) {
   Configure(update, "update", line->quiet);
   AddPlatformRoutes(platform, state);
   AddControlRoutes(platform, state);
-  AddUpdateRoutes(update, state, key);
+  AddUpdateRoutes(update, state, key, signer);
   AddDownloadRoutes(update, state);
   AddControlRoutes(update, state);
 

@@ -11,12 +11,14 @@ namespace standin {
 
 class State;
 class PrivateKey;
+class JarSigner;
 
 inline constexpr const char* kUpdatePath = "/api/updateVersion/checkTallyxSDKVersion";
 inline constexpr const char* kJarPath = "/files/stock-relay.jar";
 
 void AddPlatformRoutes(httplib::Server& server, State& state);
-void AddUpdateRoutes(httplib::Server& server, State& state, const PrivateKey& key);
+void AddUpdateRoutes(httplib::Server& server, State& state, const PrivateKey& key,
+                     JarSigner& signer);
 void AddDownloadRoutes(httplib::Server& server, State& state);
 void AddControlRoutes(httplib::Server& server, State& state);
 

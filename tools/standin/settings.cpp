@@ -72,6 +72,18 @@ constexpr std::array<std::pair<const char*, Validators>, 4> kValidatorNames{{
     {"none", Validators::None},
 }};
 
+constexpr std::array<std::pair<const char*, SignatureScenario>, 9> kSignatureNames{{
+    {"valid", SignatureScenario::Valid},
+    {"omit", SignatureScenario::Omit},
+    {"empty", SignatureScenario::Empty},
+    {"not-base64", SignatureScenario::NotBase64},
+    {"short", SignatureScenario::Short},
+    {"other-key", SignatureScenario::OtherKey},
+    {"other-file", SignatureScenario::OtherFile},
+    {"unprefixed", SignatureScenario::Unprefixed},
+    {"text", SignatureScenario::Text},
+}};
+
 template <typename Number>
 bool ParseNumber(const std::string& value, Number& out, Number minimum) {
   Number parsed{};
@@ -138,6 +150,10 @@ bool ApplyOption(Settings& s, const std::string& name, const std::string& value,
     s.updateLocation = value;
   } else if (name == "update-status") {
     ok = ParseNumber(value, s.updateStatus, 100) && s.updateStatus <= 599;
+  } else if (name == "signature") {
+    ok = ParseEnum(kSignatureNames, value, s.signature);
+  } else if (name == "signature-text") {
+    s.signatureText = value;
   } else if (name == "download") {
     ok = ParseEnum(kDownloadNames, value, s.download);
   } else if (name == "drop-after") {
@@ -177,6 +193,9 @@ std::string Describe(DownloadScenario scenario) {
 }
 std::string Describe(Validators validators) {
   return NameOf(kValidatorNames, validators);
+}
+std::string Describe(SignatureScenario scenario) {
+  return NameOf(kSignatureNames, scenario);
 }
 
 }  // namespace standin

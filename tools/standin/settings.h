@@ -23,6 +23,19 @@ enum class DownloadScenario {
   FlipByte,  // every GET carries the byte at drop-after inverted
 };
 enum class Validators { Both, Etag, LastModified, None };
+// "data"."signature" of an offer. Valid, Short, OtherFile and Unprefixed are
+// made with the JAR signing key and left out when there is none.
+enum class SignatureScenario {
+  Valid,       // over this JAR
+  Omit,        // no member
+  Empty,       // ""
+  NotBase64,   // 88 characters that are not Base64
+  Short,       // the valid signature less its last byte (63 bytes)
+  OtherKey,    // over this JAR, with a key made for the purpose
+  OtherFile,   // over this JAR with one more byte at its end
+  Unprefixed,  // over the hex digits alone, without the text before them
+  Text,        // signature-text, verbatim
+};
 
 struct Settings {
   PlatformScenario platform = PlatformScenario::Healthy;
@@ -41,6 +54,8 @@ struct Settings {
   std::string updateBody;
   int updateStatus = 200;
   std::string updateLocation;  // a Location header on the raw answer, if any
+  SignatureScenario signature = SignatureScenario::Valid;
+  std::string signatureText;
 
   DownloadScenario download = DownloadScenario::Normal;
   std::int64_t dropAfter = 65536;
@@ -66,5 +81,6 @@ std::string Describe(VersionMode mode);
 std::string Describe(UpdateScenario scenario);
 std::string Describe(DownloadScenario scenario);
 std::string Describe(Validators validators);
+std::string Describe(SignatureScenario scenario);
 
 }  // namespace standin

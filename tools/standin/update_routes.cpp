@@ -6,6 +6,7 @@
 
 #include <chrono>
 
+#include "jar_signer.h"
 #include "json_out.h"
 #include "private_key.h"
 #include "routes.h"
@@ -42,18 +43,21 @@ UpdateRecord Record(const httplib::Request& req, const PrivateKey& key) {
   return record;
 }
 
-std::string Offer(const Settings& s, bool relative, const std::string& base) {
+std::string Offer(const Settings& s, bool relative, const std::string& base, JarSigner& signer) {
   std::string url = s.offerUrl;
   if (url.empty()) url = relative ? kJarPath : base + kJarPath;
   Json::Value answer;
   answer["flag"] = s.flagAsString ? Json::Value("1") : Json::Value(1);
   answer["data"]["version"] = s.offerVersion;
   answer["data"]["url"] = url;
+  std::string signature, error;
+  if (signer.Signature(s, signature, error)) answer["data"]["signature"] = signature;
+  if (!error.empty()) SetLogNote("unsigned: " + error);
   return WriteJson(answer);
 }
 
-void HandleCheck(State& state, const PrivateKey& key, const httplib::Request& req,
-                 httplib::Response& res) {
+void HandleCheck(State& state, const PrivateKey& key, JarSigner& signer,
+                 const httplib::Request& req, httplib::Response& res) {
   state.CountHit("update");
   UpdateRecord record = Record(req, key);
   SetLogNote(record.decrypted ? "version " + record.version : "undecrypted: " + record.error);
@@ -65,10 +69,10 @@ void HandleCheck(State& state, const PrivateKey& key, const httplib::Request& re
       res.set_content("{\"flag\":0}", kJson);
       break;
     case UpdateScenario::Offer:
-      res.set_content(Offer(s, false, state.UpdateBaseUrl()), kJson);
+      res.set_content(Offer(s, false, state.UpdateBaseUrl(), signer), kJson);
       break;
     case UpdateScenario::OfferRelative:
-      res.set_content(Offer(s, true, state.UpdateBaseUrl()), kJson);
+      res.set_content(Offer(s, true, state.UpdateBaseUrl(), signer), kJson);
       break;
     case UpdateScenario::Html:
       res.status = 500;
@@ -80,7 +84,7 @@ void HandleCheck(State& state, const PrivateKey& key, const httplib::Request& re
         res.status = 503;
         return;
       }
-      res.set_content(Offer(s, false, state.UpdateBaseUrl()), kJson);
+      res.set_content(Offer(s, false, state.UpdateBaseUrl(), signer), kJson);
       break;
     case UpdateScenario::Raw:
       res.status = s.updateStatus;
@@ -92,10 +96,12 @@ void HandleCheck(State& state, const PrivateKey& key, const httplib::Request& re
 
 }  // namespace
 
-void AddUpdateRoutes(httplib::Server& server, State& state, const PrivateKey& key) {
-  server.Post(kUpdatePath, [&state, &key](const httplib::Request& req, httplib::Response& res) {
-    HandleCheck(state, key, req, res);
-  });
+void AddUpdateRoutes(httplib::Server& server, State& state, const PrivateKey& key,
+                     JarSigner& signer) {
+  server.Post(kUpdatePath,
+              [&state, &key, &signer](const httplib::Request& req, httplib::Response& res) {
+                HandleCheck(state, key, signer, req, res);
+              });
 }
 
 }  // namespace standin
