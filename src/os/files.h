@@ -95,8 +95,57 @@ class ReadOnlyFile {
   void Close() { m_file.reset(); }
 
  private:
+  // A staged file reads back through the handle it writes with.
+  friend class StagedFile;
+
   NativeFilePtr m_file;
 };
+
+// A new file made for an install: created exclusively (fails when anything, a link
+// included, is already at the path), never following a link; while held, others may read
+// it but not write, delete or rename it (Windows: share read only; natively only the
+// owner may write it, mode 0600). Written, forced to disk, read back and moved into place
+// through the same handle, so the bytes checked are the bytes moved. A file that was not
+// moved is deleted when the object is destroyed.
+class StagedFile {
+ public:
+  StagedFile();
+  ~StagedFile();
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+
+  // False when anything is at `path` or it cannot be made; a held file is
+  // discarded first.
+  bool Create(const std::wstring& path);
+  bool IsOpen() const { return m_contents.IsOpen(); }
+  // Appends all bytes or returns false.
+  bool Write(const char* data, std::size_t size);
+  bool FlushToDisk();
+  // Reads through the held handle (ReadAt/Size); closed when nothing is held.
+  const ReadOnlyFile& Contents() const { return m_contents; }
+  // Moves the held file over `target` (same directory) in one step, replacing
+  // it; true once the move has happened and `target` is the held file.
+  // Windows: a rename of the held handle itself (falling back to a move by
+  // name only where the system cannot rename a handle); natively rename(2),
+  // then a check that `target` is the held inode, and the directory forced to
+  // disk. The file stays held (readable) under its new name.
+  bool MoveOver(const std::wstring& target);
+  // Deletes the file now (if not moved) and closes it.
+  void Discard();
+
+ private:
+  ReadOnlyFile m_contents;
+  std::wstring m_path;
+  bool m_moved = false;
+};
+
+// A second name (hard link) for an existing file, on the same volume; false when `newPath`
+// exists, or links are not possible there. Never follows a link at `newPath`.
+bool LinkFile(const std::wstring& existing, const std::wstring& newPath);
+
+// Clears the read-only attribute (Windows) / adds the owner's write bit
+// (natively; never through a link).
+bool MakeWritable(const std::wstring& path);
 
 // Forces the file's bytes out of the system's caches onto the disk.
 bool FlushFileToDisk(const std::wstring& path);

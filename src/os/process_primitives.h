@@ -28,6 +28,10 @@ Started StartHidden(const std::wstring& program, const std::wstring& parameters)
 // child's output goes where the caller's does (os/processes.h says how).
 Started StartCommandLine(const std::wstring& commandLine);
 
+// One of the system's programs by its bare name (os/processes.h says where it
+// is found); output as for StartCommandLine.
+Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments);
+
 // True once the child has ended within `timeoutMilliseconds`.
 bool WaitForExit(Child& child, unsigned timeoutMilliseconds);
 

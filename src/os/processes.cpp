@@ -27,4 +27,12 @@ LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned tim
   return WaitOrEnd(process::StartCommandLine(commandLine), timeoutMilliseconds);
 }
 
+LaunchResult RunSystemProgramAndWait(const std::wstring& program, const std::wstring& arguments,
+                                     unsigned timeoutMilliseconds) {
+  if (program.empty() || program.find_first_of(L"\\/: ") != std::wstring::npos) {
+    return LaunchResult::NotStarted;
+  }
+  return WaitOrEnd(process::StartSystemProgram(program, arguments), timeoutMilliseconds);
+}
+
 }  // namespace os

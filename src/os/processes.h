@@ -30,4 +30,15 @@ LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring
 // running at the deadline is ended. The exit code is not read.
 LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned timeoutMilliseconds);
 
+// --- Run one of the system's own programs and wait ----------------------------
+
+// One of the system's own programs by name ("net"): Windows starts
+// <system directory>\<program>.exe, named as the application, with the command
+// line "<program> <arguments>", never found by a search (a program of that
+// name beside ours is never run); natively the program is found on PATH (the
+// demo and the tests put stand-ins there). A name with a path separator or a
+// space is refused. Same results and bounded wait as RunCommandLineAndWait.
+LaunchResult RunSystemProgramAndWait(const std::wstring& program, const std::wstring& arguments,
+                                     unsigned timeoutMilliseconds);
+
 }  // namespace os

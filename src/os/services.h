@@ -19,8 +19,10 @@ enum class ServiceState : unsigned {
   Paused = 7,
 };
 
-// What a service is opened for.
-enum class ServiceAccess { QueryStatus, Start };
+// What a service is opened for; each open asks for these rights only.
+// Control is stop, start and query status: what replacing a service's files
+// needs, asked for before anything is changed.
+enum class ServiceAccess { QueryStatus, Start, Control };
 
 // What the backend keeps for an open manager or service (a handle, a unit
 // name), released with it; defined by the backend so no OS type reaches this
@@ -47,12 +49,14 @@ class ServiceHandle {
   std::unique_ptr<NativeService, NativeServiceRelease> m_native;
 };
 
-// The local machine's service manager with full access. Empty when it cannot
-// be opened (no rights, no manager reachable).
+// The local machine's service manager, opened to connect only (the least
+// rights: a filtered administrator's token still gets it). Empty when it cannot
+// be opened (no manager reachable).
 ServiceHandle OpenServiceManager();
 
 // One service by its key name. Empty when there is no such service or the
-// access is refused.
+// access is refused (natively: Control when systemctl does not report that the
+// unit can be both started and stopped).
 ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring& name,
                                ServiceAccess access);
 

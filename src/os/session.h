@@ -2,9 +2,16 @@
 // Process-level services of the operating system: the single-instance guard,
 // the autostart entry, the program's own path and title, the start-up message box.
 
+#include <memory>
 #include <string>
 
 namespace os {
+
+// Later library loads come from the system directory only, never from the
+// program's own folder or the working directory, where another user may put a
+// library of a system's name (Windows: the default DLL directories; nothing
+// natively). Called first at start-up, before anything loads a library.
+void RestrictLibrarySearch();
 
 // Takes the per-log-on single-instance guard of the given name and keeps it for
 // the rest of the process. False when another process holds it or it cannot be
@@ -12,7 +19,9 @@ namespace os {
 bool AcquireSingleInstance(const std::wstring& name);
 
 // Writes the entry that starts the program at the user's log-on; `programPath`
-// is the program's own Windows-form path. Failures are silent by design.
+// is the program's own Windows-form path, stored quoted so that a space in a
+// folder's name cannot make the log-on start a shorter path's program.
+// Failures are silent by design.
 void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& programPath);
 
 // The running program's full path, Windows form, as far as it could be read,
@@ -23,6 +32,36 @@ struct ModulePath {
   bool whole = false;
 };
 ModulePath ReadModulePath();
+
+// What the backend holds for a machine-wide lock (a mutex handle, a locked
+// descriptor), released with it; defined by the backend.
+struct NativeLock;
+struct NativeLockRelease {
+  void operator()(NativeLock* lock) const noexcept;
+};
+
+// One holder on the whole machine, across log-on sessions and users: Windows a
+// "Global\<name>" mutex (one abandoned by a holder that died counts as
+// acquired; ownership is the acquiring thread's); natively flock on
+// <dir>/<name>.lock, dir = $WARDKEEP_LOCK_DIR when set, else /run/lock. Released
+// when destroyed.
+class MachineWideLock {
+ public:
+  MachineWideLock();
+  ~MachineWideLock();
+  MachineWideLock(MachineWideLock&&) noexcept;
+  MachineWideLock& operator=(MachineWideLock&&) noexcept;
+  MachineWideLock(const MachineWideLock&) = delete;
+  MachineWideLock& operator=(const MachineWideLock&) = delete;
+
+  // False when another holds it or it cannot be made; a lock held before is
+  // released first.
+  bool TryAcquire(const std::wstring& name);
+  bool IsHeld() const { return m_lock != nullptr; }
+
+ private:
+  std::unique_ptr<NativeLock, NativeLockRelease> m_lock;
+};
 
 // ReadModulePath's text, whole or not.
 std::wstring ModuleFileName();

@@ -91,7 +91,7 @@ RunDemoOnce() { # run number
     bash -c "grep -x 'net stop stock-relay' '$demo/calls.log' >/dev/null &&
              sed -n '/^net stop stock-relay$/,\$p' '$demo/calls.log' | grep -qx 'net start stock-relay'"
   Check "run $1: the autostart entry is in the demo" \
-    Contains "$demo/home/.config/autostart/orvWardkeep.desktop" "Exec=$demo/C/wardkeep/wardkeep"
+    Contains "$demo/home/.config/autostart/orvWardkeep.desktop" "Exec=\"$demo/C/wardkeep/wardkeep\""
   Check "run $1: the single-instance lock is in the demo" test -e "$demo/run/ORV_WARDKEEP.lock"
   Check "run $1: nothing was written to HOME or TMPDIR" \
     test -z "$(find "$scratch/home" "$scratch/tmp" -mindepth 1 -print -quit)"

@@ -20,9 +20,9 @@
 #include "app/wardkeep_dlg.h"
 #include "host/tunables.h"
 #include "support/posix/child_process.h"
-#include "support/posix/scoped_env.h"
 #include "support/posix/service_manager_standin.h"
 #include "support/recording_view.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include "host/cache_flush.h"
 #include "host/tunables.h"
 #include "os/processes.h"
-#include "support/posix/scoped_env.h"
 #include "support/posix/service_manager_standin.h"
 #include "support/recording_view.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "os/session.h"
-#include "support/posix/scoped_env.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "ui/console/console_dialog.h"
 

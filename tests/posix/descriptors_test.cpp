@@ -12,7 +12,7 @@
 
 #include "os/files.h"
 #include "os/posix/unique_fd.h"
-#include "support/posix/scoped_env.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/posix/scoped_env.h"
+#include "support/scoped_env.h"
 
 namespace {
 

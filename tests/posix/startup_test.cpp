@@ -58,7 +58,7 @@ TEST_F(Startup, ASecondCopyIsRefusedWhileTheFirstRunsAndTheLockFreesWithIt) {
   ASSERT_TRUE(first.Wait(10s).has_value());
   ChildProcess third({moved.string()}, Env(), temp.path());
   ASSERT_TRUE(third.WaitForOutput("hidden", 10s)) << third.Stderr();
-  EXPECT_NE(ReadFile(AutostartFile()).find("Exec=" + moved.string() + "\n"), std::string::npos)
+  EXPECT_NE(ReadFile(AutostartFile()).find("Exec=\"" + moved.string() + "\"\n"), std::string::npos)
       << ReadFile(AutostartFile());
   third.WriteInput("\x1b");
   EXPECT_TRUE(third.Wait(10s).has_value());

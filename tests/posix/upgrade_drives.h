@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <string>
 
-#include "support/posix/scoped_env.h"
 #include "support/posix/service_manager_standin.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace upgrade_test {

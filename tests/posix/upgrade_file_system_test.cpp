@@ -6,7 +6,7 @@
 #include <string>
 
 #include "posix/upgrade_drives.h"
-#include "support/posix/scoped_env.h"
+#include "support/scoped_env.h"
 #include "upgrade/file_system.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "posix/upgrade_drives.h"
-#include "support/posix/scoped_env.h"
+#include "support/scoped_env.h"
 #include "support/zip_builder.h"
 #include "upgrade/command_runner.h"
 #include "upgrade/jar_upgrade.h"

@@ -11,7 +11,7 @@
 #include "posix/upgrade_drives.h"
 #include "support/local_http_server.h"
 #include "support/posix/program_dir_lock.h"
-#include "support/posix/scoped_env.h"
+#include "support/scoped_env.h"
 #include "support/zip_builder.h"
 #include "update/tunables.h"
 #include "upgrade/update_run.h"

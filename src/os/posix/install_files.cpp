@@ -55,13 +55,20 @@ bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to) {
   auto hostFrom = posix::ToHostPath(from);
   auto hostTo = posix::ToHostPath(to);
   if (!hostFrom || !hostTo || rename(hostFrom->c_str(), hostTo->c_str()) != 0) return false;
-  // The new name lives in the directory: it is durable once the directory is.
   // Best effort: the move has happened either way, and a caller told
   // otherwise would not undo it when the new file turns out bad.
-  std::string::size_type cut = hostTo->rfind('/');
-  std::string directory = cut == std::string::npos ? "." : hostTo->substr(0, cut == 0 ? 1 : cut);
-  Sync(posix::UniqueFd(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+  posix::SyncDirectoryOf(*hostTo);
   return true;
 }
+
+namespace posix {
+
+bool SyncDirectoryOf(const std::string& hostPath) {
+  std::string::size_type cut = hostPath.rfind('/');
+  std::string directory = cut == std::string::npos ? "." : hostPath.substr(0, cut == 0 ? 1 : cut);
+  return Sync(UniqueFd(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
+}
+
+}  // namespace posix
 
 }  // namespace os

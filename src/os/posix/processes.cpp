@@ -66,6 +66,12 @@ Started StartCommandLine(const std::wstring& commandLine) {
   return SpawnInOwnGroup(SplitOnSpaces(commandLine), options);
 }
 
+// The host has no system directory of the platform's kind: the program is
+// looked up on PATH, where the demo and the tests put their stand-ins.
+Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
+  return StartCommandLine(program + L" " + arguments);
+}
+
 bool WaitForExit(Child& child, unsigned timeoutMilliseconds) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
   return posix::WaitUntil(child.pid, deadline).has_value();

@@ -27,11 +27,17 @@ std::optional<int> Systemctl(std::vector<std::string> args, std::string& output)
   return WEXITSTATUS(*status);
 }
 
-// The value of one property from `systemctl show` output ("Name=value").
-std::optional<std::string> ShownProperty(const std::string& name, const std::string& unit) {
+// `systemctl show` output ("Name=value" lines) for the properties `names`
+// ("A" or "A,B"); nothing when the call failed.
+std::optional<std::string> ShowProperties(const std::string& names, const std::string& unit) {
   std::string output;
-  auto code = Systemctl({"show", "--property=" + name, "--", unit}, output);
+  auto code = Systemctl({"show", "--property=" + names, "--", unit}, output);
   if (!code || *code != 0) return std::nullopt;
+  return output;
+}
+
+// The value of one property in `systemctl show` output.
+std::optional<std::string> PropertyValue(const std::string& output, const std::string& name) {
   std::string prefix = name + "=";
   std::size_t begin = 0;
   while (begin < output.size()) {
@@ -42,6 +48,21 @@ std::optional<std::string> ShownProperty(const std::string& name, const std::str
     begin = end + 1;
   }
   return std::nullopt;
+}
+
+std::optional<std::string> ShownProperty(const std::string& name, const std::string& unit) {
+  auto output = ShowProperties(name, unit);
+  if (!output) return std::nullopt;
+  return PropertyValue(*output, name);
+}
+
+// The manager's own word that the unit may be both started and stopped; what
+// this user may do is decided by the bus when asked, so this is the nearest
+// the open can come to the platform's access check.
+bool CanStartAndStop(const std::string& unit) {
+  auto output = ShowProperties("CanStart,CanStop", unit);
+  return output && PropertyValue(*output, "CanStart") == "yes" &&
+         PropertyValue(*output, "CanStop") == "yes";
 }
 
 // Only names the manager takes literally: no globs, no paths, no options.
@@ -82,10 +103,10 @@ ServiceHandle OpenServiceManager() {
   return ServiceHandle(new NativeService{true, {}});
 }
 
-// The access asked for is not checked here: systemctl refuses a start the user
-// may not make when it is asked for.
+// Only Control is checked here: systemctl refuses a start the user may not
+// make when it is asked for.
 ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring& name,
-                               ServiceAccess /*access*/) {
+                               ServiceAccess access) {
   const NativeService* opened = manager.Native();
   if (opened == nullptr || !opened->isManager) return {};
   std::string plain = unicode::EncodeUtf8(name);
@@ -93,6 +114,7 @@ ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring&
   std::string unit = plain + ".service";
   auto loadState = ShownProperty("LoadState", unit);
   if (!loadState || loadState->empty() || *loadState == "not-found") return {};
+  if (access == ServiceAccess::Control && !CanStartAndStop(unit)) return {};
   return ServiceHandle(new NativeService{false, unit});
 }
 

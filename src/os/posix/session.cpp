@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "os/posix/drive_map.h"
 #include "os/posix/unique_fd.h"
@@ -81,13 +82,12 @@ std::string ConfigHome() {
   return std::string(home != nullptr ? home : "") + "/.config";
 }
 
-// Exec= value: quoted when it has characters the Desktop Entry format treats
-// specially, with the quoting rule's escapes and then the string escapes.
+// Exec= value: always quoted, as the Run value is, with the quoting rule's
+// escapes and then the string escapes, so no character of the path (a space,
+// a quote) can split it or add arguments.
 std::string DesktopExecValue(const std::string& rawPath) {
   std::string path;
   for (char c : rawPath) path += c == '%' ? std::string("%%") : std::string(1, c);  // field codes
-  bool needsQuotes = path.find_first_of(" \t\n\"'\\><~|&;$*?#()`") != std::string::npos;
-  if (!needsQuotes) return path;
   std::string quoted = "\"";
   for (char c : path) {
     if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
@@ -107,7 +107,52 @@ std::string DesktopExecValue(const std::string& rawPath) {
   return escaped;
 }
 
+// A lock file's name for `name`: no directories, nothing hidden.
+bool IsPlainLockName(const std::string& name) {
+  return !name.empty() && name[0] != '.' && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+// Opens the lock file without creating it when it is there, so one made by
+// another user in a shared sticky directory (which the kernel may refuse to
+// open with O_CREAT) still serves; otherwise creates it.
+posix::UniqueFd OpenSharedLockFile(const std::string& path) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    posix::UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (fd || errno != ENOENT) return fd;
+    fd.Reset(open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (fd) fchmod(fd.Get(), 0644);  // whatever the umask: every session opens it
+    if (fd || errno != EEXIST) return fd;
+  }
+  return {};
+}
+
 }  // namespace
+
+void RestrictLibrarySearch() {
+  // The dynamic loader takes no libraries from the program's folder unless
+  // told to at link time; nothing to restrict.
+}
+
+struct NativeLock {
+  posix::UniqueFd fd;
+};
+
+void NativeLockRelease::operator()(NativeLock* lock) const noexcept {
+  delete lock;  // closing the descriptor drops the lock
+}
+
+bool MachineWideLock::TryAcquire(const std::wstring& name) {
+  m_lock.reset();
+  std::string plain = unicode::EncodeUtf8(name);
+  if (!IsPlainLockName(plain)) return false;
+  const char* configured = std::getenv("WARDKEEP_LOCK_DIR");
+  std::string dir = configured != nullptr && *configured != '\0' ? configured : "/run/lock";
+  posix::UniqueFd fd = OpenSharedLockFile(dir + "/" + plain + ".lock");
+  if (!fd || flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+  m_lock.reset(new NativeLock{std::move(fd)});
+  return true;
+}
 
 bool AcquireSingleInstance(const std::wstring& name) {
   std::string fileName;

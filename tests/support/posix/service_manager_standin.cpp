@@ -25,19 +25,24 @@ unit="$1"
 name="${unit%.service}"
 state=missing
 [ -n "$name" ] && [ -f "$here/units/$name" ] && state=$(cat "$here/units/$name")
+can=yes
+[ -n "$name" ] && [ -f "$here/fixed/$name" ] && can=no
 case "$verb" in
   show)
     if [ -z "$unit" ]; then echo "$prop=252"; exit 0; fi
-    case "$prop" in
-      LoadState)
-        if [ "$state" = missing ]; then echo "LoadState=not-found"; else echo "LoadState=loaded"; fi ;;
-      ActiveState)
-        case "$state" in
-          broken) echo "Failed to get properties" >&2; exit 1 ;;
-          missing|refuse|slow) echo "ActiveState=inactive" ;;
-          *) echo "ActiveState=$state" ;;
-        esac ;;
-    esac
+    for one in $(echo "$prop" | tr , ' '); do
+      case "$one" in
+        LoadState)
+          if [ "$state" = missing ]; then echo "LoadState=not-found"; else echo "LoadState=loaded"; fi ;;
+        ActiveState)
+          case "$state" in
+            broken) echo "Failed to get properties" >&2; exit 1 ;;
+            missing|refuse|slow) echo "ActiveState=inactive" ;;
+            *) echo "ActiveState=$state" ;;
+          esac ;;
+        CanStart|CanStop) echo "$one=$can" ;;
+      esac
+    done
     exit 0 ;;
   start)
     case "$state" in
@@ -78,6 +83,11 @@ std::string ServiceManagerStandin::UnitState(const std::string& service) const {
   std::string state = ReadFile(file);
   while (!state.empty() && state.back() == '\n') state.pop_back();
   return state;
+}
+
+void ServiceManagerStandin::RefuseStartAndStop(const std::string& service) {
+  std::filesystem::create_directories(m_dir / "fixed");
+  WriteFile(m_dir / "fixed" / service, "");
 }
 
 void ServiceManagerStandin::CutBus() {

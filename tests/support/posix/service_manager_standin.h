@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/posix/scoped_env.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace testing_support {
@@ -23,6 +23,9 @@ class ServiceManagerStandin {
   // exist. Any other started unit becomes "active".
   void SetUnit(const std::string& service, const std::string& state);
   std::string UnitState(const std::string& service) const;
+  // The unit reports CanStart=no and CanStop=no (manual start and stop
+  // refused in its unit file); units answer "yes" otherwise.
+  void RefuseStartAndStop(const std::string& service);
   // Every call fails as systemctl does without a bus.
   void CutBus();
 

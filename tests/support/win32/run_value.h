@@ -15,7 +15,8 @@ struct RunValue {
   std::wstring data;  // as stored, NUL included when it was stored
 };
 
-RunValue ReadRunValue();
-void DeleteRunValue();
+// The program's own value unless another name is given.
+RunValue ReadRunValue(const std::wstring& name = L"orvWardkeep");
+void DeleteRunValue(const std::wstring& name = L"orvWardkeep");
 
 }  // namespace testing_support::win32

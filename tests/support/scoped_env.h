@@ -1,5 +1,6 @@
 #pragma once
-// Sets an environment variable for a test's scope and restores it after.
+// Sets an environment variable for a test's scope and restores it after; a
+// child started meanwhile inherits the value.
 
 #include <cstdlib>
 #include <optional>
@@ -7,23 +8,16 @@
 
 namespace testing_support {
 
+// Sets `name` to `value`, or removes it when there is none (host's own call).
+void SetEnvironmentValue(const std::string& name, const std::optional<std::string>& value);
+
 class ScopedEnv {
  public:
   ScopedEnv(const std::string& name, const std::optional<std::string>& value) : m_name(name) {
     if (const char* old = std::getenv(name.c_str())) m_old = old;
-    if (value) {
-      setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name.c_str());
-    }
+    SetEnvironmentValue(name, value);
   }
-  ~ScopedEnv() {
-    if (m_old) {
-      setenv(m_name.c_str(), m_old->c_str(), 1);
-    } else {
-      unsetenv(m_name.c_str());
-    }
-  }
+  ~ScopedEnv() { SetEnvironmentValue(m_name, m_old); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 

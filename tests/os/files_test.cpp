@@ -1,0 +1,265 @@
+// The file services an install relies on, on real files of both targets: a
+// staged file made exclusively, held against writers, read back and moved
+// through its own handle; a second name for a file; the write bit.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "os/files.h"
+#include "support/target.h"
+#include "support/temp_dir.h"
+#include "support/windows_form_path.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::kWindowsTarget;
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+// Every byte of an open file, read in small positioned steps.
+std::string ReadAll(const os::ReadOnlyFile& file) {
+  std::string bytes;
+  char chunk[4096];
+  for (std::int64_t offset = 0;;) {
+    std::int64_t got = file.ReadAt(offset, chunk, sizeof chunk);
+    if (got <= 0) return got < 0 ? "<read failed>" : bytes;
+    bytes.append(chunk, static_cast<std::size_t>(got));
+    offset += got;
+  }
+}
+
+// Bytes no two positions of which repeat in a short period, so an offset
+// mistake shows.
+std::string Pattern(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return bytes;
+}
+
+// A link to `target` at `link`; false where the platform will not make one.
+bool MakeSymlink(const fs::path& target, const fs::path& link) {
+  std::error_code error;
+  fs::create_symlink(target, link, error);
+  return !error;
+}
+
+bool CanOpenForWriting(const fs::path& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::app);
+  return out.is_open();
+}
+
+class OsFiles : public testing::Test {
+ protected:
+  std::wstring Path(const std::string& name) const {
+    return testing_support::WindowsFormPath(temp / name);
+  }
+  bool DirectoryIsEmpty() const { return fs::is_empty(temp.path()); }
+
+  TempDir temp;
+};
+
+TEST_F(OsFiles, AStagedFileIsNeverMadeWhereAnythingIsAlready) {
+  struct Case {
+    const char* name;
+    std::function<bool()> plant;  // false: cannot be made on this target
+    std::function<void()> check;  // what was there is untouched
+  };
+  const Case cases[] = {
+      {"AFile",
+       [&] {
+         WriteFile(temp / "x", "theirs");
+         return true;
+       },
+       [&] { EXPECT_EQ(ReadFile(temp / "x"), "theirs"); }},
+      {"ADirectory", [&] { return fs::create_directory(temp / "x"); },
+       [&] { EXPECT_TRUE(fs::is_directory(temp / "x")); }},
+      {"ASecondNameOfAnotherFile",
+       [&] {
+         WriteFile(temp / "other", "theirs");
+         return os::LinkFile(Path("other"), Path("x"));
+       },
+       [&] { EXPECT_EQ(ReadFile(temp / "other"), "theirs"); }},
+      // The classic plant: a link to where the attacker wants the bytes.
+      {"ALinkToAMissingFile", [&] { return MakeSymlink(temp / "target", temp / "x"); },
+       [&] { EXPECT_FALSE(fs::exists(temp / "target")); }},
+      {"ALinkToAFile",
+       [&] {
+         WriteFile(temp / "target", "theirs");
+         return MakeSymlink(temp / "target", temp / "x");
+       },
+       [&] { EXPECT_EQ(ReadFile(temp / "target"), "theirs"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(temp / "x");
+    fs::remove_all(temp / "target");
+    fs::remove_all(temp / "other");
+    if (!c.plant()) {
+      // mingw's runtime makes no symbolic links; the native rows cover them.
+      EXPECT_TRUE(kWindowsTarget) << "could not plant";
+      continue;
+    }
+    {
+      os::StagedFile staged;
+      EXPECT_FALSE(staged.Create(Path("x")));
+      EXPECT_FALSE(staged.IsOpen());
+      EXPECT_FALSE(staged.Write("ours", 4));
+    }  // and destroying it removes nothing of theirs
+    c.check();
+    EXPECT_TRUE(fs::exists(fs::symlink_status(temp / "x")));
+  }
+}
+
+TEST_F(OsFiles, TheBytesReadBackThroughTheHandleAreTheBytesWritten) {
+  const std::string bytes = Pattern(3 * 1024 * 1024 + 17);
+  os::StagedFile staged;
+  ASSERT_TRUE(staged.Create(Path("stock-relay.jar.new")));
+  ASSERT_TRUE(staged.IsOpen());
+  // Reads between the writes must not move where the next write lands.
+  const std::size_t cuts[] = {0, 1, 4096, 1024 * 1024, bytes.size()};
+  for (std::size_t i = 1; i < std::size(cuts); ++i) {
+    ASSERT_TRUE(staged.Write(bytes.data() + cuts[i - 1], cuts[i] - cuts[i - 1]));
+    EXPECT_EQ(staged.Contents().Size(), static_cast<std::int64_t>(cuts[i]));
+    EXPECT_EQ(ReadAll(staged.Contents()), bytes.substr(0, cuts[i])) << "after write " << i;
+  }
+  EXPECT_TRUE(staged.Write(nullptr, 0));
+  EXPECT_TRUE(staged.FlushToDisk());
+  EXPECT_EQ(ReadAll(staged.Contents()), bytes);
+  // Others may read it while it is held.
+  EXPECT_EQ(ReadFile(temp / "stock-relay.jar.new"), bytes);
+}
+
+TEST_F(OsFiles, NobodyElseChangesAStagedFileWhileItIsHeld) {
+  os::StagedFile staged;
+  ASSERT_TRUE(staged.Create(Path("held")));
+  ASSERT_TRUE(staged.Write("checked", 7));
+  const fs::path held = temp / "held";
+  if (kWindowsTarget) {
+    // Shared for reading only: no writer, no delete, no rename gets a handle.
+    EXPECT_FALSE(CanOpenForWriting(held));
+    std::error_code error;
+    EXPECT_FALSE(fs::remove(held, error));
+    fs::rename(held, temp / "moved", error);
+    EXPECT_TRUE(error);
+  } else {
+    // The owner may always open a file of their own for writing (and root
+    // any file), and the directory, not the file, decides deletes and
+    // renames: what keeps other users out is the mode, owner-only.
+    EXPECT_EQ(fs::status(held).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  }
+  EXPECT_EQ(ReadFile(held), "checked");
+  EXPECT_EQ(ReadAll(staged.Contents()), "checked");
+}
+
+TEST_F(OsFiles, MoveOverPutsExactlyTheStagedBytesInPlace) {
+  struct Case {
+    const char* name;
+    bool targetExists;
+  };
+  const Case cases[] = {{"OverTheOldFile", true}, {"WhereNothingWas", false}};
+  const std::string bytes = Pattern(200000);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(temp / "stock-relay.jar");
+    if (c.targetExists) WriteFile(temp / "stock-relay.jar", std::string(300000, 'o'));
+    {
+      os::StagedFile staged;
+      ASSERT_TRUE(staged.Create(Path("stock-relay.jar.new")));
+      ASSERT_TRUE(staged.Write(bytes.data(), bytes.size()));
+      ASSERT_TRUE(staged.FlushToDisk());
+      ASSERT_TRUE(staged.MoveOver(Path("stock-relay.jar")));
+      EXPECT_FALSE(fs::exists(temp / "stock-relay.jar.new"));
+      EXPECT_EQ(ReadFile(temp / "stock-relay.jar"), bytes);
+      // Still held, under the new name.
+      EXPECT_EQ(ReadAll(staged.Contents()), bytes);
+      EXPECT_FALSE(staged.MoveOver(Path("again.jar")));
+      staged.Discard();  // a moved file stays
+    }
+    EXPECT_EQ(ReadFile(temp / "stock-relay.jar"), bytes);
+    EXPECT_EQ(fs::file_size(temp / "stock-relay.jar"), bytes.size());
+  }
+}
+
+TEST_F(OsFiles, AStagedFileThatWasNotMovedLeavesNothing) {
+  struct Case {
+    const char* name;
+    std::function<void(os::StagedFile&)> end;
+  };
+  const Case cases[] = {
+      {"Destroyed", [](os::StagedFile&) {}},
+      {"Discarded", [](os::StagedFile& staged) { staged.Discard(); }},
+      {"DiscardedTwice",
+       [](os::StagedFile& staged) {
+         staged.Discard();
+         staged.Discard();
+       }},
+      {"FlushedThenDestroyed", [](os::StagedFile& staged) { staged.FlushToDisk(); }},
+      {"ReplacedByASecondCreate",
+       [this](os::StagedFile& staged) {
+         EXPECT_TRUE(staged.Create(Path("second")));
+         EXPECT_FALSE(fs::exists(temp / "first"));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      os::StagedFile staged;
+      ASSERT_TRUE(staged.Create(Path("first")));
+      ASSERT_TRUE(staged.Write("bytes", 5));
+      c.end(staged);
+    }
+    EXPECT_TRUE(DirectoryIsEmpty());
+  }
+  os::StagedFile discarded;
+  ASSERT_TRUE(discarded.Create(Path("first")));
+  discarded.Discard();
+  EXPECT_FALSE(discarded.IsOpen());
+  EXPECT_FALSE(discarded.Contents().IsOpen());
+  EXPECT_FALSE(discarded.Write("x", 1));
+  EXPECT_FALSE(discarded.MoveOver(Path("target")));
+  EXPECT_TRUE(DirectoryIsEmpty());
+}
+
+TEST_F(OsFiles, ASecondNameSharesTheBytesAndIsNeverMadeOverAnything) {
+  WriteFile(temp / "stock-relay.jar", "old jar");
+  ASSERT_TRUE(os::LinkFile(Path("stock-relay.jar"), Path("backup.jar")));
+  EXPECT_EQ(ReadFile(temp / "backup.jar"), "old jar");
+  // One file under two names: a change through one shows through the other.
+  WriteFile(temp / "stock-relay.jar", "changed");
+  EXPECT_EQ(ReadFile(temp / "backup.jar"), "changed");
+  // Removing one name keeps the other.
+  fs::remove(temp / "stock-relay.jar");
+  EXPECT_EQ(ReadFile(temp / "backup.jar"), "changed");
+
+  WriteFile(temp / "a", "a");
+  WriteFile(temp / "b", "b");
+  EXPECT_FALSE(os::LinkFile(Path("a"), Path("b")));
+  EXPECT_EQ(ReadFile(temp / "b"), "b");
+  EXPECT_FALSE(os::LinkFile(Path("missing"), Path("c")));
+  EXPECT_FALSE(fs::exists(temp / "c"));
+  if (MakeSymlink(temp / "through", temp / "planted")) {
+    EXPECT_FALSE(os::LinkFile(Path("a"), Path("planted")));
+    EXPECT_FALSE(fs::exists(temp / "through"));
+  }
+}
+
+TEST_F(OsFiles, MakeWritableLetsTheOwnerWriteAReadOnlyFileAgain) {
+  WriteFile(temp / "locked.jar", "x");
+  fs::permissions(temp / "locked.jar",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  ASSERT_EQ(fs::status(temp / "locked.jar").permissions() & fs::perms::owner_write,
+            fs::perms::none);
+  EXPECT_TRUE(os::MakeWritable(Path("locked.jar")));
+  EXPECT_NE(fs::status(temp / "locked.jar").permissions() & fs::perms::owner_write,
+            fs::perms::none);
+  EXPECT_TRUE(os::DeleteOneFile(Path("locked.jar")));  // refused while read-only
+  EXPECT_FALSE(os::MakeWritable(Path("missing")));
+}
+
+}  // namespace
