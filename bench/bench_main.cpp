@@ -1,6 +1,6 @@
 // wardkeep-bench: measures, prints a table, never fails on a figure.
 // Usage: wardkeep-bench [--runs N (15)] [--cycles N] [--timer-ms N]
-//                      [--only download|watchdog|answers]
+//                      [--only download|watchdog|answers|signature]
 // Needs the curl tool on PATH and, for the watchdog, free ports 2405 and 2406.
 #include <unistd.h>
 
@@ -79,6 +79,10 @@ int main(int argc, char** argv) {
   }
   if (only.empty() || only == "answers") {
     auto some = bench::AnswersBench(options);
+    rows.insert(rows.end(), some.begin(), some.end());
+  }
+  if (only.empty() || only == "signature") {
+    auto some = bench::SignatureBench(options);
     rows.insert(rows.end(), some.begin(), some.end());
   }
   std::error_code ec;
