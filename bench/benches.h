@@ -38,7 +38,9 @@ std::vector<Row> WatchdogBench(const Options& options);
 std::unique_ptr<ChildProcess> StartWatchdog(const std::string& dir, unsigned timerMs);
 // e. the running watchdog fed the worst health and update answers.
 std::vector<Row> AnswersBench(const Options& options);
-// f. the upload service's downtime while a large JAR is installed.
+// f. the JAR signature check's peak memory for a small and a 1 GiB file.
+std::vector<Row> SignatureBench(const Options& options);
+// g. the upload service's downtime while a large JAR is installed.
 std::vector<Row> DowntimeBench(const Options& options);
 
 std::string Format(const char* format, double value);

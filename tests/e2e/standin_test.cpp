@@ -14,6 +14,7 @@
 #include <regex>
 
 #include "os/files.h"
+#include "support/jar_signing.h"
 #include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
@@ -318,27 +319,9 @@ TEST(Standin, UpdateRequestsAreDecryptedAndRecorded) {
 // stand-in, the public half as a build is given it.
 struct JarSigningKeyFile {
   explicit JarSigningKeyFile(const TempDir& dir) : path((dir / "jar-signing.pem").string()) {
-    std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> context(
-        EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr), EVP_PKEY_CTX_free);
-    EVP_PKEY* key = nullptr;
-    if (!context || EVP_PKEY_keygen_init(context.get()) != 1 ||
-        EVP_PKEY_keygen(context.get(), &key) != 1) {
-      return;
-    }
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> owned(key, EVP_PKEY_free);
-    std::unique_ptr<BIO, decltype(&BIO_free_all)> file(BIO_new_file(path.c_str(), "w"),
-                                                       BIO_free_all);
-    unsigned char raw[32];
-    std::size_t length = sizeof raw;
-    if (!file ||
-        PEM_write_bio_PrivateKey(file.get(), key, nullptr, nullptr, 0, nullptr, nullptr) != 1 ||
-        EVP_PKEY_get_raw_public_key(key, raw, &length) != 1 || length != sizeof raw) {
-      return;
-    }
-    unsigned char text[45];
-    EVP_EncodeBlock(text, raw, sizeof raw);
-    publicBase64 = reinterpret_cast<char*>(text);
+    if (key.WritePrivatePem(path)) publicBase64 = key.PublicBase64();
   }
+  testing_support::Ed25519Key key;
   std::string path;
   std::string publicBase64;
 };

@@ -15,6 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     update::ParseUpdateResponse(response, downloadUrl, remoteVersion);
     // An offer sets both outputs, anything else neither.
     if (downloadUrl.empty() != remoteVersion.empty()) __builtin_trap();
+    // The offer's form says the same, and has a signature only with an offer.
+    update::UpdateOffer offer;
+    update::ParseUpdateResponse(response, offer);
+    if (offer.downloadUrl != downloadUrl || offer.remoteVersion != remoteVersion) __builtin_trap();
+    if (downloadUrl.empty() && !offer.signature.empty()) __builtin_trap();
     // Whatever the answer says, nothing but http(s) is ever offered.
     if (!downloadUrl.empty() && !http_policy::IsHttpUrl(downloadUrl)) __builtin_trap();
   } catch (...) {

@@ -42,7 +42,8 @@ Ports and process:
                         (default: the test key in the source tree)
   --jar-signing-key PATH  Ed25519 private key (PEM) that signs the offered
                         JAR: offers then carry "data"."signature" (see
-                        --signature); without it they carry none
+                        --signature); without it, only the scenarios that
+                        need no key add one
   --tls DIR             serve the update port over HTTPS with DIR/server.pem,
                         signed by the test authority DIR/ca.pem; both are made
                         first when missing (a client must trust DIR/ca.pem)

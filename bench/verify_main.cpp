@@ -1,0 +1,22 @@
+// One signature check in a process of its own, so its peak memory and time
+// are the check's alone. Usage: wardkeep-bench-verify DIRECTORY FILE KEY
+// SIGNATURE (FILE in plain ASCII; KEY and SIGNATURE in Base64). Exit status:
+// 0 for a valid signature, 10 + the verdict's number otherwise, 2 for a wrong call.
+#include <cstdlib>
+#include <string>
+
+#include "os/files.h"
+#include "update/jar_signature.h"
+#include "update/tunables.h"
+
+int main(int argc, char** argv) {
+  if (argc != 5) return 2;
+  // The check reads through a Windows path; B: stands for the directory.
+  setenv("WARDKEEP_DRIVE_B", argv[1], 1);
+  const std::string name = argv[2];
+  os::ReadOnlyFile file;
+  if (!file.Open(L"B:\\" + std::wstring(name.begin(), name.end()))) return 3;
+  ScopedTunable key(update::tunables::jarSigningKey, std::string(argv[3]));
+  const update::SignatureVerdict verdict = update::VerifyJarSignature(file, argv[4]);
+  return verdict == update::SignatureVerdict::Valid ? 0 : 10 + static_cast<int>(verdict);
+}
