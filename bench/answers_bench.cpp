@@ -1,7 +1,9 @@
 // The running watchdog fed the worst answers we can construct: the same body
 // from the platform service's health endpoint on every cycle and from the
 // update server at start. Its peak memory (VmHWM) above that of a run with
-// ordinary answers, and its CPU time per cycle.
+// ordinary answers, and its CPU time per cycle. The health report is read up
+// to its length limit and its value bound; the worst shapes are built to the
+// nearer of the two, where the parse is at its largest.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -9,9 +11,11 @@
 #include <thread>
 
 #include "benches.h"
+#include "platform_client/tunables.h"
 #include "process_figures.h"
 #include "support/posix/child_process.h"
 #include "support/posix/standin_process.h"
+#include "text/json_parse.h"
 
 namespace bench {
 namespace {
@@ -34,9 +38,25 @@ std::string Repeated(const std::string& open, const std::string& unit, const std
   return body + close;
 }
 
-std::string ManyKeys(std::size_t size) {
+// As Repeated, stopping also before the body holds `values` values.
+std::string RepeatedWithin(const std::string& open, const std::string& unit,
+                           const std::string& close, std::size_t size, std::size_t values) {
+  const std::size_t perUnit = text::JsonValuesAtMost("[" + unit + "]") - 2;
+  std::string body = open;
+  std::size_t count = text::JsonValuesAtMost(open + close);
+  while (body.size() + unit.size() + close.size() <= size && count + perUnit <= values) {
+    body += unit;
+    count += perUnit;
+  }
+  if (body.back() == ',') body.pop_back();
+  return body + close;
+}
+
+std::string ManyKeys(std::size_t size, std::size_t values) {
   std::string body = "{";
-  for (long i = 0; body.size() + 16 < size; ++i) body += "\"k" + std::to_string(i) + "\":0,";
+  for (long i = 0; body.size() + 16 < size && static_cast<std::size_t>(i) + 2 < values; ++i) {
+    body += "\"k" + std::to_string(i) + "\":0,";
+  }
   body.back() = '}';
   return body;
 }
@@ -47,16 +67,23 @@ std::string LongTexts(std::size_t size) {
          R"("},"configDto":[{"erpName":")" + text + R"("}]})";
 }
 
-std::vector<Answer> Answers(std::size_t cap) {
-  // Deep arrays: as deep as the parser goes, side by side.
-  std::string deep = std::string(900, '[') + std::string(900, ']');
+std::vector<Answer> Answers(std::size_t cap, std::size_t values) {
+  // Deep arrays and objects: as deep as the parser goes, side by side.
+  const std::string deep = std::string(900, '[') + std::string(900, ']');
+  std::string deepObjects;
+  for (int i = 0; i < 900; ++i) deepObjects += R"({"":)";
+  deepObjects += "0" + std::string(900, '}');
   return {
       {"ordinary answers (idle)", ""},
       {"[0,0,...] of 16 MiB", Repeated("[", "0,", "]", 16 * kKiB * kKiB)},
       {"[0,0,...] just under the cap", Repeated("[", "0,", "]", cap - 1)},
-      {"[[],[],...] just under the cap", Repeated("[", "[],", "]", cap - 1)},
-      {"arrays 900 deep, side by side", Repeated("[", deep + ",", "]", cap - 1)},
-      {"many keys just under the cap", ManyKeys(cap - 1)},
+      {"[0,0,...] up to the bound", RepeatedWithin("[", "0,", "]", cap - 1, values)},
+      {"[[],[],...] up to the bound", RepeatedWithin("[", "[],", "]", cap - 1, values)},
+      {"arrays 900 deep, side by side, up to the bound",
+       RepeatedWithin("[", deep + ",", "]", cap - 1, values)},
+      {"objects 900 deep, side by side, up to the bound",
+       RepeatedWithin("[", deepObjects + ",", "]", cap - 1, values)},
+      {"many keys up to the bound", ManyKeys(cap - 1, values)},
       {"two long texts in a fault report", LongTexts(cap - 1)},
   };
 }
@@ -111,7 +138,8 @@ std::vector<Row> AnswersBench(const Options& options) {
   fs::permissions(dir / "run", fs::perms::owner_all);
   std::vector<Row> rows;
   long idle = -1;
-  for (const Answer& answer : Answers(256 * kKiB)) {
+  for (const Answer& answer : Answers(platform_client::tunables::healthAnswerLimit.Get(),
+                                      platform_client::tunables::healthReportValueLimit.Get())) {
     std::fprintf(stderr, "bench: watchdog fed %s\n", answer.name.c_str());
     const Measure m = RunWith(answer, options, dir);
     const bool ran = m.peakKiB > 0;

@@ -158,7 +158,7 @@ TEST_F(UpdateRun, ADownloadThatIsNotAWholeArchiveIsRefusedBeforeTheServiceIsStop
     std::string reason;
   } cases[] = {
       {"cut short", jar.substr(0, jar.size() / 2), "文件末尾没有ZIP目录结束记录"},
-      {"spliced from two", jar.substr(0, 5000) + jar, "ZIP中央目录不一致"},
+      {"spliced from two", jar.substr(0, 5000) + jar, "找到的ZIP归档嵌在另一个归档之中"},
   };
   Install(drives.D());
   for (const Case& c : cases) {
