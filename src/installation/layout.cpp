@@ -14,8 +14,7 @@ bool IsRegularFile(const std::wstring& path) {
 
 bool IsLink(const std::wstring& path) {
   const std::uint32_t attributes = os::FileAttributes(path);
-  return attributes != os::kInvalidFileAttributes &&
-         (attributes & os::kAttributeReparsePoint) != 0;
+  return attributes != os::kInvalidFileAttributes && (attributes & os::kAttributeReparsePoint) != 0;
 }
 
 }  // namespace
@@ -31,7 +30,7 @@ std::optional<Layout> FindInstallation() {
 std::wstring FindLinkInPath(const Layout& layout) {
   // Every folder from the drive's first level down to the root, then the two
   // folders the upgrade writes into; a missing one is no link.
-  for (std::size_t cut = layout.root.find(L'\\', 3); ; cut = layout.root.find(L'\\', cut + 1)) {
+  for (std::size_t cut = layout.root.find(L'\\', 3);; cut = layout.root.find(L'\\', cut + 1)) {
     const std::wstring folder = layout.root.substr(0, cut);
     if (IsLink(folder)) return folder;
     if (cut == std::wstring::npos) break;

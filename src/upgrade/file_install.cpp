@@ -54,8 +54,7 @@ bool CopyWholeFile(const std::wstring& source, const std::wstring& target) {
   // A read-only source gives a read-only copy, which cannot be opened to be
   // forced to disk, nor replaced or cleaned up later.
   return os::CopyOneFile(source, target, false) && os::MakeWritable(target) &&
-         os::FlushFileToDisk(target) &&
-         SameFileContents(source, target);
+         os::FlushFileToDisk(target) && SameFileContents(source, target);
 }
 
 bool ReplaceFileWhole(const std::wstring& source, const std::wstring& target) {

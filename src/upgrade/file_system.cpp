@@ -1,6 +1,7 @@
 #include "upgrade/file_system.h"
 
 #include "os/console.h"
+#include "os/errors.h"
 #include "os/files.h"
 
 namespace upgrade {
@@ -27,8 +28,12 @@ std::size_t ScanStart(const std::wstring& path) {
 }
 
 bool MakeOneLevel(const std::wstring& path) {
+  os::ClearLastError();
   if (os::MakeDirectory(path) != os::MakeDirectoryResult::Failed) return true;
+  const std::wstring cause = os::LastErrorText();
   os::WriteProgressLine(L"创建目录失败: " + path + L"\n");
+  // The reason on a line of its own, so the failure's own line stays as it is.
+  if (!cause.empty()) os::WriteProgressLine(L"原因: " + cause + L"\n");
   return false;
 }
 

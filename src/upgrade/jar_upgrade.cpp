@@ -4,6 +4,7 @@
 #include "os/console.h"
 #include "os/files.h"
 #include "upgrade/command_runner.h"
+#include "upgrade/failure_cause.h"
 #include "upgrade/file_install.h"
 #include "upgrade/file_system.h"
 #include "upgrade/service_wait.h"
@@ -19,6 +20,11 @@ constexpr int kBackupNameTries = 100;
 
 void Say(const std::wstring& line) {
   os::WriteProgressLine(line + L"\n");
+}
+
+// The operating system's reason, on a line of its own after the failure's.
+void SayCause(const std::wstring& cause) {
+  if (!cause.empty()) Say(L"原因: " + cause);
 }
 
 // Zero-padded to at least `width` digits; the clock's fields are never negative.
@@ -64,11 +70,14 @@ std::wstring CreateFreshBackupFolder(const std::wstring& backupDir) {
   const std::wstring stamp = backupDir + L"\\" + FormatBackupTimeStamp(os::CurrentLocalTime());
   for (int attempt = 1; attempt <= kBackupNameTries; ++attempt) {
     const std::wstring candidate = attempt == 1 ? stamp : stamp + L"_" + std::to_wstring(attempt);
+    os::ClearLastError();
     const os::MakeDirectoryResult made = os::MakeDirectory(candidate);
+    const std::wstring cause = os::LastErrorText();
     if (made == os::MakeDirectoryResult::AlreadyExists) continue;
     Say(L"创建备份子目录: " + candidate);
     if (made == os::MakeDirectoryResult::Created) return candidate;
     Say(L"创建目录失败: " + candidate);
+    SayCause(cause);
     break;
   }
   Say(L"创建备份子目录失败");
@@ -110,9 +119,11 @@ Replacement BackUpAndReplace(os::StagedFile& staged, const std::wstring& newJar,
   if (os::PathExists(installedJar)) {
     Say(L"备份旧JAR文件: " + installedJar + L" -> " + backupSubDir);
     result.backupCopy = backupSubDir + L"\\" + installation::kJarFileName;
-    if (!BackUp(installedJar, result.backupCopy)) {
+    std::wstring cause;
+    if (!Attempt([&] { return BackUp(installedJar, result.backupCopy); }, cause)) {
       result.backupCopy.clear();
       Say(L"备份旧JAR文件失败");
+      SayCause(cause);
       Say(L"错误: 没有完整的备份，不替换已安装的JAR文件");
       return result;
     }
@@ -120,8 +131,12 @@ Replacement BackUpAndReplace(os::StagedFile& staged, const std::wstring& newJar,
     Say(L"未找到旧JAR文件，跳过备份");
   }
   Say(L"替换JAR文件: " + newJar + L" -> " + layout.AppDirectory());
-  result.replaced = staged.MoveOver(installedJar);
-  if (!result.replaced) Say(L"替换JAR文件失败");
+  std::wstring cause;
+  result.replaced = Attempt([&] { return staged.MoveOver(installedJar); }, cause);
+  if (!result.replaced) {
+    Say(L"替换JAR文件失败");
+    SayCause(cause);
+  }
   return result;
 }
 
@@ -139,17 +154,24 @@ void RollBack(const Replacement& replacement, const installation::Layout& layout
     Say(L"错误: 服务未能停止，不恢复旧JAR文件");
     return;
   }
-  if (!Restore(replacement.backupCopy, layout.InstalledJar())) Say(L"恢复旧JAR文件失败");
+  std::wstring cause;
+  if (!Attempt([&] { return Restore(replacement.backupCopy, layout.InstalledJar()); }, cause)) {
+    Say(L"恢复旧JAR文件失败");
+    SayCause(cause);
+  }
   StartAndConfirm(service);
 }
 
 void SayStagingRefusal(const Staging& staging) {
+  const auto sayCause = [&] { SayCause(staging.cause); };
   switch (staging.result) {
     case StagingResult::NotCreated:
       Say(L"错误: 无法在应用目录中创建临时文件 (" + staging.reason + L")，不进行JAR包替换升级");
+      sayCause();
       break;
     case StagingResult::NotCopied:
       Say(L"错误: 无法复制新的JAR文件 (" + staging.reason + L")，不进行JAR包替换升级");
+      sayCause();
       break;
     case StagingResult::ArchiveRefused:
       Say(L"错误: 新的JAR文件不完整或已损坏 (" + staging.reason + L")，不进行JAR包替换升级");

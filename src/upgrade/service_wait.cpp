@@ -23,6 +23,10 @@ ServiceOutcome Classify(std::optional<os::ServiceState> state) {
   return ServiceOutcome::Pending;
 }
 
+// A state that cannot be read this many times in a row is taken as unreadable
+// for good: waiting out the whole limit would not make it readable.
+constexpr int kUnreadableReadsToGiveUp = 5;
+
 // Polls until `done` accepts the outcome or the time is up. A read that fails
 // once may succeed the next time; only the last read decides at the end.
 template <typename Done>
@@ -33,12 +37,14 @@ ServiceOutcome WaitFor(const std::wstring& name, std::chrono::milliseconds limit
   os::ServiceHandle service =
       manager ? os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus)
               : os::ServiceHandle();
-  for (;;) {
+  for (int unreadable = 0;;) {
     if (!service && manager) {
       service = os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus);
     }
     const ServiceOutcome outcome = Classify(ReadState(service));
     if (done(outcome)) return outcome;
+    unreadable = outcome == ServiceOutcome::Unreadable ? unreadable + 1 : 0;
+    if (unreadable >= kUnreadableReadsToGiveUp) return outcome;
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return outcome;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "update/jar_signature.h"
+#include "upgrade/failure_cause.h"
 #include "upgrade/jar_check.h"
 
 namespace upgrade {
@@ -28,24 +29,27 @@ bool CopyInto(const std::wstring& source, os::StagedFile& staged) {
 
 Staging StageVerifiedCopy(const std::wstring& download, const std::wstring& stagingPath,
                           const std::string& signature, os::StagedFile& staged) {
-  if (!staged.Create(stagingPath)) return {StagingResult::NotCreated, stagingPath};
+  std::wstring cause;
+  if (!Attempt([&] { return staged.Create(stagingPath); }, cause)) {
+    return {StagingResult::NotCreated, stagingPath, cause};
+  }
   // Whatever happens to the download from here on, only these bytes count.
-  if (!CopyInto(download, staged) || !staged.FlushToDisk()) {
+  if (!Attempt([&] { return CopyInto(download, staged) && staged.FlushToDisk(); }, cause)) {
     staged.Discard();
-    return {StagingResult::NotCopied, download};
+    return {StagingResult::NotCopied, download, cause};
   }
   // A cut, spliced or damaged archive would leave the service unable to start.
   if (JarCheck check = CheckJarArchive(staged.Contents()); !check) {
     staged.Discard();
-    return {StagingResult::ArchiveRefused, DescribeJarFault(check)};
+    return {StagingResult::ArchiveRefused, DescribeJarFault(check), {}};
   }
   const update::SignatureVerdict verdict = update::VerifyJarSignature(staged.Contents(), signature);
   if (verdict != update::SignatureVerdict::Valid &&
       verdict != update::SignatureVerdict::NotRequired) {
     staged.Discard();
-    return {StagingResult::SignatureRefused, update::DescribeSignatureVerdict(verdict)};
+    return {StagingResult::SignatureRefused, update::DescribeSignatureVerdict(verdict), {}};
   }
-  return {StagingResult::Staged, {}};
+  return {StagingResult::Staged, {}, {}};
 }
 
 }  // namespace upgrade

@@ -14,6 +14,7 @@ enum class StagingResult { Staged, NotCreated, NotCopied, ArchiveRefused, Signat
 struct Staging {
   StagingResult result = StagingResult::NotCreated;
   std::wstring reason;  // for the refusal's progress line
+  std::wstring cause;   // the operating system's, when it said one
 };
 
 // Copies `download` into `staged` at `stagingPath` (made exclusively), forces it

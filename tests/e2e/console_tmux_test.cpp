@@ -47,6 +47,8 @@ class ConsoleInTmux : public testing::Test {
     // so nothing on this machine is started.
     std::filesystem::path client = temp / "d/orv/stock-relay/redis/redis-cli.exe";
     std::filesystem::create_directories(client.parent_path());
+    std::filesystem::create_directories(temp / "d/orv/stock-relay/app");
+    testing_support::WriteFile(temp / "d/orv/stock-relay/app/stock-relay.jar", "jar");
     std::filesystem::create_directory(temp / "bin");
     WriteScript(client, "echo \"flush $*\" >> '" + Log().string() + "'");
     WriteScript(temp / "bin" / "systemctl",

@@ -86,6 +86,9 @@ class RedisFlush : public testing::Test {
   void InstallClient(const std::string& fileName = "redis-cli.exe") {
     std::filesystem::path client = drive / "orv/stock-relay/redis" / fileName;
     std::filesystem::create_directories(client.parent_path());
+    // What makes the folder an installation: its JAR.
+    std::filesystem::create_directories(drive / "orv/stock-relay/app");
+    WriteFile(drive / "orv/stock-relay/app/stock-relay.jar", "jar");
     WriteFile(client, "#!/bin/sh\necho \"$(date +%s%N) redis-cli $*\" >> '" +
                           manager.LogFile().string() + "'\nexec redis-cli \"$@\"\n");
     chmod(client.c_str(), 0755);

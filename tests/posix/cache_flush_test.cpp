@@ -131,7 +131,14 @@ TEST_F(LaunchHidden, AProgramStillRunningAtTheDeadlineIsEndedWithItsChildren) {
   EXPECT_TRUE(EndsWithin(child, 5000ms));
 }
 
-class Flush : public DriveD {};
+// An installation on D: (its JAR in app\), whose client the flush runs.
+class Flush : public DriveD {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(drive / "orv/stock-relay/app");
+    WriteFile(drive / "orv/stock-relay/app/stock-relay.jar", "jar");
+  }
+};
 
 TEST_F(Flush, RunsTheInstallationsClientWithTheFlushArguments) {
   WriteScript(Client(), "printf '%s|' \"$@\" > \"$(dirname \"$0\")/called\"\n");

@@ -34,7 +34,7 @@ void Prepare(const fs::path& drive, Holds holds) {
   }
 }
 
-TEST(Installation, TheRootIsTheOneThatHoldsTheInstalledJar) {
+TEST(InstallationRoot, TheRootIsTheOneThatHoldsTheInstalledJar) {
   struct Row {
     const char* what;
     Holds d;
@@ -60,7 +60,7 @@ TEST(Installation, TheRootIsTheOneThatHoldsTheInstalledJar) {
   }
 }
 
-TEST(Installation, LinksAnywhereOnTheWayAreFound) {
+TEST(InstallationRoot, LinksAnywhereOnTheWayAreFound) {
   upgrade_test::UpgradeDrives drives;
   const installation::Layout layout{L"D:\\orv\\stock-relay"};
   const fs::path root = drives.D() / "orv" / "stock-relay";

@@ -22,7 +22,9 @@ class UpgradeDrives {
   UpgradeDrives()
       : m_d("WARDKEEP_DRIVE_D", (m_root / "d").string()),
         m_c("WARDKEEP_DRIVE_C", (m_root / "c").string()),
-        m_path("PATH", (m_root / "bin").string() + ":" + CurrentPath()) {
+        m_path("PATH", (m_root / "bin").string() + ":" + CurrentPath()),
+        m_lockDir("WARDKEEP_LOCK_DIR", (m_root / "lock").string()) {
+    fs::create_directories(m_root / "lock");
     fs::create_directories(m_root / "d");
     fs::create_directories(m_root / "c");
     fs::create_directories(m_root / "bin");
@@ -69,6 +71,8 @@ class UpgradeDrives {
   testing_support::ScopedEnv m_d;
   testing_support::ScopedEnv m_c;
   testing_support::ScopedEnv m_path;
+  // The machine-wide update lock of these drives' machine, apart from other tests'.
+  testing_support::ScopedEnv m_lockDir;
 
  public:
   // After m_path: first on PATH, and its PATH is restored before m_path's.

@@ -1,10 +1,16 @@
 // The whole update run against a local update server: the offer, the download
 // beside the program, and the upgrade of the installation found.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "http/tunables.h"
 #include "platform_client/tunables.h"
@@ -99,7 +105,7 @@ TEST_F(UpdateRun, WithoutAnOfferNothingIsTouched) {
   EXPECT_EQ(ReadFile(Download()), "left by an earlier run");
   EXPECT_EQ(DownloadRequests(), 0);
   EXPECT_FALSE(fs::exists(drives.D() / "orv" / "stock-relay" / "backUp"));
-  EXPECT_EQ(output, "");
+  EXPECT_EQ(output, "没有可用的更新\n");
 }
 
 TEST_F(UpdateRun, WithoutAnInstallationNothingIsDownloaded) {
@@ -130,10 +136,12 @@ TEST_F(UpdateRun, ADownloadThatIsNoJarOrFailedIsNotInstalled) {
     const char* what;
     int status;
     std::string body;
+    const char* line;  // the one that says why
   } cases[] = {
-      {"an error page", 200, "<html><body>Service Unavailable</body></html>"},
-      {"an empty body", 200, ""},
-      {"a refused request", 404, "not found"},
+      {"an error page", 200, "<html><body>Service Unavailable</body></html>",
+       "错误: 新的JAR文件不完整或已损坏 ("},
+      {"an empty body", 200, "", "错误: 新的JAR文件不完整或已损坏 ("},
+      {"a refused request", 404, "not found", "错误: 下载新的JAR文件失败 ("},
   };
   ScopedTunable oneAttempt(comm::http::tunables::downloadAttempts, 1);
   ScopedTunable noPause(comm::http::tunables::downloadRetryPause, 0ms);
@@ -144,8 +152,7 @@ TEST_F(UpdateRun, ADownloadThatIsNoJarOrFailedIsNotInstalled) {
     EXPECT_TRUE(Run()) << c.what;
     EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed") << c.what;
     EXPECT_EQ(drives.NetCalls(), "") << c.what;
-    EXPECT_FALSE(fs::exists(drives.D() / "orv" / "stock-relay" / "backUp")) << c.what;
-    EXPECT_EQ(output, "") << c.what;
+    EXPECT_NE(output.find(c.line), std::string::npos) << c.what << "\n" << output;
   }
   EXPECT_EQ(DownloadRequests(), 3);
 }
@@ -185,6 +192,78 @@ TEST_F(UpdateRun, AnEarlierDownloadThatCannotBeDeletedSkipsTheRun) {
   EXPECT_EQ(ReadFile(Download()), "PK\x03\x04 half of an earlier download");
   EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed");
   EXPECT_EQ(output, "错误: 无法删除上次下载的文件 (E:\\stock-relay.jar)，跳过本次更新\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Two log-on sessions (two runtime directories) start the update at once: the
+// second finds the first one's machine-wide lock and leaves the installation
+// and the download alone.
+TEST_F(UpdateRun, OneUpdateAtATimeOnTheMachine) {
+  Install(drives.D());
+  const fs::path stopping = drives.D() / "first-is-stopping";
+  const fs::path release = drives.D() / "release";
+  drives.WriteNet(drives.LogNet() + "[ \"$1\" = stop ] && { : > '" + stopping.string() +
+                  "'; i=0; while [ ! -e '" + release.string() +
+                  "' ] && [ $i -lt 200 ]; do sleep 0.1; i=$((i+1)); done; }\n" + drives.ServeNet());
+  auto runInSession = [](const fs::path& runtime, const fs::path& out) {
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+      fs::create_directories(runtime);
+      setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+      if (std::freopen(out.c_str(), "w", stdout) == nullptr) _exit(99);
+      std::string error;
+      upgrade::RunUpdate(error);
+      std::fflush(stdout);
+      _exit(0);
+    }
+    return child;
+  };
+  const pid_t first = runInSession(drives.C() / "run1", drives.C() / "out1");
+  for (int i = 0; i < 200 && !fs::exists(stopping); ++i) std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(fs::exists(stopping));
+  const pid_t second = runInSession(drives.C() / "run2", drives.C() / "out2");
+  int status = 0;
+  waitpid(second, &status, 0);
+  WriteFile(release, "");
+  waitpid(first, &status, 0);
+
+  EXPECT_EQ(ReadFile(drives.C() / "out2"), "另一个会话正在更新，跳过本次更新\n");
+  EXPECT_NE(ReadFile(drives.C() / "out1").find("服务已运行: stock-relay\n操作完成。\n"),
+            std::string::npos);
+  EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
+  EXPECT_EQ(DownloadRequests(), 1);
+  EXPECT_EQ(ReadFile(InstalledJar(drives.D())), JarBytes());
+}
+
+}  // namespace
+
+namespace {
+
+// Without the rights to stop and start the service, or without the service,
+// nothing is downloaded and nothing is stopped; one line says why.
+TEST_F(UpdateRun, WithoutControlOfTheServiceNothingIsDownloaded) {
+  Install(drives.D());
+  struct Row {
+    const char* what;
+    bool registered;
+  } rows[] = {{"no rights to stop and start it", true}, {"not registered", false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.registered) {
+      drives.services.RefuseStartAndStop("stock-relay");
+    } else {
+      fs::remove(drives.services.UnitFile("stock-relay"));
+    }
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(output, "错误: 没有停止和启动服务的权限，或服务不存在: stock-relay，不进行更新\n");
+    EXPECT_EQ(DownloadRequests(), 0);
+    EXPECT_EQ(drives.NetCalls(), "");
+    EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed");
+  }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 
 #include "os/session.h"
 #include "platform_client/tunables.h"
+#include "support/jar_signing.h"
 #include "support/local_http_server.h"
 #include "support/temp_dir.h"
 #include "support/win32/build_path.h"
@@ -37,15 +38,17 @@ using testing_support::LocalHttpServer;
 using testing_support::ReadFile;
 using testing_support::win32::UploadInstallation;
 
-// The update run against a local update server offering `newJar`; returns its
-// standard output.
-std::string RunUpdateOffering(const std::string& newJar) {
+// The update run against a local update server offering `newJar`, with
+// `signature` in the offer when not empty; returns its standard output.
+std::string RunUpdateOffering(const std::string& newJar, const std::string& signature = {}) {
   LocalHttpServer server;
-  server.Post("/api/updateVersion/checkTallyxSDKVersion", [](const httplib::Request&,
-                                                             httplib::Response& res) {
-    res.set_content(R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar"}})",
-                    "application/json");
-  });
+  const std::string offer =
+      R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar")" +
+      (signature.empty() ? "" : R"(,"signature":")" + signature + "\"") + "}}";
+  server.Post("/api/updateVersion/checkTallyxSDKVersion",
+              [&](const httplib::Request&, httplib::Response& res) {
+                res.set_content(offer, "application/json");
+              });
   server.Get("/files/stock-relay.jar", [&](const httplib::Request&, httplib::Response& res) {
     res.set_content(newJar, "application/java-archive");
   });
@@ -102,6 +105,38 @@ TEST(Win32UpdateRun, AnOfferIsInstalledWithABackupBetweenNetStopAndNetStart) {
             output.find("服务已运行: stock-relay\n操作完成。\n"))
       << output;
   EXPECT_NE(output.find("服务已运行: stock-relay\n操作完成。\n"), std::string::npos) << output;
+}
+
+// With a signing key built in: the offer's signature decides, and for a wrong
+// one the service is never stopped.
+TEST(Win32UpdateRun, OnlyTheVendorsSignatureGetsAJarInstalled) {
+  using testing_support::JarSignedText;
+  using testing_support::Sha256Hex;
+  const testing_support::Ed25519Key key;
+  ASSERT_EQ(key.PublicBase64().size(), 44u);
+  ScopedTunable signingKey(update::tunables::jarSigningKey, key.PublicBase64());
+  const std::string newJar = testing_support::SampleJar(200000, 14);
+  const struct {
+    const char* what;
+    std::string signature;
+    bool installs;
+  } rows[] = {
+      {"signed over the JAR", key.SignBase64(JarSignedText(Sha256Hex(newJar))), true},
+      {"no signature", "", false},
+      {"signed over another file", key.SignBase64(JarSignedText(Sha256Hex(newJar + "x"))), false},
+      {"the hash signed without the prefix", key.SignBase64(Sha256Hex(newJar)), false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
+    ASSERT_EQ(installation.Error(), "");
+    const std::string output = RunUpdateOffering(newJar, row.signature);
+    EXPECT_EQ(ReadFile(installation.installed), row.installs ? newJar : installation.oldJar)
+        << output;
+    EXPECT_EQ(output.find("停止服务: stock-relay\n") != std::string::npos, row.installs) << output;
+    EXPECT_EQ(output.find("错误: 新的JAR文件签名无效 (") == std::string::npos, row.installs)
+        << output;
+  }
 }
 
 TEST(Win32UpdateRun, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {

@@ -1,0 +1,25 @@
+// Native backend of the error text: errno and strerror_r.
+#include "os/errors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "unicode/utf8.h"
+
+namespace os {
+
+std::wstring LastErrorText() {
+  const int code = errno;
+  if (code == 0) return {};
+  char buffer[256] = {};
+  // The GNU form returns the text, which may or may not be the buffer.
+  const char* text = strerror_r(code, buffer, sizeof buffer);
+  return unicode::DecodeUtf8Replacing(text) + L" (" + std::to_wstring(code) + L")";
+}
+
+void ClearLastError() {
+  errno = 0;
+}
+
+}  // namespace os
