@@ -7,7 +7,9 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "os/files.h"
@@ -30,8 +32,8 @@ struct Outcome {
   std::string err;
 };
 
-Outcome SignJar(const TempDir& dir, std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), std::string(WARDKEEP_SOURCE_DIR) + "/scripts/sign-jar");
+Outcome Script(const TempDir& dir, const std::string& name, std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), std::string(WARDKEEP_SOURCE_DIR) + "/scripts/" + name);
   testing_support::ChildProcess script(arguments, {}, dir.path());
   Outcome outcome;
   const auto status = script.Wait(std::chrono::seconds(30));
@@ -40,6 +42,10 @@ Outcome SignJar(const TempDir& dir, std::vector<std::string> arguments) {
   while (!outcome.out.empty() && outcome.out.back() == '\n') outcome.out.pop_back();
   outcome.err = script.Stderr();
   return outcome;
+}
+
+Outcome SignJar(const TempDir& dir, std::vector<std::string> arguments) {
+  return Script(dir, "sign-jar", std::move(arguments));
 }
 
 SignatureVerdict Verify(const TempDir& dir, const std::string& file, const std::string& key,
@@ -139,6 +145,44 @@ TEST(SignJarScript, TheStandinSignsWithItsKeys) {
   // And the script's own signature of the served file is the same one: Ed25519 is deterministic.
   const Outcome sign = SignJar(dir, {"sign", pem, (dir / "served.jar").string()});
   EXPECT_EQ(sign.out, offer.signature);
+}
+
+// Only calls that are refused before anything is built: a release takes minutes.
+TEST(ReleaseScript, APlainHttpServerNeedsASigningKeyOrAnExplicitNo) {
+  TempDir dir;
+  const std::string work = (dir / "work").string();
+  const struct {
+    const char* name;
+    std::vector<std::string> arguments;
+    int status;
+    const char* says;  // on stderr
+  } cases[] = {
+      {"http without a key", {"--server-url", "http://10.1.2.3:2406"}, 1, "--allow-unsigned"},
+      {"http in capitals", {"--server-url", "HTTP://10.1.2.3:2406"}, 1, "plain http"},
+      {"a key too short", {"--signing-key", "abc"}, 1, "44 Base64 characters"},
+      {"a key without its padding",
+       {"--server-url", "http://10.1.2.3:2406", "--signing-key", std::string(44, 'A')},
+       1,
+       "44 Base64 characters"},
+      {"a key with a character outside Base64",
+       {"--signing-key", std::string(42, 'A') + "-="},
+       1,
+       "44 Base64 characters"},
+      {"a key without a value",
+       {"--server-url", "https://u.example:2406", "--signing-key"},
+       2,
+       "--allow-unsigned"},
+      {"an unknown option", {"--sign-key", "x"}, 2, "--signing-key"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> arguments = c.arguments;
+    arguments.insert(arguments.begin(), {"--work", work, "--out", (dir / "dist").string()});
+    const Outcome outcome = Script(dir, "release", arguments);
+    EXPECT_EQ(outcome.status, c.status);
+    EXPECT_NE(outcome.err.find(c.says), std::string::npos) << outcome.err;
+    EXPECT_FALSE(std::filesystem::exists(work));
+  }
 }
 
 }  // namespace

@@ -151,14 +151,14 @@ bool JarSigner::Signature(const Settings& s, std::string& text, std::string& err
     default:
       break;
   }
+  // Without a key the JAR is not even hashed: a large one would hold up the offer.
+  if (!m_key && s.signature != SignatureScenario::OtherKey) return false;
   Digests digests;
   if (!DigestsOf(s, digests, error)) return false;
   const std::string message = kPrefix + digests.served;
   std::string bytes;
   if (s.signature == SignatureScenario::OtherKey) {
     bytes = SignWithAFreshKey(message);
-  } else if (!m_key) {
-    return false;
   } else if (s.signature == SignatureScenario::OtherFile) {
     bytes = Sign(m_key.get(), kPrefix + digests.extended);
   } else if (s.signature == SignatureScenario::Unprefixed) {
