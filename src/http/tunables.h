@@ -27,10 +27,11 @@ inline Tunable<seconds> postTimeout{seconds(5)};
 inline Tunable<long> maxRedirects{3};
 
 // Every answer we expect is a JSON document of a few KiB; a larger body ends
-// the transfer (the health report sets a larger limit of its own). The parser needs up to about fifty times a document's size in
-// memory (a Json::Value and a map node for each "0," of an array), so the cap,
-// not the parser, is what bounds the peak: 256 KiB (in bytes) keeps it near
-// 15 MiB.
+// the transfer. The parser needs up to about eighty times a document's size in
+// memory (a Json::Value, a map and a map node for each "[" of nested arrays),
+// so the cap, not the parser, is what bounds the peak: 256 KiB (in bytes)
+// keeps it near 20 MiB. The health report sets a larger limit of its own and
+// bounds its parse by counting values.
 inline Tunable<std::size_t> responseSizeLimit{std::size_t{256} * 1024};
 
 // HttpDownload, per attempt: long, for large files on slow lines.

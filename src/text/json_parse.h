@@ -3,6 +3,7 @@
 
 #include <json/value.h>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 

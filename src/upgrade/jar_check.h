@@ -3,9 +3,10 @@
 // the file's length puts it, a central directory that agrees with every local
 // header, and every entry inflating to the size and CRC-32 it declares.
 // The archive is found from its end, as Java finds it: data before the first
-// entry (the launcher stub of a self-running JAR) is allowed, and offsets are
-// taken relative to where the central directory really is. ZIP64 records are
-// read as Java reads them, within the same bounds.
+// entry (the launcher stub of a self-running JAR) is allowed unless it starts
+// as an archive itself, and offsets are taken relative to where the central
+// directory really is. ZIP64 records are read as Java reads them, within the
+// same bounds.
 
 #include <cstdint>
 #include <string>

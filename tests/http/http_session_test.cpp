@@ -226,8 +226,12 @@ TEST(HttpSession, BodyLargerThanTheLimitEndsTheTransfer) {
   for (const Case& c : cases) {
     std::string path = "/" + std::to_string(c.size);
     std::string getError, postError;
-    std::string got = HttpSession(server.Url(path)).Get("", getError);
-    std::string posted = HttpSession(server.Url(path)).Post("{}", postError);
+    HttpSession getter(server.Url(path));
+    HttpSession poster(server.Url(path));
+    std::string got = getter.Get("", getError);
+    std::string posted = poster.Post("{}", postError);
+    EXPECT_EQ(getter.ResponseTooLarge(), !c.fits) << c.size;
+    EXPECT_EQ(poster.ResponseTooLarge(), !c.fits) << c.size;
     if (c.fits) {
       EXPECT_EQ(getError, "") << c.size;
       EXPECT_EQ(got.size(), c.size);
@@ -239,6 +243,22 @@ TEST(HttpSession, BodyLargerThanTheLimitEndsTheTransfer) {
       EXPECT_EQ(postError, writeError) << c.size;
       EXPECT_LE(posted.size(), 1000u);
     }
+  }
+
+  // A session's own limit replaces the shared one, larger or smaller.
+  struct Own {
+    std::size_t limit;
+    std::size_t size;
+    bool fits;
+  } own[] = {{2000, 1500, true}, {2000, 2000, true}, {2000, 2001, false}, {500, 999, false}};
+  for (const Own& c : own) {
+    HttpSession session(server.Url("/" + std::to_string(c.size)));
+    session.SetResponseLimit(c.limit);
+    std::string error;
+    const std::string got = session.Get("", error);
+    EXPECT_EQ(session.ResponseTooLarge(), !c.fits) << c.size;
+    EXPECT_EQ(error.empty(), c.fits) << c.size;
+    EXPECT_EQ(got.size() == c.size, c.fits) << c.size;
   }
 }
 
