@@ -38,7 +38,7 @@ for script in "${scripts[@]}"; do
     status=0
     (cd "$scratch" && timeout 20 "$script" "$help") >"$scratch/out" 2>"$scratch/err" || status=$?
     [[ $status == 0 ]] || Fail "$name $help exits $status: $(head -c 300 "$scratch/err")"
-    grep -qi "usage:.*$name" "$scratch/out" || Fail "$name $help prints no usage on standard output"
+    grep -qF "scripts/$name" "$scratch/out" || Fail "$name $help prints no usage (naming scripts/$name) on standard output"
     [[ ! -s $scratch/tripwire.log ]] || Fail "$name $help ran: $(tr '\n' ';' <"$scratch/tripwire.log")"
   done
   : >"$scratch/tripwire.log"
@@ -47,7 +47,8 @@ for script in "${scripts[@]}"; do
     status=$?
   [[ $status != 0 ]] || Fail "$name --no-such-option exits 0"
   [[ $status != 97 ]] || Fail "$name --no-such-option reached a tripwire first"
-  grep -qi "usage:.*$name" "$scratch/err" || Fail "$name --no-such-option prints no usage on standard error"
+  grep -qF "scripts/$name" "$scratch/err" ||
+    Fail "$name --no-such-option prints no usage (naming scripts/$name) on standard error"
   [[ ! -s $scratch/tripwire.log ]] ||
     Fail "$name --no-such-option ran: $(tr '\n' ';' <"$scratch/tripwire.log")"
   ((failures)) || echo "ok: $name"
