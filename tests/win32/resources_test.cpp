@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/win32/build_path.h"
+#include "version.h"
 
 namespace {
 
@@ -218,6 +219,55 @@ TEST_F(ProgramResources, VersionIsOneZeroZeroOneInChineseSimplifiedUnicode) {
   ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\StringFileInfo\\080404b0\\FileVersion",
                                reinterpret_cast<void**>(&fileVersion), &length));
   EXPECT_STREQ(fileVersion, L"1.0.0.1");
+}
+
+// What this build wrote into the resource; a packaged release under test names
+// its own through WARDKEEP_EXPECT_<NAME>.
+std::wstring Expected(const wchar_t* name, const wchar_t* built) {
+  const std::wstring variable = std::wstring(L"WARDKEEP_EXPECT_") + name;
+  wchar_t value[512];
+  DWORD length = ::GetEnvironmentVariableW(variable.c_str(), value, 512);
+  return length > 0 && length < 512 ? std::wstring(value, length) : std::wstring(built);
+}
+
+TEST_F(ProgramResources, VersionStringsTellCommitUpdateServerAndJarSigningKey) {
+  DWORD ignored = 0;
+  DWORD size = ::GetFileVersionInfoSizeW(ProgramPath().c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<BYTE> block(size);
+  ASSERT_TRUE(::GetFileVersionInfoW(ProgramPath().c_str(), 0, size, block.data()));
+
+  const std::wstring commit = Expected(L"COMMIT", L"" WARDKEEP_COMMIT_TEXT);
+  const std::wstring server = Expected(L"UPDATE_SERVER", L"" WARDKEEP_UPDATE_SERVER_TEXT);
+  const std::wstring key = Expected(L"JAR_SIGNING_KEY", L"" WARDKEEP_JAR_SIGNING_TEXT);
+  ASSERT_FALSE(commit.empty());
+  ASSERT_EQ(server.rfind(L"http", 0), 0u) << "no update server in the build";
+  ASSERT_TRUE(key == L"none" || (key.rfind(L"Ed25519, SHA-256 ", 0) == 0 && key.size() == 33))
+      << "the key is \"none\" or its fingerprint of 16 hex digits";
+
+  const struct {
+    const wchar_t* name;
+    std::wstring value;
+  } rows[] = {
+      // What Explorer shows on the Details page.
+      {L"FileDescription", L"wardkeep"},
+      {L"ProductName", L"wardkeep, update server " + server + L", JAR signing key: " + key},
+      {L"ProductVersion", L"1.0.0.1, commit " + commit},
+      {L"OriginalFilename", L"wardkeep.exe"},
+      // One fact to a value.
+      {L"Commit", commit},
+      {L"UpdateServer", server},
+      {L"JarSigningKey", key},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "StringFileInfo value " << row.name);
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\080404b0\\") + row.name;
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void**>(&text),
+                                 &length));
+    EXPECT_EQ(std::wstring(text), row.value);
+  }
 }
 
 }  // namespace
