@@ -59,8 +59,7 @@ bool RunUpdate(std::string& errorText) {
     return false;
   }
   if (!layout) {
-    Say(L"未找到已安装的程序 (D:\\orv\\stock-relay\\app 或 C:\\orv\\stock-relay\\app 中没有 " +
-        std::wstring(installation::kJarFileName) + L")，不进行更新");
+    Say(L"未找到已安装的程序，不进行更新");
     return false;
   }
   // Two log-on sessions each run a copy; they must not share one download

@@ -113,6 +113,7 @@ TEST_F(UpdateRun, WithoutAnInstallationNothingIsDownloaded) {
   EXPECT_FALSE(Run());
   EXPECT_EQ(ReadFile(Download()), "left by an earlier run");
   EXPECT_EQ(DownloadRequests(), 0);
+  EXPECT_EQ(output, "未找到已安装的程序，不进行更新\n");
 }
 
 TEST_F(UpdateRun, AnOfferIsDownloadedAfreshAndInstalledOnDOnly) {
