@@ -48,6 +48,14 @@ bool MakeSymlink(const fs::path& target, const fs::path& link) {
   return !error;
 }
 
+// The bytes as another reader sees them: one that lets others write and
+// delete, as a reader of a file being written must on Windows.
+std::string ReadAsAnotherReader(const std::wstring& path) {
+  os::ReadOnlyFile reader;
+  if (!reader.Open(path)) return "<not opened>";
+  return ReadAll(reader);
+}
+
 bool CanOpenForWriting(const fs::path& path) {
   std::ofstream out(path, std::ios::binary | std::ios::app);
   return out.is_open();
@@ -131,7 +139,7 @@ TEST_F(OsFiles, TheBytesReadBackThroughTheHandleAreTheBytesWritten) {
   EXPECT_TRUE(staged.FlushToDisk());
   EXPECT_EQ(ReadAll(staged.Contents()), bytes);
   // Others may read it while it is held.
-  EXPECT_EQ(ReadFile(temp / "stock-relay.jar.new"), bytes);
+  EXPECT_EQ(ReadAsAnotherReader(Path("stock-relay.jar.new")), bytes);
 }
 
 TEST_F(OsFiles, NobodyElseChangesAStagedFileWhileItIsHeld) {
@@ -152,7 +160,7 @@ TEST_F(OsFiles, NobodyElseChangesAStagedFileWhileItIsHeld) {
     // renames: what keeps other users out is the mode, owner-only.
     EXPECT_EQ(fs::status(held).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   }
-  EXPECT_EQ(ReadFile(held), "checked");
+  EXPECT_EQ(ReadAsAnotherReader(Path("held")), "checked");
   EXPECT_EQ(ReadAll(staged.Contents()), "checked");
 }
 
@@ -166,7 +174,12 @@ TEST_F(OsFiles, MoveOverPutsExactlyTheStagedBytesInPlace) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove(temp / "stock-relay.jar");
-    if (c.targetExists) WriteFile(temp / "stock-relay.jar", std::string(300000, 'o'));
+    if (c.targetExists) {
+      WriteFile(temp / "stock-relay.jar", std::string(300000, 'o'));
+      fs::permissions(temp / "stock-relay.jar", fs::perms::owner_read | fs::perms::owner_write |
+                                                    fs::perms::group_read | fs::perms::group_write |
+                                                    fs::perms::others_read);
+    }
     {
       os::StagedFile staged;
       ASSERT_TRUE(staged.Create(Path("stock-relay.jar.new")));
@@ -178,6 +191,14 @@ TEST_F(OsFiles, MoveOverPutsExactlyTheStagedBytesInPlace) {
       // Still held, under the new name.
       EXPECT_EQ(ReadAll(staged.Contents()), bytes);
       EXPECT_FALSE(staged.MoveOver(Path("again.jar")));
+      // In place it no longer stands in the way of whoever opens the JAR next.
+      EXPECT_TRUE(CanOpenForWriting(temp / "stock-relay.jar"));
+      if (!kWindowsTarget) {
+        // Readable by the service's user again, writable by its owner only.
+        EXPECT_EQ(fs::status(temp / "stock-relay.jar").permissions(),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                      fs::perms::others_read);
+      }
       staged.Discard();  // a moved file stays
     }
     EXPECT_EQ(ReadFile(temp / "stock-relay.jar"), bytes);

@@ -80,8 +80,8 @@ TEST_F(WardkeepProgram, StartsHiddenRegistersItselfRefusesASecondCopyAndEndsOnEs
   RunValue value = ReadRunValue();
   ASSERT_TRUE(value.found);
   EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(value.bytes, (first.size() + 1) * sizeof(wchar_t));
-  EXPECT_EQ(value.data, first + L'\0');
+  EXPECT_EQ(value.bytes, (first.size() + 3) * sizeof(wchar_t));
+  EXPECT_EQ(value.data, L'"' + first + L'"' + L'\0');
 
   // A second copy: only the English box, then it ends; the value is untouched.
   {
@@ -97,11 +97,11 @@ TEST_F(WardkeepProgram, StartsHiddenRegistersItselfRefusesASecondCopyAndEndsOnEs
     EXPECT_EQ(boxes[0].caption, L"Error");
     EXPECT_EQ(boxes[0].text, L"The program is already running!");
     EXPECT_EQ(two.Dialog(), nullptr);
-    EXPECT_EQ(ReadRunValue().data, first + L'\0');
+    EXPECT_EQ(ReadRunValue().data, L'"' + first + L'"' + L'\0');
     ::PostMessageW(boxes[0].window, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(two.WaitForEnd(15000));
   }
-  EXPECT_EQ(ReadRunValue().data, first + L'\0');
+  EXPECT_EQ(ReadRunValue().data, L'"' + first + L'"' + L'\0');
   EXPECT_TRUE(one.Running());
 
   // Escape ends the first copy, and with it the mutex: the moved copy starts
@@ -112,7 +112,7 @@ TEST_F(WardkeepProgram, StartsHiddenRegistersItselfRefusesASecondCopyAndEndsOnEs
   ASSERT_TRUE(three.Started());
   HWND again = WaitForHiddenDialog(three);
   ASSERT_NE(again, nullptr);
-  EXPECT_EQ(ReadRunValue().data, moved + L'\0');
+  EXPECT_EQ(ReadRunValue().data, L'"' + moved + L'"' + L'\0');
   EXPECT_TRUE(FindMessageBoxes(three.Id()).empty());
   testing_support::win32::PressEscape(again);
   EXPECT_TRUE(three.WaitForEnd(15000));

@@ -102,6 +102,22 @@ TEST_F(Win32Services, AStoppedServiceIsStartedAndThenReportedRunning) {
   EXPECT_FALSE(os::RequestServiceStart(start));
 }
 
+// Control is one handle that both reads the state and starts the service, from
+// a manager opened to connect only.
+TEST_F(Win32Services, AControlHandleQueriesAndStarts) {
+  os::ServiceHandle manager = os::OpenServiceManager();
+  ASSERT_TRUE(manager);
+  os::ServiceHandle control = os::OpenNamedService(manager, m_name, os::ServiceAccess::Control);
+  ASSERT_TRUE(control);
+  os::ServiceState state{};
+  ASSERT_TRUE(os::QueryServiceState(control, state));
+  EXPECT_EQ(state, os::ServiceState::Stopped);
+  EXPECT_TRUE(os::RequestServiceStart(control));
+  EXPECT_TRUE(WaitForState(control, os::ServiceState::Running));
+  EXPECT_FALSE(
+      os::OpenNamedService(manager, L"wardkeep-no-such-service", os::ServiceAccess::Control));
+}
+
 TEST_F(Win32Services, MissingServicesAndEmptyHandlesFailQuietly) {
   os::ServiceHandle manager = os::OpenServiceManager();
   ASSERT_TRUE(manager);

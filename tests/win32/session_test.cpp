@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -59,10 +60,10 @@ std::wstring UniqueName(const wchar_t* stem) {
          std::to_wstring(::GetTickCount64());
 }
 
-TEST(Win32Autostart, StoresTheUnquotedPathAsRegSzWithItsNulCounted) {
+TEST(Win32Autostart, StoresThePathQuotedAsRegSzWithItsNulCounted) {
   const std::wstring name = UniqueName(L"wardkeepTest");
   const std::wstring paths[] = {
-      L"C:\\Program Files\\orv\\wardkeep.exe",  // spaces stay unquoted
+      L"C:\\orv\\ward keep\\wardkeep.exe",  // unquoted, log-on would try C:\orv\ward.exe
       L"D:\\价签\\看门狗\\wardkeep.exe",
       L"C:\\w.exe",  // shorter than the last: nothing of it may remain
   };
@@ -71,8 +72,9 @@ TEST(Win32Autostart, StoresTheUnquotedPathAsRegSzWithItsNulCounted) {
     RegistryValue value = ReadRunValue(name);
     ASSERT_TRUE(value.found) << "after writing " << path.size() << " characters";
     EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(value.bytes.size(), (path.size() + 1) * 2);
-    EXPECT_EQ(value.bytes, Utf16WithNul(path));
+    const std::wstring quoted = L"\"" + path + L"\"";
+    EXPECT_EQ(value.bytes.size(), (quoted.size() + 1) * 2);
+    EXPECT_EQ(value.bytes, Utf16WithNul(quoted));
   }
   DeleteRunValue(name);
 }
@@ -90,6 +92,33 @@ TEST(Win32SingleInstance, TheNamedMutexRefusesEveryLaterClaim) {
   EXPECT_FALSE(os::AcquireSingleInstance(name));
   EXPECT_FALSE(os::AcquireSingleInstance(name));  // the refused claim left nothing behind
   EXPECT_TRUE(os::AcquireSingleInstance(UniqueName(L"WARDKEEP_OTHER_")));
+}
+
+// A library beside the program is found by its bare name until the search is
+// restricted, and never after.
+TEST(Win32Session, RestrictedLibrarySearchSkipsTheProgramsOwnFolder) {
+  std::wstring folder = os::ModuleFileName();
+  folder.resize(folder.find_last_of(L'\\') + 1);
+  const std::wstring before = UniqueName(L"wardkeep-planted-") + L".dll";
+  const std::wstring after = UniqueName(L"wardkeep-planted-after-") + L".dll";
+  const std::wstring source = std::filesystem::path(WARDKEEP_PLANTED_LIBRARY).wstring();
+  ASSERT_TRUE(::CopyFileW(source.c_str(), (folder + before).c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileW(source.c_str(), (folder + after).c_str(), FALSE));
+
+  HMODULE found = ::LoadLibraryW(before.c_str());
+  EXPECT_NE(found, nullptr);  // the plant works
+  if (found != nullptr) ::FreeLibrary(found);
+  os::RestrictLibrarySearch();
+  HMODULE planted = ::LoadLibraryW(after.c_str());
+  EXPECT_EQ(planted, nullptr);
+  if (planted != nullptr) ::FreeLibrary(planted);
+  // The system's own libraries still load.
+  HMODULE system = ::LoadLibraryW(L"version.dll");
+  EXPECT_NE(system, nullptr);
+  if (system != nullptr) ::FreeLibrary(system);
+
+  ::DeleteFileW((folder + before).c_str());
+  ::DeleteFileW((folder + after).c_str());
 }
 
 TEST(Win32Session, ModuleFileNameIsThisProgramsFullPath) {

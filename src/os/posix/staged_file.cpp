@@ -56,12 +56,19 @@ bool StagedFile::MoveOver(const std::wstring& target) {
   int fd = m_contents.m_file->fd.Get();
   // A name no longer ours (deleted or swapped in the directory) is not moved.
   if (!from || !to || !PathIsHeldFile(*from, fd)) return false;
+  // In place it is read by the service's user: the replaced file's mode, but
+  // never writable by anyone but its owner.
+  struct stat replaced {};
+  mode_t mode = lstat(to->c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode)
+                    ? (replaced.st_mode & 0755)
+                    : 0644;
   if (rename(from->c_str(), to->c_str()) != 0) return false;
   m_moved = true;
   m_path = target;
   // The check again after the move: whatever slipped in between the check
   // and the rename is now at `target`, and that is not a success.
   if (!PathIsHeldFile(*to, fd)) return false;
+  fchmod(fd, mode);
   posix::SyncDirectoryOf(*to);
   return true;
 }

@@ -33,19 +33,24 @@ bool AppendFile::Truncate() {
 }
 
 bool AppendFile::Write(const char* data, std::size_t size) {
-  if (!IsOpen()) return false;
+  return IsOpen() && win32::WriteAtEnd(m_file->handle.Get(), data, size);
+}
+
+namespace win32 {
+
+bool WriteAtEnd(HANDLE file, const char* data, std::size_t size) {
   LARGE_INTEGER none{};
-  if (!::SetFilePointerEx(m_file->handle.Get(), none, nullptr, FILE_END)) return false;
+  if (!::SetFilePointerEx(file, none, nullptr, FILE_END)) return false;
   while (size > 0) {
     DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
     DWORD written = 0;
-    if (!::WriteFile(m_file->handle.Get(), data, chunk, &written, nullptr) || written == 0) {
-      return false;
-    }
+    if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
     data += written;
     size -= written;
   }
   return true;
 }
+
+}  // namespace win32
 
 }  // namespace os

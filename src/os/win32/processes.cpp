@@ -1,5 +1,6 @@
-// Windows backend of the process primitives: ShellExecuteExW, CreateProcessW,
-// a bounded wait, TerminateProcess.
+// Windows backend of the process primitives: ShellExecuteExW, CreateProcessW
+// (searched, or the system directory's program by its full path), a bounded
+// wait, TerminateProcess.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -34,19 +35,39 @@ Started StartHidden(const std::wstring& program, const std::wstring& parameters)
   return ChildPtr(new Child{win32::KernelHandle(info.hProcess)});
 }
 
-Started StartCommandLine(const std::wstring& commandLine) {
+namespace {
+
+// `application` null: the command line's first word is looked for.
+Started CreateChild(const wchar_t* application, const std::wstring& commandLine) {
   // CreateProcessW may write into the command line while parsing it.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+  if (!::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
     return std::nullopt;
   }
   win32::KernelHandle thread(info.hThread);
   return ChildPtr(new Child{win32::KernelHandle(info.hProcess)});
+}
+
+}  // namespace
+
+Started StartCommandLine(const std::wstring& commandLine) {
+  return CreateChild(nullptr, commandLine);
+}
+
+Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
+  wchar_t directory[MAX_PATH];
+  UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::nullopt;
+  // Named as the application, the program is never searched for; the command
+  // line is what the program sees as its own.
+  std::wstring application = std::wstring(directory, length) + L"\\" + program + L".exe";
+  std::wstring commandLine = arguments.empty() ? program : program + L" " + arguments;
+  return CreateChild(application.c_str(), commandLine);
 }
 
 bool WaitForExit(Child& child, unsigned timeoutMilliseconds) {

@@ -30,13 +30,16 @@ SC_HANDLE AsServiceHandle(const ServiceHandle& handle) {
 }  // namespace
 
 ServiceHandle OpenServiceManager() {
-  return Own(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  return Own(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
 }
 
 ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring& name,
                                ServiceAccess access) {
   if (!manager) return ServiceHandle();
-  DWORD rights = access == ServiceAccess::Start ? SERVICE_START : SERVICE_QUERY_STATUS;
+  DWORD rights = SERVICE_QUERY_STATUS;
+  if (access == ServiceAccess::Start) rights = SERVICE_START;
+  if (access == ServiceAccess::Control)
+    rights = SERVICE_STOP | SERVICE_START | SERVICE_QUERY_STATUS;
   return Own(::OpenServiceW(AsServiceHandle(manager), name.c_str(), rights));
 }
 

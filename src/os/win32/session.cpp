@@ -1,7 +1,10 @@
-// Windows backend of the session service: named mutex, HKCU Run value, module path, start-up box.
+// Windows backend of the session service: named mutexes, the DLL search,
+// HKCU Run value, module path, start-up box.
 #include "os/session.h"
 
 #include <windows.h>
+
+#include <utility>
 
 #include "os/win32/module_path.h"
 #include "os/win32/scoped_handle.h"
@@ -13,6 +16,43 @@ constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersio
 constexpr WORD kEnglishUnitedStates = 1033;
 
 }  // namespace
+
+void RestrictLibrarySearch() {
+  // Looked up, not imported: a Windows 7 without the update that brought it
+  // must still start the program.
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  auto setDefault = kernel == nullptr
+                        ? nullptr
+                        : reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+                              ::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDefault != nullptr) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Without it at least the working directory leaves the search.
+  ::SetDllDirectoryW(L"");
+}
+
+struct NativeLock {
+  win32::KernelHandle mutex;
+};
+
+void NativeLockRelease::operator()(NativeLock* lock) const noexcept {
+  // Only the owning thread can release it; from another the release fails,
+  // and the mutex is abandoned when its owner ends, which the next accepts.
+  ::ReleaseMutex(lock->mutex.Get());
+  delete lock;
+}
+
+bool MachineWideLock::TryAcquire(const std::wstring& name) {
+  m_lock.reset();
+  if (name.empty() || name.find(L'\\') != std::wstring::npos) return false;
+  win32::KernelHandle mutex(::CreateMutexW(nullptr, FALSE, (L"Global\\" + name).c_str()));
+  if (!mutex) return false;
+  DWORD waited = ::WaitForSingleObject(mutex.Get(), 0);
+  // Abandoned: its holder ended without releasing it, and it is ours now.
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
+  m_lock.reset(new NativeLock{std::move(mutex)});
+  return true;
+}
 
 bool AcquireSingleInstance(const std::wstring& name) {
   HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
@@ -32,10 +72,13 @@ void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& prog
       !key) {
     return;
   }
+  // Quoted: unquoted, a space in a folder's name makes the log-on try the
+  // shorter paths first ("C:\\orv\\ward.exe" for "C:\\orv\\ward keep\\...").
+  const std::wstring command = L"\"" + programPath + L"\"";
   // The terminating NUL is part of the stored data.
-  auto bytes = static_cast<DWORD>((programPath.size() + 1) * sizeof(wchar_t));
+  auto bytes = static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t));
   ::RegSetValueExW(key.Get(), entryName.c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(programPath.c_str()), bytes);
+                   reinterpret_cast<const BYTE*>(command.c_str()), bytes);
 }
 
 ModulePath ReadModulePath() {

@@ -1,0 +1,116 @@
+// Windows backend of os::StagedFile, os::LinkFile and os::MakeWritable: one
+// handle, shared for reading only, from the exclusive create to the rename.
+#include <windows.h>
+
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "os/files.h"
+#include "os/win32/native_file.h"
+
+namespace os {
+namespace {
+
+// Renames the file behind `file` (opened with DELETE access), replacing
+// `target`. The system's own error is left for the caller to look at.
+bool RenameHeldFile(HANDLE file, const std::wstring& target) {
+  const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::memcpy(info->FileName, target.c_str(), nameBytes + sizeof(wchar_t));
+  return ::SetFileInformationByHandle(file, FileRenameInfo, info,
+                                      static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+bool IsUnsupported(DWORD error) {
+  return error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED ||
+         error == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// Marks the file behind `file` for deletion once its last handle closes.
+bool DeleteHeldFile(HANDLE file) {
+  FILE_DISPOSITION_INFO info{};
+  info.DeleteFile = TRUE;
+  return ::SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info) != FALSE;
+}
+
+}  // namespace
+
+bool StagedFile::Create(const std::wstring& path) {
+  Discard();
+  // CREATE_NEW fails on any existing name, a link included, and never
+  // follows one. Shared for reading only: no other handle may write, delete
+  // or rename it; a reader must itself share writing and deleting.
+  win32::FileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file) return false;
+  m_contents.m_file.reset(new NativeFile{std::move(file)});
+  m_path = path;
+  m_moved = false;
+  return true;
+}
+
+bool StagedFile::Write(const char* data, std::size_t size) {
+  // Positioned reads move the file pointer: each write goes to the end.
+  return IsOpen() && !m_moved && win32::WriteAtEnd(m_contents.m_file->handle.Get(), data, size);
+}
+
+bool StagedFile::FlushToDisk() {
+  return IsOpen() && ::FlushFileBuffers(m_contents.m_file->handle.Get()) != FALSE;
+}
+
+bool StagedFile::MoveOver(const std::wstring& target) {
+  if (!IsOpen() || m_moved) return false;
+  win32::FileHandle& held = m_contents.m_file->handle;
+  if (RenameHeldFile(held.Get(), target)) {
+    ::FlushFileBuffers(held.Get());  // the new name, as far as the system lets it be forced
+    // In place now: keep reading it, but no longer stand in the way of the
+    // service that opens it without sharing deletion.
+    HANDLE reader = ::ReOpenFile(held.Get(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (reader != INVALID_HANDLE_VALUE) held.Reset(reader);
+  } else {
+    if (!IsUnsupported(::GetLastError())) return false;
+    // A system that cannot rename a handle: the move goes by name, which
+    // needs this handle closed first, and the file is no longer held.
+    m_contents.Close();
+    if (!::MoveFileExW(m_path.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      ::DeleteFileW(m_path.c_str());
+      m_path.clear();
+      return false;
+    }
+    m_contents.Open(target);
+  }
+  m_moved = true;
+  m_path = target;
+  return true;
+}
+
+void StagedFile::Discard() {
+  if (IsOpen() && !m_moved) DeleteHeldFile(m_contents.m_file->handle.Get());
+  m_contents.Close();
+  m_path.clear();
+  m_moved = false;
+}
+
+bool LinkFile(const std::wstring& existing, const std::wstring& newPath) {
+  // Fails when anything, a link included, is at `newPath`.
+  return ::CreateHardLinkW(newPath.c_str(), existing.c_str(), nullptr) != FALSE;
+}
+
+bool MakeWritable(const std::wstring& path) {
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return true;
+  attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
+  return ::SetFileAttributesW(path.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) !=
+         FALSE;
+}
+
+}  // namespace os
