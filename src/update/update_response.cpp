@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "http/transfer_policy.h"
+#include "text/json_member.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
 #include "update/tunables.h"
@@ -64,10 +65,10 @@ void ParseUpdateResponse(std::string response, std::string& downloadUrl,
   if (text::JsonValueToText(root["flag"]) != "1") return;
 
   const Json::Value& data = root["data"];
-  if (!data.isObject() && !data.isNull()) return;
-
-  const Json::Value& version = data["version"];
-  const Json::Value& url = data["url"];
+  Json::Value version;
+  Json::Value url;
+  if (!text::MemberOrNull(data, "version", version) || !text::MemberOrNull(data, "url", url))
+    return;
   if (!IsScalarOrNull(version) || !IsScalarOrNull(url)) return;
 
   const std::string v = text::JsonValueToText(version);
