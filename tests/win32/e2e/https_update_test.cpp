@@ -104,7 +104,7 @@ std::string Environment(const char* name) {
 }
 
 // The Windows path of a host path, through drive Z:.
-std::wstring OnDriveZ(const std::string& hostPath) {
+fs::path OnDriveZ(const std::string& hostPath) {
   std::wstring path = L"Z:";
   for (char c : hostPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
   return path;
