@@ -13,13 +13,8 @@ class EditControl {
     m_view = &view;
     m_id = id;
   }
-  bool IsBound() const { return m_view != nullptr; }
-  int Id() const { return m_id; }
   void SetWindowText(const std::wstring& text) {
     if (m_view != nullptr) m_view->SetControlText(m_id, text);
-  }
-  std::wstring GetWindowText() const {
-    return m_view != nullptr ? m_view->GetControlText(m_id) : L"";
   }
 
  private:

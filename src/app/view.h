@@ -26,12 +26,12 @@ class View : public host::MessageBoxOwner {
   // Whether the dialog has a child control with this id.
   virtual bool HasControl(int id) = 0;
   virtual void SetControlText(int id, const std::wstring& text) = 0;
-  virtual std::wstring GetControlText(int id) = 0;
   virtual void EnableControl(int id, bool enabled) = 0;
 
   virtual void ShowWindow(bool visible) = 0;
-  // A periodic timer delivering OnTimer(id) every `milliseconds`.
-  virtual void SetTimer(unsigned id, unsigned milliseconds) = 0;
+  // A periodic timer delivering OnTimer(id) every `milliseconds`; false when
+  // the platform refused it.
+  virtual bool SetTimer(unsigned id, unsigned milliseconds) = 0;
   // Queues a private message to the dialog itself.
   virtual void PostMessageToSelf(unsigned message) = 0;
 };

@@ -4,9 +4,8 @@
 #include "app/wardkeep_dlg.h"
 #include "os/session.h"
 
-bool app::RegisterAutostart(const std::wstring& valueName, const std::wstring& data) {
+void app::RegisterAutostart(const std::wstring& valueName, const std::wstring& data) {
   os::WriteAutostartEntry(valueName, data);
-  return true;
 }
 
 bool CwardkeepApp::InitInstance() {

@@ -11,8 +11,8 @@ namespace app {
 constexpr const wchar_t* kSingleInstanceName = L"ORV_WARDKEEP";
 constexpr const wchar_t* kAutostartValueName = L"orvWardkeep";
 
-// Writes the autostart entry; always true, failures are not reported.
-bool RegisterAutostart(const std::wstring& valueName, const std::wstring& data);
+// Writes the autostart entry; a failure is not reported, the watch goes on.
+void RegisterAutostart(const std::wstring& valueName, const std::wstring& data);
 
 }  // namespace app
 

@@ -1,9 +1,31 @@
 #include "app/wardkeep_dlg.h"
 
+#include <chrono>
+#include <string>
+#include <thread>
+
 #include "app/dialog_ids.h"
+#include "app/guarded.h"
 #include "upgrade/update_run.h"
 
-CwardkeepDlg::CwardkeepDlg(app::View& view) : m_view(view), m_appIcon(view.LoadAppIcon()) {}
+namespace {
+
+// A timer is refused only when the session is out of resources; a moment
+// later there may be room again.
+constexpr int kTimerAttempts = 3;
+constexpr std::chrono::milliseconds kTimerRetryPause(50);
+
+void RunRealUpdate() {
+  std::string updateError;
+  upgrade::RunUpdate(updateError);
+}
+
+}  // namespace
+
+CwardkeepDlg::CwardkeepDlg(app::View& view) : CwardkeepDlg(view, &RunRealUpdate) {}
+
+CwardkeepDlg::CwardkeepDlg(app::View& view, UpdateRun updateRun)
+    : m_view(view), m_appIcon(view.LoadAppIcon()), m_updateRun(std::move(updateRun)) {}
 
 bool CwardkeepDlg::OnInitDialog() {
   m_statusEdit.Bind(m_view, app::kStatusEditId);
@@ -17,14 +39,28 @@ bool CwardkeepDlg::OnInitDialog() {
 
   UpdateResourceReadout();
 
-  std::string updateError;
-  upgrade::RunUpdate(updateError);
+  // The update prints its own progress; whatever escapes it must not keep
+  // the watch from starting.
+  if (m_updateRun) app::Guarded(m_updateRun);
 
-  m_view.SetTimer(app::kHealthTimerId, app::kHealthTimerPeriodMs);
+  if (!StartHealthTimer()) {
+    // Hidden, the window could say nothing ever again: it stays on screen
+    // with the reason, as the template shows it.
+    m_statusEdit.SetWindowText(L"健康检查定时器无法启动，服务状态不再检查，请重新启动本程序");
+    return true;
+  }
   // The template is visible; the queued message hides the window as soon as
   // the modal loop runs, so it appears only when a health check finds a fault.
   m_view.PostMessageToSelf(app::kHideAfterStartMessage);
   return true;
+}
+
+bool CwardkeepDlg::StartHealthTimer() {
+  for (int attempt = 1; attempt <= kTimerAttempts; ++attempt) {
+    if (m_view.SetTimer(app::kHealthTimerId, app::kHealthTimerPeriodMs)) return true;
+    if (attempt < kTimerAttempts) std::this_thread::sleep_for(kTimerRetryPause);
+  }
+  return false;
 }
 
 long CwardkeepDlg::OnHideAfterStart() {

@@ -2,6 +2,7 @@
 // The status dialog's logic: initialisation, the health cycle, the manual
 // start button. Front ends deliver the window's messages to these handlers.
 
+#include <functional>
 #include <string>
 
 #include "app/edit_control.h"
@@ -9,7 +10,12 @@
 
 class CwardkeepDlg {
  public:
+  // The once-per-start update; whatever it does, the health cycle starts after it.
+  using UpdateRun = std::function<void()>;
+
+  // With the real update run.
   explicit CwardkeepDlg(app::View& view);
+  CwardkeepDlg(app::View& view, UpdateRun updateRun);
 
   // WM_INITDIALOG. Returns TRUE so the platform focuses the first tab stop.
   bool OnInitDialog();
@@ -25,8 +31,12 @@ class CwardkeepDlg {
   void UpdateResourceReadout();
 
  private:
+  // Sets the health timer, trying again a few times; false when it never took.
+  bool StartHealthTimer();
+
   app::View& m_view;
   app::IconHandle m_appIcon;
+  UpdateRun m_updateRun;
   app::EditControl m_statusEdit;
   app::EditControl m_memFreeEdit;
   app::EditControl m_diskCEdit;

@@ -10,9 +10,13 @@ namespace curl {
 // at process exit; later calls, from any thread, do nothing.
 void InitialiseProcessWide();
 
+// `Result`: what the owner's operations report, libcurl's own codes for a
+// transfer.
 template <typename Result>
 class curl_interface {
  public:
+  using result_type = Result;
+
   curl_interface() { InitialiseProcessWide(); }
   virtual ~curl_interface() = default;
 

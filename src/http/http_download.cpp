@@ -67,12 +67,16 @@ std::uint64_t PauseAfterAttempt(int attempt) {
   return pause << std::min(attempt - 1, 16);
 }
 
-int OnSocketOpened(void*, curl_socket_t socket, curlsocktype purpose) {
+int OnSocketOpened(void*, curl_socket_t socket, curlsocktype purpose) noexcept {
   // Best effort: the system's own size still works.
-  if (purpose == CURLSOCKTYPE_IPCXN) {
-    os::SetReceiveBufferSize(static_cast<std::uintptr_t>(socket), kSocketBufferBytes);
+  try {
+    if (purpose == CURLSOCKTYPE_IPCXN) {
+      os::SetReceiveBufferSize(static_cast<std::uintptr_t>(socket), kSocketBufferBytes);
+    }
+    return CURL_SOCKOPT_OK;
+  } catch (...) {
+    return CURL_SOCKOPT_ERROR;
   }
-  return CURL_SOCKOPT_OK;
 }
 
 std::int64_t MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
@@ -137,7 +141,7 @@ void HttpDownload::RequestAbort() {
   m_abortRequested = true;
 }
 
-CURLcode HttpDownload::Perform() {
+HttpDownload::result_type HttpDownload::Perform() {
   // Without a target there is nothing a transfer could achieve.
   if (!m_file.IsOpen()) return CURLE_WRITE_ERROR;
   const CURLcode rc = Attempts();
@@ -206,7 +210,7 @@ CURLcode HttpDownload::PrepareResume() {
   curl::SetOpt(rc, h, CURLOPT_RANGE, m_resumeOffset > 0 ? range.c_str() : nullptr);
   // The rest is asked for only if the file is still the one we began;
   // otherwise the server sends the new one whole.
-  std::unique_ptr<curl_slist, ListDeleter> headers;
+  curl::HeaderList headers;
   const std::string validator = m_identity.Validator();
   if (m_resumeOffset > 0 && !validator.empty()) {
     headers.reset(curl_slist_append(nullptr, ("If-Range: " + validator).c_str()));
@@ -299,37 +303,52 @@ bool HttpDownload::Fail(CURLcode reason, bool final) {
   return false;
 }
 
-size_t HttpDownload::OnWrite(char* data, size_t size, size_t count, void* self) {
+size_t HttpDownload::OnWrite(char* data, size_t size, size_t count, void* self) noexcept {
   auto* download = static_cast<HttpDownload*>(self);
-  const size_t bytes = size * count;
-  if (!download->m_answerAccepted && !download->AcceptAnswer()) return 0;
+  try {
+    return download->Write(data, size * count);
+  } catch (...) {
+    // A short count makes libcurl end the attempt; no retry after a fault.
+    download->Fail(CURLE_WRITE_ERROR, true);
+    return 0;
+  }
+}
+
+size_t HttpDownload::Write(const char* data, size_t bytes) {
+  if (!m_answerAccepted && !AcceptAnswer()) return 0;
   // A body longer than it said, or one that never said: the limit holds.
-  const std::int64_t after =
-      download->m_resumeOffset + download->m_written + static_cast<std::int64_t>(bytes);
+  const std::int64_t after = m_resumeOffset + m_written + static_cast<std::int64_t>(bytes);
   if (after > tunables::downloadSizeLimit.Get()) {
-    download->Fail(CURLE_FILESIZE_EXCEEDED, true);
+    Fail(CURLE_FILESIZE_EXCEEDED, true);
     return 0;
   }
   // A short count makes libcurl end the attempt with a write error.
-  if (!download->m_file.Write(data, bytes)) {
-    download->Fail(CURLE_WRITE_ERROR);
+  if (!m_file.Write(data, bytes)) {
+    Fail(CURLE_WRITE_ERROR);
     return 0;
   }
-  download->m_written += static_cast<std::int64_t>(bytes);
+  m_written += static_cast<std::int64_t>(bytes);
   return bytes;
 }
 
 int HttpDownload::OnTransferInfo(void* self, curl_off_t downloadTotal, curl_off_t downloadNow,
-                                 curl_off_t, curl_off_t) {
+                                 curl_off_t, curl_off_t) noexcept {
   auto* download = static_cast<HttpDownload*>(self);
   if (download->m_abortRequested) return 1;
-  // Before the answer is accepted the offset may still drop to 0 (a 200).
-  if (download->m_observer != nullptr && download->m_answerAccepted) {
-    double offset = static_cast<double>(download->m_resumeOffset);
-    download->m_observer->OnProgress(offset + static_cast<double>(downloadTotal),
-                                     offset + static_cast<double>(downloadNow));
+  try {
+    download->ReportProgress(downloadTotal, downloadNow);
+    return 0;
+  } catch (...) {
+    return 1;  // ends the transfer as an abort does
   }
-  return 0;
+}
+
+void HttpDownload::ReportProgress(curl_off_t downloadTotal, curl_off_t downloadNow) {
+  // Before the answer is accepted the offset may still drop to 0 (a 200).
+  if (m_observer == nullptr || !m_answerAccepted) return;
+  const double offset = static_cast<double>(m_resumeOffset);
+  m_observer->OnProgress(offset + static_cast<double>(downloadTotal),
+                         offset + static_cast<double>(downloadNow));
 }
 
 }  // namespace comm::http

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "http/curl_handles.h"
 #include "http/curl_interface.h"
 #include "http/download_observer.h"
 #include "os/files.h"
@@ -40,13 +41,13 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
   HttpDownload& operator=(const HttpDownload&) = delete;
 
   // CURLE_OK when the whole file is on disk; CURLE_ABORTED_BY_CALLBACK after
-  // RequestAbort; CURLE_WRITE_ERROR at once when the target cannot be opened;
-  // CURLE_OPERATION_TIMEDOUT past the deadline; CURLE_FILESIZE_EXCEEDED for a
+  // RequestAbort or an observer's OnProgress threw; CURLE_WRITE_ERROR at once when the target
+  // cannot be opened; CURLE_OPERATION_TIMEDOUT past the deadline; CURLE_FILESIZE_EXCEEDED for a
   // body over the size limit, CURLE_WRITE_ERROR when it would not fit the
   // drive (both without a retry); otherwise the last attempt's failure. On
   // any failure the target file is removed: what is left is never mistaken
   // for a part of the file.
-  CURLcode Perform();
+  result_type Perform();
 
   // Not owned; null detaches.
   void SetObserver(DownloadObserver* observer);
@@ -55,12 +56,6 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
   void RequestAbort();
 
  private:
-  struct CurlDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-  };
-  struct ListDeleter {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-  };
   using Clock = std::chrono::steady_clock;
 
   CURLcode Attempts();
@@ -81,12 +76,16 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
   bool Restart();
   bool Fail(CURLcode reason, bool final = false);
 
-  static size_t OnWrite(char* data, size_t size, size_t count, void* self);
+  // libcurl's callbacks. Anything thrown in them ends the attempt instead of
+  // unwinding through libcurl.
+  static size_t OnWrite(char* data, size_t size, size_t count, void* self) noexcept;
   static int OnTransferInfo(void* self, curl_off_t downloadTotal, curl_off_t downloadNow,
-                            curl_off_t uploadTotal, curl_off_t uploadNow);
+                            curl_off_t uploadTotal, curl_off_t uploadNow) noexcept;
+  size_t Write(const char* data, size_t bytes);
+  void ReportProgress(curl_off_t downloadTotal, curl_off_t downloadNow);
 
-  std::unique_ptr<CURL, CurlDeleter> m_handle;
-  std::unique_ptr<curl_slist, ListDeleter> m_headers;
+  curl::EasyHandle m_handle;
+  curl::HeaderList m_headers;
   std::string m_url;
   std::wstring m_path;
   os::AppendFile m_file;

@@ -49,17 +49,24 @@ HttpSession::HttpSession(const std::string& url)
   curl::SetOpt(rc, easy, CURLOPT_COOKIEFILE, kCookieFile);
 }
 
-std::size_t HttpSession::OnBody(char* data, std::size_t size, std::size_t count, void* self) {
-  auto& session = *static_cast<HttpSession*>(self);
-  std::size_t bytes = size * count;
-  // A short count makes libcurl end the transfer with a write error.
-  if (bytes > session.m_responseLimit - session.received) {
-    session.m_responseTooLarge = true;
+std::size_t HttpSession::OnBody(char* data, std::size_t size, std::size_t count,
+                                void* self) noexcept {
+  // A short count makes libcurl end the transfer with a write error; so does
+  // anything thrown, which must not unwind through libcurl.
+  try {
+    auto& session = *static_cast<HttpSession*>(self);
+    std::size_t bytes = size * count;
+    if (bytes > session.m_responseLimit - session.received) {
+      session.m_responseTooLarge = true;
+      return 0;
+    }
+    session.response.write(data, static_cast<std::streamsize>(bytes));
+    if (!session.response) return 0;
+    session.received += bytes;
+    return bytes;
+  } catch (...) {
     return 0;
   }
-  session.response.write(data, static_cast<std::streamsize>(bytes));
-  session.received += bytes;
-  return bytes;
 }
 
 void HttpSession::ResetResponse() {
@@ -120,7 +127,7 @@ std::string HttpSession::Post(const std::string& body, std::string& error) {
 
   // Each append returns the list's head, or null (the old list untouched) when
   // out of memory; the holder keeps whatever list exists so it is always freed.
-  HeaderList headers;
+  curl::HeaderList headers;
   for (const std::string& line :
        {std::string("Accept: application/json"), std::string("Content-Type: application/json"),
         "Content-Length:" + std::to_string(body.size())}) {

@@ -5,9 +5,10 @@
 #include <curl/curl.h>
 
 #include <cstddef>
-#include <memory>
 #include <sstream>
 #include <string>
+
+#include "http/curl_handles.h"
 
 class HttpSession {
  public:
@@ -27,19 +28,11 @@ class HttpSession {
   bool ResponseTooLarge() const { return m_responseTooLarge; }
 
  private:
-  struct EasyCleanup {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-  };
-  struct SlistCleanup {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-  };
-  using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
-  using HeaderList = std::unique_ptr<curl_slist, SlistCleanup>;
-
-  static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self);
+  // libcurl's write callback: the body so far, up to the size limit.
+  static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self) noexcept;
   void ResetResponse();
 
-  EasyHandle handle;
+  curl::EasyHandle handle;
   std::string url;
   std::stringstream response;
   std::size_t received = 0;

@@ -1,8 +1,8 @@
 #include "http/transfer_policy.h"
 
 #include <cctype>
-#include <memory>
 
+#include "http/curl_handles.h"
 #include "http/curl_options.h"
 #include "http/tunables.h"
 #include "os/tls.h"
@@ -19,12 +19,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return true;
 }
 
-struct UrlFree {
-  void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-
 std::string HostOf(const char* url) {
-  std::unique_ptr<CURLU, UrlFree> parsed(curl_url());
+  curl::UrlHandle parsed(curl_url());
   char* host = nullptr;
   if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK ||
       curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) {
@@ -35,12 +31,11 @@ std::string HostOf(const char* url) {
   return text;
 }
 
-// Called once a connection is up and before a request goes out on it. With
+// Whether a request may go out on the connection just made. With
 // Schannel, libcurl leaves the certificate to Schannel's own checks, which
 // differ between Windows builds (and Wine makes none); the store's verdict
 // is asked for here instead, so a refusal never depends on them.
-int CheckPeer(void* handle, char*, char*, int, int) {
-  CURL* easy = static_cast<CURL*>(handle);
+int PeerVerdict(CURL* easy) {
   char* scheme = nullptr;
   if (curl_easy_getinfo(easy, CURLINFO_SCHEME, &scheme) != CURLE_OK || scheme == nullptr ||
       !StartsWithNoCase(scheme, "https")) {
@@ -59,6 +54,17 @@ int CheckPeer(void* handle, char*, char*, int, int) {
   return os::SchannelPeerIsTrusted(session->internals, text::Utf8ToWideReplacing(HostOf(url)))
              ? CURL_PREREQFUNC_OK
              : CURL_PREREQFUNC_ABORT;
+}
+
+// Called once a connection is up and before a request goes out on it.
+int CheckPeer(void* handle, char*, char*, int, int) noexcept {
+  // Nothing thrown may unwind through libcurl: a check that could not be made
+  // refuses the request.
+  try {
+    return PeerVerdict(static_cast<CURL*>(handle));
+  } catch (...) {
+    return CURL_PREREQFUNC_ABORT;
+  }
 }
 
 }  // namespace

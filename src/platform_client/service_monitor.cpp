@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "http/http_session.h"
-#include "platform_client/json_report.h"
 #include "platform_client/tunables.h"
+#include "text/json_member.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
 #include "text/utf8.h"
@@ -46,14 +46,14 @@ std::optional<bool> ReadOk(const Json::Value& ok) {
 // would refuse, so a malformed report changes nothing but the verdict.
 std::optional<Fault> ReadFault(const Json::Value& root, const Json::Value& exception) {
   Json::Value content, config;
-  if (!platform_client::MemberOf(exception, "expContent", content)) return std::nullopt;
-  if (!platform_client::MemberOf(root, "configDto", config)) return std::nullopt;
+  if (!text::MemberOrNull(exception, "expContent", content)) return std::nullopt;
+  if (!text::MemberOrNull(root, "configDto", config)) return std::nullopt;
 
   Fault fault{text::JsonValueToText(content), {}};
   if (!config.isArray()) return fault;
   for (Json::ArrayIndex i = 0; i < config.size(); ++i) {
     Json::Value name;
-    if (!platform_client::MemberOf(config[i], "erpName", name)) return std::nullopt;
+    if (!text::MemberOrNull(config[i], "erpName", name)) return std::nullopt;
     std::string text = text::JsonValueToText(name);
     if (!text.empty()) fault.erpName = std::move(text);
   }
@@ -96,8 +96,8 @@ bool ServiceMonitor::ParseHealthReport(std::string json, std::wstring& message) 
   const Json::Value& root = *parsed;
 
   Json::Value exception, ok;
-  if (!platform_client::MemberOf(root, "exceptionDto", exception) ||
-      !platform_client::MemberOf(exception, "ok", ok)) {
+  if (!text::MemberOrNull(root, "exceptionDto", exception) ||
+      !text::MemberOrNull(exception, "ok", ok)) {
     message.clear();
     return false;
   }

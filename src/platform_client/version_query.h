@@ -5,9 +5,9 @@
 
 namespace platform_client {
 
-// The version text, or "v0.0.0" when none could be read. On a failed request
-// `message` receives the fault text (code page 936), otherwise it is untouched.
-std::string QueryInstalledVersion(std::string& message);
+// The version text, or "v0.0.0" when none could be read (a failed request
+// included: the update check still has a version to send).
+std::string QueryInstalledVersion();
 std::string ParseVersionReport(std::string json);
 
 }  // namespace platform_client

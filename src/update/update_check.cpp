@@ -16,9 +16,8 @@ constexpr char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
 
 bool CheckUpdate(UpdateOffer& offer, std::string& error) {
   HttpSession session(tunables::serverBaseUrl.Get() + kCheckPath);
-  // A platform service that cannot be asked still yields a version to send;
-  // the message it leaves in `error` is replaced by the POST's own.
-  const std::string installedVersion = platform_client::QueryInstalledVersion(error);
+  // A platform service that cannot be asked still yields a version to send.
+  const std::string installedVersion = platform_client::QueryInstalledVersion();
   const std::string body = BuildUpdateRequest(installedVersion);
   const std::string response = session.Post(body, error);
   if (response.empty()) return false;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "http/transfer_policy.h"
+#include "text/json_member.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
 #include "update/tunables.h"
@@ -64,11 +65,13 @@ void ParseUpdateResponse(std::string response, UpdateOffer& offer) {
   if (text::JsonValueToText(root["flag"]) != "1") return;
 
   const Json::Value& data = root["data"];
-  if (!data.isObject() && !data.isNull()) return;
-
-  const Json::Value& version = data["version"];
-  const Json::Value& url = data["url"];
-  const Json::Value& signature = data["signature"];
+  Json::Value version;
+  Json::Value url;
+  Json::Value signature;
+  if (!text::MemberOrNull(data, "version", version) || !text::MemberOrNull(data, "url", url) ||
+      !text::MemberOrNull(data, "signature", signature)) {
+    return;
+  }
   if (!IsScalarOrNull(version) || !IsScalarOrNull(url) || !IsScalarOrNull(signature)) return;
 
   const std::string v = text::JsonValueToText(version);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "app/dialog_ids.h"
@@ -65,6 +67,65 @@ TEST_F(DialogInitialisation, TheQueuedMessageHidesTheWindowWhenEverItArrives) {
   view.ShowWindow(true);
   dialog.OnHideAfterStart();
   EXPECT_FALSE(view.visible);
+}
+
+// Whatever the update run does, the health timer is set, the hide posted, and
+// the next tick checks health as on any other start.
+TEST_F(DialogInitialisation, TheWatchStartsWhateverTheUpdateRunDoes) {
+  struct Case {
+    const char* name;
+    CwardkeepDlg::UpdateRun run;
+  } cases[] = {
+      {"returns", [] {}},
+      {"throws a standard exception", [] { throw std::runtime_error("disk gone"); }},
+      {"throws something else", [] { throw 42; }},
+      {"throws out of memory", [] { throw std::bad_alloc(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingView view;
+    int runs = 0;
+    CwardkeepDlg dialog(view, [&] {
+      ++runs;
+      c.run();
+    });
+    EXPECT_TRUE(dialog.OnInitDialog());
+    EXPECT_EQ(runs, 1);
+    ASSERT_GE(view.calls.size(), 2u);
+    EXPECT_EQ(view.calls[view.calls.size() - 2], L"timer 1 20000");
+    EXPECT_EQ(view.calls.back(), L"post 1124");
+
+    dialog.OnHideAfterStart();
+    dialog.OnHealthTimer(app::kHealthTimerId);
+    EXPECT_TRUE(view.visible) << "the unreachable platform is a fault the tick shows";
+    EXPECT_NE(view.texts[app::kStatusEditId].find(L"Couldn't connect"), std::wstring::npos);
+  }
+}
+
+TEST_F(DialogInitialisation, ARefusedTimerIsTriedAgainThenSaidOnTheVisibleWindow) {
+  struct Case {
+    int refusals;
+    bool started;
+  } cases[] = {{0, true}, {1, true}, {2, true}, {3, false}, {10, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.refusals);
+    RecordingView view;
+    view.timerRefusals = c.refusals;
+    CwardkeepDlg dialog(view, [] {});
+    EXPECT_TRUE(dialog.OnInitDialog());
+    const auto refused = std::count_if(view.calls.begin(), view.calls.end(), [](const auto& call) {
+      return call.rfind(L"timer refused", 0) == 0;
+    });
+    EXPECT_EQ(refused, std::min(c.refusals, 3));
+    EXPECT_EQ(IndexOf(view.calls, L"timer 1 20000") < view.calls.size(), c.started);
+    EXPECT_EQ(view.posted.size(), c.started ? 1u : 0u) << "a hidden window could say nothing";
+    EXPECT_TRUE(view.visible);
+    if (c.started) {
+      EXPECT_EQ(view.texts.count(app::kStatusEditId), 0u);
+    } else {
+      EXPECT_NE(view.texts[app::kStatusEditId].find(L"定时器"), std::wstring::npos);
+    }
+  }
 }
 
 }  // namespace

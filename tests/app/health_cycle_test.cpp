@@ -55,9 +55,13 @@ size_t TextWrites(const std::vector<std::wstring>& calls, int id) {
                        [&](const std::wstring& c) { return c.rfind(prefix, 0) == 0; });
 }
 
+// The update run is left out: it would ask the update server's real port.
+const CwardkeepDlg::UpdateRun kNoUpdate = [] {};
+
 class HealthCycle : public ::testing::Test {
  protected:
-  HealthCycle() : m_at(platform_client::tunables::baseUrl, platform.BaseUrl()), dialog(view) {
+  HealthCycle()
+      : m_at(platform_client::tunables::baseUrl, platform.BaseUrl()), dialog(view, kNoUpdate) {
     dialog.OnInitDialog();
     view.calls.clear();
   }
@@ -122,7 +126,7 @@ TEST(HealthCycleWithoutPlatform, UnreachableServiceShowsTheWindowWithLibcurlsTex
   ScopedTunable at(platform_client::tunables::baseUrl,
                    "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()));
   RecordingView view;
-  CwardkeepDlg dialog(view);
+  CwardkeepDlg dialog(view, kNoUpdate);
   dialog.OnInitDialog();
   dialog.OnHideAfterStart();
 

@@ -8,9 +8,11 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "http/tunables.h"
@@ -91,6 +93,7 @@ struct Observed : comm::http::DownloadObserver {
   void OnProgress(double total, double now) override {
     progress.push_back({total, now});
     if (abortOnProgress) download->RequestAbort();
+    if (failOnProgress) failOnProgress();
   }
   void OnError(CURLcode code) override {
     errors.push_back(code);
@@ -100,6 +103,7 @@ struct Observed : comm::http::DownloadObserver {
 
   HttpDownload* download = nullptr;
   bool abortOnProgress = false;
+  std::function<void()> failOnProgress;  // called from libcurl's progress callback
   bool abortOnError = false;
   std::vector<std::pair<double, double>> progress;
   std::vector<CURLcode> errors;
@@ -292,19 +296,35 @@ TEST_F(HttpDownloadTest, GivesUpAfterTheLastAttemptWhenNothingListens) {
   EXPECT_EQ(aborting.errors.size(), 1u);
 }
 
+// An observer that throws ends the transfer as an abort does: nothing it
+// throws unwinds through libcurl.
 TEST_F(HttpDownloadTest, AbortDuringTheTransferIsNotRetried) {
   const std::string source = SourceBytes(4 * 1024 * 1024);
   FileSource files(source);
-  LocalHttpServer server;
-  server.Get("/file", files.Handler());
-  ASSERT_TRUE(server.Start());
+  const struct {
+    const char* name;
+    bool abort;
+    std::function<void()> fail;
+  } cases[] = {
+      {"abort requested", true, nullptr},
+      {"observer throws a standard exception", false, [] { throw std::runtime_error("full"); }},
+      {"observer throws something else", false, [] { throw 7; }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    LocalHttpServer server;
+    server.Get("/file", files.Handler());
+    ASSERT_TRUE(server.Start());
 
-  Observed observer;
-  observer.abortOnProgress = true;
-  EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_ABORTED_BY_CALLBACK);
-  EXPECT_EQ(server.Requests().size(), 1u);
-  EXPECT_TRUE(observer.errors.empty());
-  EXPECT_FALSE(std::filesystem::exists(Target()));
+    Observed observer;
+    observer.abortOnProgress = c.abort;
+    observer.failOnProgress = c.fail;
+    EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_ABORTED_BY_CALLBACK);
+    EXPECT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(observer.progress.size(), 1u);
+    EXPECT_TRUE(observer.errors.empty());
+    EXPECT_FALSE(std::filesystem::exists(Target()));
+  }
 }
 
 TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {

@@ -23,10 +23,6 @@ void RecordingView::SetControlText(int id, const std::wstring& text) {
   texts[id] = text;
 }
 
-std::wstring RecordingView::GetControlText(int id) {
-  return texts[id];
-}
-
 void RecordingView::EnableControl(int id, bool on) {
   calls.push_back(L"enable " + std::to_wstring(id) + (on ? L" 1" : L" 0"));
   enabled[id] = on;
@@ -37,8 +33,14 @@ void RecordingView::ShowWindow(bool show) {
   visible = show;
 }
 
-void RecordingView::SetTimer(unsigned id, unsigned milliseconds) {
+bool RecordingView::SetTimer(unsigned id, unsigned milliseconds) {
+  if (timerRefusals > 0) {
+    --timerRefusals;
+    calls.push_back(L"timer refused " + std::to_wstring(id));
+    return false;
+  }
   calls.push_back(L"timer " + std::to_wstring(id) + L" " + std::to_wstring(milliseconds));
+  return true;
 }
 
 void RecordingView::PostMessageToSelf(unsigned message) {

@@ -20,10 +20,9 @@ class RecordingView : public app::View {
   void SetIcon(app::IconSize size, app::IconHandle icon) override;
   bool HasControl(int id) override;
   void SetControlText(int id, const std::wstring& text) override;
-  std::wstring GetControlText(int id) override;
   void EnableControl(int id, bool enabled) override;
   void ShowWindow(bool visible) override;
-  void SetTimer(unsigned id, unsigned milliseconds) override;
+  bool SetTimer(unsigned id, unsigned milliseconds) override;
   void PostMessageToSelf(unsigned message) override;
   void ShowMessageBox(const std::wstring& text) override;
 
@@ -34,6 +33,8 @@ class RecordingView : public app::View {
   std::map<int, bool> enabled;
   bool visible = true;
   bool hasButton = true;
+  // How many SetTimer calls fail before one succeeds.
+  int timerRefusals = 0;
   std::vector<unsigned> posted;
   std::vector<std::wstring> boxes;
 };

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/dialog_ids.h"
+#include "app/guarded.h"
 #include "app/wardkeep_dlg.h"
 #include "os/session.h"
 #include "text/utf8.h"
@@ -52,10 +53,6 @@ void ConsoleDialog::SetControlText(int id, const std::wstring& text) {
   m_dirty = true;
 }
 
-std::wstring ConsoleDialog::GetControlText(int id) {
-  return Text(id);
-}
-
 void ConsoleDialog::EnableControl(int id, bool enabled) {
   if (id != app::kTryStartButtonId) return;
   m_buttonEnabled = enabled;
@@ -69,9 +66,10 @@ void ConsoleDialog::ShowWindow(bool visible) {
   m_dirty = true;
 }
 
-void ConsoleDialog::SetTimer(unsigned id, unsigned milliseconds) {
+bool ConsoleDialog::SetTimer(unsigned id, unsigned milliseconds) {
   const std::chrono::milliseconds period(milliseconds);
   m_loop.SetTimer(id, WholeMilliseconds(std::min(period, tunables::longestTimer.Get())));
+  return true;  // the poll loop's timers are entries in a map
 }
 
 void ConsoleDialog::PostMessageToSelf(unsigned message) {
@@ -87,13 +85,15 @@ void ConsoleDialog::ShowMessageBox(const std::wstring& text) {
 }
 
 void ConsoleDialog::RunModal(CwardkeepDlg& dialog) {
-  dialog.OnInitDialog();
   m_visible = true;  // the template is visible when the modal run starts
+  app::Guarded([&] { dialog.OnInitDialog(); });
   MessageLoop::Handlers handlers;
-  handlers.onPosted = [&](unsigned message) { Dispatch(dialog, message); };
-  handlers.onTimer = [&](unsigned timerId) { dialog.OnHealthTimer(timerId); };
-  handlers.onKey = [&](Key key) { OnKey(dialog, key); };
-  handlers.onIdle = [&] { Render(); };
+  handlers.onPosted = [&](unsigned message) { app::Guarded([&] { Dispatch(dialog, message); }); };
+  handlers.onTimer = [&](unsigned timerId) {
+    app::Guarded([&] { dialog.OnHealthTimer(timerId); });
+  };
+  handlers.onKey = [&](Key key) { app::Guarded([&] { OnKey(dialog, key); }); };
+  handlers.onIdle = [&] { app::Guarded([&] { Render(); }); };
   m_loop.Run(handlers, true);
 }
 

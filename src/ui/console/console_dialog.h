@@ -27,10 +27,9 @@ class ConsoleDialog : public app::DialogHost, public app::View {
   void SetIcon(app::IconSize, app::IconHandle) override {}
   bool HasControl(int id) override;
   void SetControlText(int id, const std::wstring& text) override;
-  std::wstring GetControlText(int id) override;
   void EnableControl(int id, bool enabled) override;
   void ShowWindow(bool visible) override;
-  void SetTimer(unsigned id, unsigned milliseconds) override;
+  bool SetTimer(unsigned id, unsigned milliseconds) override;
   void PostMessageToSelf(unsigned message) override;
   // MessageBoxOwner: a line on standard error and in the panel.
   void ShowMessageBox(const std::wstring& text) override;

@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <clocale>
-
 #include "app/wardkeep_app.h"
 #include "ui/console/console_dialog.h"
 #include "ui/console/terminal.h"
@@ -11,9 +9,6 @@
 namespace ui::console {
 
 int RunProgram() {
-  // The locale's codeset is the native "ANSI" code page; numbers stay in the
-  // C locale so figures read the same everywhere.
-  std::setlocale(LC_CTYPE, "");
   RawTerminal terminal;
   ConsoleDialog dialog(isatty(STDOUT_FILENO) != 0);
   CwardkeepApp application(dialog);

@@ -11,8 +11,6 @@ class RawTerminal {
   RawTerminal(const RawTerminal&) = delete;
   RawTerminal& operator=(const RawTerminal&) = delete;
 
-  bool Active() const { return m_active; }
-
  private:
   bool m_active = false;
 };

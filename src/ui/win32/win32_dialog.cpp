@@ -6,22 +6,13 @@
 #include <vector>
 
 #include "app/dialog_ids.h"
+#include "app/guarded.h"
 #include "app/wardkeep_dlg.h"
 #include "os/session.h"
 #include "ui/win32/modal_loop.h"
 
 namespace ui::win32 {
 namespace {
-
-// The handlers report failures as results; anything thrown all the same stops
-// here, before it could unwind through the system's message loop.
-template <typename Handler>
-void Guarded(Handler&& handler) {
-  try {
-    handler();
-  } catch (...) {
-  }
-}
 
 HICON AsIcon(app::IconHandle icon) {
   return static_cast<HICON>(const_cast<void*>(icon));
@@ -86,16 +77,6 @@ void Win32Dialog::SetControlText(int id, const std::wstring& text) {
   ::SetDlgItemTextW(m_window, id, text.c_str());
 }
 
-std::wstring Win32Dialog::GetControlText(int id) {
-  HWND control = ::GetDlgItem(m_window, id);
-  if (control == nullptr) return {};
-  int length = ::GetWindowTextLengthW(control);
-  if (length <= 0) return {};
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  int got = ::GetWindowTextW(control, buffer.data(), length + 1);
-  return std::wstring(buffer.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
-}
-
 void Win32Dialog::EnableControl(int id, bool enabled) {
   HWND control = ::GetDlgItem(m_window, id);
   if (control != nullptr) ::EnableWindow(control, enabled ? TRUE : FALSE);
@@ -105,8 +86,8 @@ void Win32Dialog::ShowWindow(bool visible) {
   ::ShowWindow(m_window, visible ? SW_SHOW : SW_HIDE);
 }
 
-void Win32Dialog::SetTimer(unsigned id, unsigned milliseconds) {
-  ::SetTimer(m_window, id, milliseconds, nullptr);
+bool Win32Dialog::SetTimer(unsigned id, unsigned milliseconds) {
+  return ::SetTimer(m_window, id, milliseconds, nullptr) != 0;
 }
 
 void Win32Dialog::PostMessageToSelf(unsigned message) {
@@ -134,21 +115,21 @@ INT_PTR Win32Dialog::Handle(UINT message, WPARAM wParam) {
   switch (message) {
     case WM_INITDIALOG: {
       bool focusFirst = true;
-      Guarded([&] { focusFirst = m_dialog->OnInitDialog(); });
+      app::Guarded([&] { focusFirst = m_dialog->OnInitDialog(); });
       return focusFirst ? TRUE : FALSE;
     }
     case WM_PAINT:
       if (!::IsIconic(m_window)) return FALSE;  // the dialog's own painting
-      Guarded([&] { PaintMinimised(); });
+      app::Guarded([&] { PaintMinimised(); });
       return TRUE;
     case WM_QUERYDRAGICON: {
       // One of the few messages whose result is the procedure's return value.
       app::IconHandle icon = nullptr;
-      Guarded([&] { icon = m_dialog->OnQueryDragIcon(); });
+      app::Guarded([&] { icon = m_dialog->OnQueryDragIcon(); });
       return reinterpret_cast<INT_PTR>(icon);
     }
     case WM_TIMER:
-      Guarded([&] { m_dialog->OnHealthTimer(static_cast<unsigned>(wParam)); });
+      app::Guarded([&] { m_dialog->OnHealthTimer(static_cast<unsigned>(wParam)); });
       return TRUE;
     case WM_COMMAND: {
       int id = LOWORD(wParam);
@@ -157,7 +138,7 @@ INT_PTR Win32Dialog::Handle(UINT message, WPARAM wParam) {
         return TRUE;
       }
       if (id == app::kTryStartButtonId && HIWORD(wParam) == BN_CLICKED) {
-        Guarded([&] { m_dialog->OnTryStart(); });
+        app::Guarded([&] { m_dialog->OnTryStart(); });
         return TRUE;
       }
       return FALSE;
@@ -170,7 +151,7 @@ INT_PTR Win32Dialog::Handle(UINT message, WPARAM wParam) {
   }
   if (message == app::kHideAfterStartMessage) {
     long result = 0;
-    Guarded([&] { result = m_dialog->OnHideAfterStart(); });
+    app::Guarded([&] { result = m_dialog->OnHideAfterStart(); });
     ::SetWindowLongPtrW(m_window, DWLP_MSGRESULT, result);
     return TRUE;
   }

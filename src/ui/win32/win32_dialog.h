@@ -24,10 +24,9 @@ class Win32Dialog : public app::DialogHost, public app::View {
   void SetIcon(app::IconSize size, app::IconHandle icon) override;
   bool HasControl(int id) override;
   void SetControlText(int id, const std::wstring& text) override;
-  std::wstring GetControlText(int id) override;
   void EnableControl(int id, bool enabled) override;
   void ShowWindow(bool visible) override;
-  void SetTimer(unsigned id, unsigned milliseconds) override;
+  bool SetTimer(unsigned id, unsigned milliseconds) override;
   void PostMessageToSelf(unsigned message) override;
   // MessageBoxOwner
   void ShowMessageBox(const std::wstring& text) override;
