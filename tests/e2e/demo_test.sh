@@ -52,7 +52,7 @@ WaitForStatusLine() {
 RunDemoOnce() { # run number
   local out=$scratch/out$1
   env -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR -u XDG_CACHE_HOME -u XDG_DATA_HOME \
-    -u XDG_STATE_HOME -u WARDKEEP_DRIVE_C -u WARDKEEP_DRIVE_D \
+    -u XDG_STATE_HOME -u WARDKEEP_DRIVE_C -u WARDKEEP_DRIVE_D -u WARDKEEP_LOCK_DIR \
     HOME="$scratch/home" TMPDIR="$scratch/tmp" PATH="$scratch/tripwire:$PATH" \
     setsid "$repo/scripts/demo" --update --build-dir "$build" </dev/null >"$out" 2>&1 &
   group=$!

@@ -148,6 +148,12 @@ bool MachineWideLock::TryAcquire(const std::wstring& name) {
   if (!IsPlainLockName(plain)) return false;
   const char* configured = std::getenv("WARDKEEP_LOCK_DIR");
   std::string dir = configured != nullptr && *configured != '\0' ? configured : "/run/lock";
+  // Some systems (containers) have no /run/lock; /tmp is shared by every
+  // session as well.
+  struct stat info {};
+  if (configured == nullptr && (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
+    dir = "/tmp";
+  }
   posix::UniqueFd fd = OpenSharedLockFile(dir + "/" + plain + ".lock");
   if (!fd || flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return false;
   m_lock.reset(new NativeLock{std::move(fd)});
