@@ -24,10 +24,8 @@ void Say(const std::wstring& line) {
 // the service (a filtered administrator's token), every start would download
 // the whole JAR again only to fail at "net stop".
 bool CanControlService() {
-  os::ServiceHandle manager = os::OpenServiceManager();
-  if (!manager) return false;
   return static_cast<bool>(
-      os::OpenNamedService(manager, installation::kServiceName, os::ServiceAccess::Control));
+      os::OpenServiceWithManager(installation::kServiceName, os::ServiceAccess::Control).service);
 }
 
 void SayNoOffer(const std::string& errorText) {
