@@ -1,21 +1,15 @@
 #include "app/program_path.h"
 
-#include "os/files.h"
+#include "installation/layout.h"
 #include "os/session.h"
+#include "path/windows_path.h"
 
 namespace app {
 
-std::wstring DirectoryWithTrailingBackslash(const std::wstring& path) {
-  std::size_t cut = path.rfind(L'\\');
-  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
-}
-
-std::wstring GetExeDirectory() {
-  return DirectoryWithTrailingBackslash(os::ModuleFileName());
-}
-
-std::wstring GetExeFileName() {
-  return os::PathFileNamePart(os::ModuleFileName());
+std::wstring AutostartProgramPath() {
+  const std::wstring directory = installation::ProgramDirectory();
+  if (directory.empty()) return {};
+  return path::Join(directory, path::FileName(os::ModuleFileName()));
 }
 
 }  // namespace app

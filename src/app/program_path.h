@@ -1,16 +1,13 @@
 #pragma once
-// The running program's own path, as the platform reports it.
+// The running program's own path, as the autostart entry names it.
 
 #include <string>
 
 namespace app {
 
-// The program's full path cut after its last backslash (only a backslash
-// counts); empty when there is none.
-std::wstring GetExeDirectory();
-// The file-name part of the program's path.
-std::wstring GetExeFileName();
-// The same cut on any path, for the start-up code and its tests.
-std::wstring DirectoryWithTrailingBackslash(const std::wstring& path);
+// The program's full path: its folder (the one the update run downloads into)
+// joined with its file name; empty when that folder is unknown, as for a path
+// the platform gave cut short.
+std::wstring AutostartProgramPath();
 
 }  // namespace app

@@ -14,7 +14,10 @@ bool CwardkeepApp::InitInstance() {
     os::ShowStartupMessageBox(L"The program is already running!", L"Error");
     return false;
   }
-  app::RegisterAutostart(app::kAutostartValueName, app::GetExeDirectory() + app::GetExeFileName());
+  // A program whose own folder is unknown writes no entry rather than a wrong one.
+  if (const std::wstring program = app::AutostartProgramPath(); !program.empty()) {
+    app::RegisterAutostart(app::kAutostartValueName, program);
+  }
   m_host.InitCommonControls();
   CwardkeepDlg dialog(m_host.GetView());
   m_host.RunModal(dialog);

@@ -12,21 +12,17 @@ enum class StatusQuery { NoManager, NoService, QueryFailed, NotRunning, Running 
 
 // Handles are closed (service before manager) before the caller shows anything.
 StatusQuery QueryStatus(const std::wstring& name) {
-  os::ServiceHandle manager = os::OpenServiceManager();
-  if (!manager) return StatusQuery::NoManager;
-  os::ServiceHandle service = os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus);
-  if (!service) return StatusQuery::NoService;
+  const os::OpenedService opened = os::OpenServiceWithManager(name, os::ServiceAccess::QueryStatus);
+  if (!opened.manager) return StatusQuery::NoManager;
+  if (!opened.service) return StatusQuery::NoService;
   os::ServiceState state;
-  if (!os::QueryServiceState(service, state)) return StatusQuery::QueryFailed;
+  if (!os::QueryServiceState(opened.service, state)) return StatusQuery::QueryFailed;
   return state == os::ServiceState::Running ? StatusQuery::Running : StatusQuery::NotRunning;
 }
 
 bool RequestStart(const std::wstring& name) {
-  os::ServiceHandle manager = os::OpenServiceManager();
-  if (!manager) return false;
-  os::ServiceHandle service = os::OpenNamedService(manager, name, os::ServiceAccess::Start);
-  if (!service) return false;
-  return os::RequestServiceStart(service);
+  const os::OpenedService opened = os::OpenServiceWithManager(name, os::ServiceAccess::Start);
+  return opened.service && os::RequestServiceStart(opened.service);
 }
 
 }  // namespace

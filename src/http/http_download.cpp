@@ -10,6 +10,7 @@
 #include "http/tunables.h"
 #include "os/machine.h"
 #include "os/network.h"
+#include "path/windows_path.h"
 
 namespace comm::http {
 namespace {
@@ -52,12 +53,6 @@ bool ParseContentRange(const std::string& value, std::int64_t& start, std::int64
 
 FileIdentity IdentityOf(CURL* handle) {
   return {HeaderValue(handle, "ETag"), HeaderValue(handle, "Last-Modified")};
-}
-
-// "C:\tools\" for "C:\tools\stock-relay.jar"; empty without a folder.
-std::wstring FolderOf(const std::wstring& path) {
-  const std::size_t cut = path.rfind(L'\\');
-  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
 }
 
 // base, 2 * base, 4 * base ... after the first, second, third failed attempt.
@@ -271,10 +266,11 @@ bool HttpDownload::AcceptAnswer() {
 bool HttpDownload::CheckRoom(std::int64_t total) {
   if (total < 0) return true;  // unknown: the size limit still holds per write
   if (total > tunables::downloadSizeLimit.Get()) return Fail(CURLE_FILESIZE_EXCEEDED, true);
-  const std::wstring folder = FolderOf(m_path);
+  const std::wstring folder = path::Parent(m_path);
   std::uint64_t freeBytes = 0;
   // A drive that cannot be asked is not refused: a full one fails the write.
-  if (folder.empty() || !os::FreeBytesForCaller(folder, freeBytes)) return true;
+  // The folder is asked with its trailing backslash ("C:\", a share's root).
+  if (folder.empty() || !os::FreeBytesForCaller(path::Join(folder, {}), freeBytes)) return true;
   const auto needed = static_cast<std::uint64_t>(total - m_resumeOffset) +
                       static_cast<std::uint64_t>(tunables::downloadFreeSpaceMargin.Get());
   if (freeBytes < needed) return Fail(CURLE_WRITE_ERROR, true);

@@ -1,6 +1,7 @@
 #include "installation/layout.h"
 
 #include "os/files.h"
+#include "os/session.h"
 
 namespace installation {
 
@@ -21,7 +22,7 @@ bool IsLink(const std::wstring& path) {
 
 std::optional<Layout> FindInstallation() {
   for (const wchar_t* drive : {L"D:", L"C:"}) {
-    Layout candidate{std::wstring(drive) + L"\\orv\\" + kServiceName};
+    Layout candidate{path::Join(path::Join(drive, L"orv"), kServiceName)};
     if (IsRegularFile(candidate.InstalledJar())) return candidate;
   }
   return std::nullopt;
@@ -39,6 +40,11 @@ std::wstring FindLinkInPath(const Layout& layout) {
     if (IsLink(folder)) return folder;
   }
   return {};
+}
+
+std::wstring ProgramDirectory() {
+  const os::ModulePath program = os::ReadModulePath();
+  return program.whole ? path::Parent(program.text) : std::wstring();
 }
 
 }  // namespace installation

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "path/windows_path.h"
+
 namespace installation {
 
 // The upload service: its Windows service, the base name of its JAR and the
@@ -18,10 +20,10 @@ constexpr const wchar_t* kRedisPort = L"16380";
 struct Layout {
   std::wstring root;  // D:\orv\stock-relay, no trailing backslash
 
-  std::wstring AppDirectory() const { return root + L"\\app"; }
-  std::wstring BackupDirectory() const { return root + L"\\backUp"; }
-  std::wstring InstalledJar() const { return AppDirectory() + L"\\" + kJarFileName; }
-  std::wstring RedisClient() const { return root + L"\\redis\\redis-cli.exe"; }
+  std::wstring AppDirectory() const { return path::Join(root, L"app"); }
+  std::wstring BackupDirectory() const { return path::Join(root, L"backUp"); }
+  std::wstring InstalledJar() const { return path::Join(AppDirectory(), kJarFileName); }
+  std::wstring RedisClient() const { return path::Join(root, L"redis\\redis-cli.exe"); }
 };
 
 // The root whose app\stock-relay.jar is a regular file: D:\orv\stock-relay
@@ -33,5 +35,11 @@ std::optional<Layout> FindInstallation();
 // root) that is a link, junction or other reparse point; empty when none is.
 // Whoever can plant one decides where the install and its backup really go.
 std::wstring FindLinkInPath(const Layout& layout);
+
+// The running program's folder, without a trailing backslash: where the update
+// run downloads and what the autostart entry names. Empty when the platform
+// gave the program's path cut short, which may end inside a folder's name and
+// so point at an ancestor, or when the path has no folder.
+std::wstring ProgramDirectory();
 
 }  // namespace installation

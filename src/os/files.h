@@ -92,6 +92,8 @@ class ReadOnlyFile {
   std::int64_t Size() const;
   // Up to `size` bytes from `offset`: the count read (0 at the end), -1 on error.
   std::int64_t ReadAt(std::int64_t offset, char* data, std::size_t size) const;
+  // As ReadAt, but fewer than `size` bytes only at the end of the file.
+  std::int64_t ReadFullAt(std::int64_t offset, char* data, std::size_t size) const;
   void Close() { m_file.reset(); }
 
  private:

@@ -60,6 +60,14 @@ ServiceHandle OpenServiceManager();
 ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring& name,
                                ServiceAccess access);
 
+// A service together with the manager it was opened through, closed service
+// first. `service` is empty when either open failed; `manager` tells which.
+struct OpenedService {
+  ServiceHandle manager;
+  ServiceHandle service;
+};
+OpenedService OpenServiceWithManager(const std::wstring& name, ServiceAccess access);
+
 // The service's current state; false when it cannot be read.
 bool QueryServiceState(const ServiceHandle& service, ServiceState& state);
 

@@ -54,7 +54,7 @@ bool HashWholeFile(const os::ReadOnlyFile& jar, unsigned char (&digest)[kSha256S
   std::vector<char> chunk(kChunk);
   std::int64_t offset = 0;
   for (;;) {
-    const std::int64_t got = jar.ReadAt(offset, chunk.data(), chunk.size());
+    const std::int64_t got = jar.ReadFullAt(offset, chunk.data(), chunk.size());
     if (got < 0) return false;
     if (got == 0) break;
     if (EVP_DigestUpdate(context.get(), chunk.data(), static_cast<std::size_t>(got)) != 1) {

@@ -12,20 +12,6 @@ namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 
-// Up to `size` bytes at `offset`, fewer only at the end; -1 on error.
-std::int64_t ReadFull(const os::ReadOnlyFile& file, std::int64_t offset, char* data,
-                      std::size_t size) {
-  std::size_t have = 0;
-  while (have < size) {
-    std::int64_t got =
-        file.ReadAt(offset + static_cast<std::int64_t>(have), data + have, size - have);
-    if (got < 0) return -1;
-    if (got == 0) break;
-    have += static_cast<std::size_t>(got);
-  }
-  return static_cast<std::int64_t>(have);
-}
-
 }  // namespace
 
 std::wstring TemporaryPathFor(const std::wstring& target) {
@@ -41,8 +27,8 @@ bool SameFileContents(const std::wstring& first, const std::wstring& second) {
   std::vector<char> left(kChunk);
   std::vector<char> right(kChunk);
   for (std::int64_t offset = 0;;) {
-    std::int64_t gotLeft = ReadFull(a, offset, left.data(), left.size());
-    std::int64_t gotRight = ReadFull(b, offset, right.data(), right.size());
+    std::int64_t gotLeft = a.ReadFullAt(offset, left.data(), left.size());
+    std::int64_t gotRight = b.ReadFullAt(offset, right.data(), right.size());
     if (gotLeft < 0 || gotLeft != gotRight) return false;
     if (gotLeft == 0) return offset == size;
     if (!std::equal(left.begin(), left.begin() + gotLeft, right.begin())) return false;

@@ -3,12 +3,11 @@
 #include "os/console.h"
 #include "os/errors.h"
 #include "os/files.h"
+#include "path/windows_path.h"
 
 namespace upgrade {
 
 namespace {
-
-constexpr std::size_t kMaxPath = 260;  // including the terminating zero
 
 bool IsSeparator(wchar_t c) {
   return c == L'\\' || c == L'/';
@@ -50,7 +49,7 @@ bool CreateDirectoryTree(const std::wstring& path) {
     os::WriteProgressLine(L"错误: 空路径\n");
     return false;
   }
-  if (path.size() >= kMaxPath) {
+  if (!path::FitsMaxPath(path)) {
     os::WriteProgressLine(L"错误: 路径过长，超过MAX_PATH限制\n");
     return false;
   }
@@ -88,7 +87,7 @@ bool DeletePathTree(const std::wstring& path) {
     std::wstring name;
     while (listing.Next(name)) {
       if (name == L"." || name == L"..") continue;
-      DeletePathTree(path + L"\\" + name);
+      DeletePathTree(path::Join(path, name));
     }
   }
   os::RemoveEmptyDirectory(path);

@@ -60,14 +60,8 @@ JarCheck Fault(JarFault fault, std::uint32_t entry = 0) {
 // Exactly `size` bytes at `offset`, or false.
 bool ReadExactly(const os::ReadOnlyFile& file, std::int64_t offset, unsigned char* data,
                  std::size_t size) {
-  while (size > 0) {
-    std::int64_t got = file.ReadAt(offset, reinterpret_cast<char*>(data), size);
-    if (got <= 0) return false;
-    offset += got;
-    data += got;
-    size -= static_cast<std::size_t>(got);
-  }
-  return true;
+  return file.ReadFullAt(offset, reinterpret_cast<char*>(data), size) ==
+         static_cast<std::int64_t>(size);
 }
 
 struct EndRecord {

@@ -3,6 +3,7 @@
 #include "installation/layout.h"
 #include "os/console.h"
 #include "os/files.h"
+#include "path/windows_path.h"
 #include "upgrade/command_runner.h"
 #include "upgrade/failure_cause.h"
 #include "upgrade/file_install.h"
@@ -67,7 +68,7 @@ ServiceOutcome StartAndConfirm(const std::wstring& service) {
 // A folder made by this run and by nobody else: an existing folder, file or
 // link of the stamp's name is never taken over, another name is chosen.
 std::wstring CreateFreshBackupFolder(const std::wstring& backupDir) {
-  const std::wstring stamp = backupDir + L"\\" + FormatBackupTimeStamp(os::CurrentLocalTime());
+  const std::wstring stamp = path::Join(backupDir, FormatBackupTimeStamp(os::CurrentLocalTime()));
   for (int attempt = 1; attempt <= kBackupNameTries; ++attempt) {
     const std::wstring candidate = attempt == 1 ? stamp : stamp + L"_" + std::to_wstring(attempt);
     os::ClearLastError();
@@ -118,7 +119,7 @@ Replacement BackUpAndReplace(os::StagedFile& staged, const std::wstring& newJar,
   const std::wstring installedJar = layout.InstalledJar();
   if (os::PathExists(installedJar)) {
     Say(L"备份旧JAR文件: " + installedJar + L" -> " + backupSubDir);
-    result.backupCopy = backupSubDir + L"\\" + installation::kJarFileName;
+    result.backupCopy = path::Join(backupSubDir, installation::kJarFileName);
     std::wstring cause;
     if (!Attempt([&] { return BackUp(installedJar, result.backupCopy); }, cause)) {
       result.backupCopy.clear();

@@ -33,15 +33,13 @@ template <typename Done>
 ServiceOutcome WaitFor(const std::wstring& name, std::chrono::milliseconds limit, Done done) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   // Connect and query rights only: a state read needs no more.
-  os::ServiceHandle manager = os::OpenServiceManager();
-  os::ServiceHandle service =
-      manager ? os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus)
-              : os::ServiceHandle();
+  os::OpenedService opened = os::OpenServiceWithManager(name, os::ServiceAccess::QueryStatus);
   for (int unreadable = 0;;) {
-    if (!service && manager) {
-      service = os::OpenNamedService(manager, name, os::ServiceAccess::QueryStatus);
+    // An open that failed may succeed on a later try, as a read may.
+    if (!opened.service && opened.manager) {
+      opened.service = os::OpenNamedService(opened.manager, name, os::ServiceAccess::QueryStatus);
     }
-    const ServiceOutcome outcome = Classify(ReadState(service));
+    const ServiceOutcome outcome = Classify(ReadState(opened.service));
     if (done(outcome)) return outcome;
     unreadable = outcome == ServiceOutcome::Unreadable ? unreadable + 1 : 0;
     if (unreadable >= kUnreadableReadsToGiveUp) return outcome;

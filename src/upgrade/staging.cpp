@@ -17,7 +17,7 @@ bool CopyInto(const std::wstring& source, os::StagedFile& staged) {
   if (!in.Open(source)) return false;
   std::vector<char> buffer(kChunk);
   for (std::int64_t offset = 0;;) {
-    const std::int64_t got = in.ReadAt(offset, buffer.data(), buffer.size());
+    const std::int64_t got = in.ReadFullAt(offset, buffer.data(), buffer.size());
     if (got < 0) return false;
     if (got == 0) return true;
     if (!staged.Write(buffer.data(), static_cast<std::size_t>(got))) return false;

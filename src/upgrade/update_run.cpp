@@ -6,6 +6,7 @@
 #include "os/files.h"
 #include "os/services.h"
 #include "os/session.h"
+#include "path/windows_path.h"
 #include "text/utf8.h"
 #include "update/update_check.h"
 #include "upgrade/file_system.h"
@@ -15,8 +16,6 @@ namespace upgrade {
 
 namespace {
 
-constexpr std::size_t kMaxPath = 260;  // including the terminating zero
-
 void Say(const std::wstring& line) {
   os::WriteProgressLine(line + L"\n");
 }
@@ -25,10 +24,8 @@ void Say(const std::wstring& line) {
 // the service (a filtered administrator's token), every start would download
 // the whole JAR again only to fail at "net stop".
 bool CanControlService() {
-  os::ServiceHandle manager = os::OpenServiceManager();
-  if (!manager) return false;
   return static_cast<bool>(
-      os::OpenNamedService(manager, installation::kServiceName, os::ServiceAccess::Control));
+      os::OpenServiceWithManager(installation::kServiceName, os::ServiceAccess::Control).service);
 }
 
 void SayNoOffer(const std::string& errorText) {
@@ -40,15 +37,6 @@ void SayNoOffer(const std::string& errorText) {
 }
 
 }  // namespace
-
-std::wstring ProgramDirectory() {
-  // A path that was cut short may end inside a directory's name and so point
-  // at an ancestor: the place beside the program is then unknown.
-  os::ModulePath program = os::ReadModulePath();
-  if (!program.whole) return {};
-  std::size_t cut = program.text.rfind(L'\\');
-  return cut == std::wstring::npos ? std::wstring() : program.text.substr(0, cut);
-}
 
 bool RunUpdate(std::string& errorText) {
   update::UpdateOffer offer;
@@ -79,10 +67,10 @@ bool RunUpdate(std::string& errorText) {
     return true;
   }
 
-  const std::wstring programDir = ProgramDirectory();
-  const std::wstring jarPath = programDir + L"\\" + installation::kJarFileName;
+  const std::wstring programDir = installation::ProgramDirectory();
+  const std::wstring jarPath = path::Join(programDir, installation::kJarFileName);
   // Without a usable place beside the program there is nothing safe to do.
-  if (programDir.empty() || jarPath.size() >= kMaxPath) {
+  if (programDir.empty() || !path::FitsMaxPath(jarPath)) {
     Say(L"错误: 无法确定程序所在的目录，不进行更新");
     return true;
   }

@@ -12,10 +12,6 @@ namespace upgrade {
 // the update check's transport error.
 bool RunUpdate(std::string& errorText);
 
-// The running program's directory, without a trailing backslash; empty when
-// the platform cannot say.
-std::wstring ProgramDirectory();
-
 // The name of the machine-wide lock held for the whole update run.
 constexpr const wchar_t* kUpdateLockName = L"WardkeepUpdate";
 

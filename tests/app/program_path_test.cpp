@@ -2,22 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include "installation/layout.h"
+#include "os/session.h"
+
 namespace {
 
-TEST(ProgramPath, DirectoryIsCutAfterTheLastBackslashOnly) {
-  EXPECT_EQ(app::DirectoryWithTrailingBackslash(L"C:\\tools\\wardkeep.exe"), L"C:\\tools\\");
-  EXPECT_EQ(app::DirectoryWithTrailingBackslash(L"C:\\a b\\c/d.exe"), L"C:\\a b\\");
-  EXPECT_EQ(app::DirectoryWithTrailingBackslash(L"wardkeep.exe"), L"");
-}
-
-TEST(ProgramPath, TheRunningProgramIsFoundAgainFromItsParts) {
-  std::wstring directory = app::GetExeDirectory();
-  std::wstring file = app::GetExeFileName();
+TEST(ProgramPath, TheAutostartEntryNamesTheRunningProgramInItsOwnFolder) {
+  const std::wstring directory = installation::ProgramDirectory();
+  const std::wstring program = app::AutostartProgramPath();
   ASSERT_FALSE(directory.empty());
-  ASSERT_FALSE(file.empty());
-  EXPECT_EQ(directory.back(), L'\\');
   EXPECT_EQ(directory[1], L':');
-  EXPECT_NE(file.find(L"wardkeep_app_tests"), std::wstring::npos);
+  EXPECT_NE(directory.back(), L'\\');
+  // The folder the update run downloads into is the one the entry names.
+  EXPECT_EQ(program.substr(0, directory.size() + 1), directory + L"\\");
+  EXPECT_NE(program.find(L"wardkeep_app_tests"), std::wstring::npos);
+  EXPECT_EQ(program, os::ModuleFileName());
 }
 
 }  // namespace

@@ -142,6 +142,34 @@ TEST_F(OsFiles, TheBytesReadBackThroughTheHandleAreTheBytesWritten) {
   EXPECT_EQ(ReadAsAnotherReader(Path("stock-relay.jar.new")), bytes);
 }
 
+TEST_F(OsFiles, AFullReadStopsShortOnlyAtTheEnd) {
+  const std::string bytes = Pattern(300 * 1024 + 5);
+  WriteFile(temp / "stock-relay.jar", bytes);
+  os::ReadOnlyFile file;
+  ASSERT_TRUE(file.Open(Path("stock-relay.jar")));
+  const std::size_t size = bytes.size();
+  const struct {
+    std::size_t offset;
+    std::size_t asked;
+    std::size_t expected;
+  } table[] = {
+      {0, 0, 0},        {0, size, size}, {1, 256 * 1024, 256 * 1024}, {size - 10, 100, 10},
+      {size - 1, 1, 1}, {size, 10, 0},   {size + 5, 10, 0},
+  };
+  for (const auto& row : table) {
+    std::string buffer(row.asked, '\x55');
+    EXPECT_EQ(file.ReadFullAt(static_cast<std::int64_t>(row.offset), buffer.data(), row.asked),
+              static_cast<std::int64_t>(row.expected))
+        << row.offset << "+" << row.asked;
+    EXPECT_EQ(buffer.substr(0, row.expected),
+              bytes.substr(std::min(row.offset, size), row.expected))
+        << row.offset << "+" << row.asked;
+  }
+  char byte = 0;
+  file.Close();
+  EXPECT_EQ(file.ReadFullAt(0, &byte, 1), -1);  // a closed file is an error, not an end
+}
+
 TEST_F(OsFiles, NobodyElseChangesAStagedFileWhileItIsHeld) {
   os::StagedFile staged;
   ASSERT_TRUE(staged.Create(Path("held")));

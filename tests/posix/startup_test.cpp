@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "support/posix/child_process.h"
 #include "support/temp_dir.h"
@@ -62,6 +64,39 @@ TEST_F(Startup, ASecondCopyIsRefusedWhileTheFirstRunsAndTheLockFreesWithIt) {
       << ReadFile(AutostartFile());
   third.WriteInput("\x1b");
   EXPECT_TRUE(third.Wait(10s).has_value());
+}
+
+// A program lying deeper than the platform's path limit learns its own path
+// only cut short (or not at all), which may name an ancestor's file: it starts
+// as usual but writes no autostart entry rather than a wrong one.
+TEST_F(Startup, AProgramWhosePathComesBackCutShortWritesNoAutostartEntry) {
+  // Each level is reached through a short link to the one above, so no call
+  // here is given a path over the limit; the real path is longer than it.
+  const std::string level(200, 'd');
+  std::vector<std::filesystem::path> hops;
+  std::filesystem::path reach = temp.path();
+  while (hops.size() * (level.size() + 1) < 4200) {
+    std::filesystem::create_directory(reach / level);
+    hops.push_back(temp / ("hop" + std::to_string(hops.size())));
+    std::filesystem::create_directory_symlink(reach / level, hops.back());
+    reach = hops.back();
+  }
+  const std::filesystem::path program = reach / "wardkeep";
+  std::filesystem::copy_file(WARDKEEP_PROGRAM, program);
+
+  ChildProcess started({program.string()}, Env(), temp.path());
+  const bool hidden = started.WaitForOutput("hidden", 10s);
+  started.WriteInput("\x1b");
+  EXPECT_TRUE(started.Wait(10s).has_value());
+  EXPECT_TRUE(hidden) << started.Stderr();
+  EXPECT_FALSE(std::filesystem::exists(AutostartFile())) << ReadFile(AutostartFile());
+
+  // The whole tree is too deep to be removed by its real path: deepest first.
+  std::filesystem::remove(program);
+  for (std::size_t i = hops.size(); i-- > 0;) {
+    std::filesystem::remove((i == 0 ? temp.path() : hops[i - 1]) / level);
+    std::filesystem::remove(hops[i]);
+  }
 }
 
 TEST_F(Startup, AKilledCopyLeavesNoLockBehind) {
