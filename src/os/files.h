@@ -20,9 +20,6 @@ std::uint32_t FileAttributes(const std::wstring& path);
 
 bool PathExists(const std::wstring& path);
 
-// The file-name part of a path, as the platform's path helper finds it.
-std::wstring PathFileNamePart(const std::wstring& path);
-
 // --- Directories and files for the upgrade: create, list, delete, copy, read ---
 
 enum class MakeDirectoryResult {

@@ -23,7 +23,7 @@ class Win32Files : public testing::Test {
   TempDir temp;
 };
 
-TEST_F(Win32Files, AttributesExistenceAndTheFileNamePart) {
+TEST_F(Win32Files, AttributesAndExistence) {
   WriteFile(temp / "plain.txt", "x");
   ASSERT_NE(os::MakeDirectory(Path(L"目录")), os::MakeDirectoryResult::Failed);
   EXPECT_EQ(os::FileAttributes(Path(L"plain.txt")) & os::kAttributeDirectory, 0u);
@@ -32,15 +32,6 @@ TEST_F(Win32Files, AttributesExistenceAndTheFileNamePart) {
   EXPECT_TRUE(os::PathExists(Path(L"plain.txt")));
   EXPECT_TRUE(os::PathExists(Path(L"目录")));
   EXPECT_FALSE(os::PathExists(Path(L"missing")));
-
-  const std::pair<std::wstring, std::wstring> names[] = {
-      {L"D:\\orv\\stock-relay\\redis\\redis-cli.exe", L"redis-cli.exe"},
-      {L"C:\\dir\\", L"dir\\"},
-      {L"C:\\", L"C:\\"},
-      {L"plain", L"plain"},
-      {L"", L""},
-  };
-  for (const auto& [path, part] : names) EXPECT_EQ(os::PathFileNamePart(path), part) << path.size();
 }
 
 TEST_F(Win32Files, DirectoriesAreMadeListedAndRemoved) {

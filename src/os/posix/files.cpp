@@ -37,11 +37,6 @@ bool PathExists(const std::wstring& path) {
   return host && stat(host->c_str(), &st) == 0;
 }
 
-std::wstring PathFileNamePart(const std::wstring& path) {
-  std::size_t cut = path.find_last_of(L"\\/:");
-  return cut == std::wstring::npos ? path : path.substr(cut + 1);
-}
-
 }  // namespace os
 
 // Create, list, delete, copy, read.

@@ -22,10 +22,6 @@ bool PathExists(const std::wstring& path) {
   return ::PathFileExistsW(path.c_str()) != FALSE;
 }
 
-std::wstring PathFileNamePart(const std::wstring& path) {
-  return ::PathFindFileNameW(path.c_str());
-}
-
 MakeDirectoryResult MakeDirectory(const std::wstring& path) {
   if (::CreateDirectoryW(path.c_str(), nullptr)) return MakeDirectoryResult::Created;
   return ::GetLastError() == ERROR_ALREADY_EXISTS ? MakeDirectoryResult::AlreadyExists
