@@ -1,9 +1,9 @@
 #include "upgrade/file_system.h"
 
-#include "os/console.h"
 #include "os/errors.h"
 #include "os/files.h"
 #include "path/windows_path.h"
+#include "upgrade/progress.h"
 
 namespace upgrade {
 
@@ -30,9 +30,8 @@ bool MakeOneLevel(const std::wstring& path) {
   os::ClearLastError();
   if (os::MakeDirectory(path) != os::MakeDirectoryResult::Failed) return true;
   const std::wstring cause = os::LastErrorText();
-  os::WriteProgressLine(L"创建目录失败: " + path + L"\n");
-  // The reason on a line of its own, so the failure's own line stays as it is.
-  if (!cause.empty()) os::WriteProgressLine(L"原因: " + cause + L"\n");
+  Say(L"创建目录失败: " + path);
+  SayCause(cause);
   return false;
 }
 
@@ -46,16 +45,16 @@ bool DirectoryExists(const std::wstring& path) {
 
 bool CreateDirectoryTree(const std::wstring& path) {
   if (path.empty()) {
-    os::WriteProgressLine(L"错误: 空路径\n");
+    Say(L"错误: 空路径");
     return false;
   }
   if (!path::FitsMaxPath(path)) {
-    os::WriteProgressLine(L"错误: 路径过长，超过MAX_PATH限制\n");
+    Say(L"错误: 路径过长，超过MAX_PATH限制");
     return false;
   }
   // A zero inside the text would cut the path short on its way to the system.
   if (path.find(L'\0') != std::wstring::npos) {
-    os::WriteProgressLine(L"错误: 路径复制失败\n");
+    Say(L"错误: 路径复制失败");
     return false;
   }
   for (std::size_t i = ScanStart(path); i < path.size(); ++i) {

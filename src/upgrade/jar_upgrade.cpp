@@ -1,13 +1,13 @@
 #include "upgrade/jar_upgrade.h"
 
 #include "installation/layout.h"
-#include "os/console.h"
 #include "os/files.h"
 #include "path/windows_path.h"
 #include "upgrade/command_runner.h"
 #include "upgrade/failure_cause.h"
 #include "upgrade/file_install.h"
 #include "upgrade/file_system.h"
+#include "upgrade/progress.h"
 #include "upgrade/service_wait.h"
 #include "upgrade/staging.h"
 #include "upgrade/tunables.h"
@@ -18,15 +18,6 @@ namespace {
 
 // Two upgrades within one second must not share a backup folder.
 constexpr int kBackupNameTries = 100;
-
-void Say(const std::wstring& line) {
-  os::WriteProgressLine(line + L"\n");
-}
-
-// The operating system's reason, on a line of its own after the failure's.
-void SayCause(const std::wstring& cause) {
-  if (!cause.empty()) Say(L"原因: " + cause);
-}
 
 // Zero-padded to at least `width` digits; the clock's fields are never negative.
 std::wstring Padded(int value, std::size_t width) {
@@ -164,15 +155,12 @@ void RollBack(const Replacement& replacement, const installation::Layout& layout
 }
 
 void SayStagingRefusal(const Staging& staging) {
-  const auto sayCause = [&] { SayCause(staging.cause); };
   switch (staging.result) {
     case StagingResult::NotCreated:
       Say(L"错误: 无法在应用目录中创建临时文件 (" + staging.reason + L")，不进行JAR包替换升级");
-      sayCause();
       break;
     case StagingResult::NotCopied:
       Say(L"错误: 无法复制新的JAR文件 (" + staging.reason + L")，不进行JAR包替换升级");
-      sayCause();
       break;
     case StagingResult::ArchiveRefused:
       Say(L"错误: 新的JAR文件不完整或已损坏 (" + staging.reason + L")，不进行JAR包替换升级");
@@ -183,6 +171,7 @@ void SayStagingRefusal(const Staging& staging) {
     case StagingResult::Staged:
       break;
   }
+  SayCause(staging.cause);
 }
 
 // Stops the service, backs up and replaces; the service is started again in

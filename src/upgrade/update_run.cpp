@@ -2,7 +2,6 @@
 
 #include "http/http_download.h"
 #include "installation/layout.h"
-#include "os/console.h"
 #include "os/files.h"
 #include "os/services.h"
 #include "os/session.h"
@@ -11,14 +10,11 @@
 #include "update/update_check.h"
 #include "upgrade/file_system.h"
 #include "upgrade/jar_upgrade.h"
+#include "upgrade/progress.h"
 
 namespace upgrade {
 
 namespace {
-
-void Say(const std::wstring& line) {
-  os::WriteProgressLine(line + L"\n");
-}
 
 // Asked before anything is downloaded: without the rights to stop and start
 // the service (a filtered administrator's token), every start would download
