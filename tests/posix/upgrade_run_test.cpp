@@ -1,21 +1,22 @@
 // The whole update run against a local update server: the offer, the download
 // beside the program, and the upgrade of the installation found.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "http/tunables.h"
 #include "platform_client/tunables.h"
 #include "posix/upgrade_drives.h"
 #include "support/local_http_server.h"
+#include "support/posix/child_process.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/scoped_env.h"
 #include "support/zip_builder.h"
@@ -69,6 +70,7 @@ class UpdateRun : public ::testing::Test {
   static fs::path InstalledJar(const fs::path& drive) {
     return drive / "orv" / "stock-relay" / "app" / "stock-relay.jar";
   }
+  std::string ServerUrl() const { return m_server.Url(); }
   int DownloadRequests() const {
     int count = 0;
     for (const auto& request : m_server.Requests())
@@ -199,6 +201,22 @@ TEST_F(UpdateRun, AnEarlierDownloadThatCannotBeDeletedSkipsTheRun) {
 
 namespace {
 
+// One log-on session's update in a process of its own, started through this
+// test program by the test below; a fresh process, so nothing of the test's
+// server threads, sockets or locks is carried into it.
+TEST(UpdateRunSession, DISABLED_RunOnce) {
+  const char* server = std::getenv("WARDKEEP_TEST_UPDATE_SERVER");
+  const char* out = std::getenv("WARDKEEP_TEST_SESSION_OUTPUT");
+  if (server == nullptr || out == nullptr)
+    GTEST_SKIP() << "started by OneUpdateAtATimeOnTheMachine";
+  ScopedTunable update(update::tunables::serverBaseUrl, server);
+  ScopedTunable platform(platform_client::tunables::baseUrl, server);
+  std::string error;
+  ::testing::internal::CaptureStdout();
+  upgrade::RunUpdate(error);
+  WriteFile(out, ::testing::internal::GetCapturedStdout());
+}
+
 // Two log-on sessions (two runtime directories) start the update at once: the
 // second finds the first one's machine-wide lock and leaves the installation
 // and the download alone.
@@ -208,32 +226,33 @@ TEST_F(UpdateRun, OneUpdateAtATimeOnTheMachine) {
   const fs::path release = drives.D() / "release";
   drives.WriteNet(drives.LogNet() + "[ \"$1\" = stop ] && { : > '" + stopping.string() +
                   "'; i=0; while [ ! -e '" + release.string() +
-                  "' ] && [ $i -lt 200 ]; do sleep 0.1; i=$((i+1)); done; }\n" + drives.ServeNet());
-  auto runInSession = [](const fs::path& runtime, const fs::path& out) {
-    std::fflush(stdout);
-    const pid_t child = fork();
-    if (child == 0) {
-      fs::create_directories(runtime);
-      setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-      if (std::freopen(out.c_str(), "w", stdout) == nullptr) _exit(99);
-      std::string error;
-      upgrade::RunUpdate(error);
-      std::fflush(stdout);
-      _exit(0);
-    }
-    return child;
+                  "' ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done; }\n" + drives.ServeNet());
+  auto session = [this](const char* name) {
+    const fs::path runtime = drives.C() / name;
+    fs::create_directories(runtime);
+    return std::make_unique<testing_support::ChildProcess>(
+        std::vector<std::string>{fs::read_symlink("/proc/self/exe").string(),
+                                 "--gtest_also_run_disabled_tests",
+                                 "--gtest_filter=UpdateRunSession.DISABLED_RunOnce"},
+        std::map<std::string, std::string>{
+            {"XDG_RUNTIME_DIR", runtime.string()},
+            {"WARDKEEP_TEST_UPDATE_SERVER", ServerUrl()},
+            {"WARDKEEP_TEST_SESSION_OUTPUT", (runtime / "output").string()}},
+        runtime);
   };
-  const pid_t first = runInSession(drives.C() / "run1", drives.C() / "out1");
-  for (int i = 0; i < 200 && !fs::exists(stopping); ++i) std::this_thread::sleep_for(50ms);
-  ASSERT_TRUE(fs::exists(stopping));
-  const pid_t second = runInSession(drives.C() / "run2", drives.C() / "out2");
-  int status = 0;
-  waitpid(second, &status, 0);
+  // Generous: a loaded machine may take a while to download and stage; the
+  // children are killed when the test ends, whatever happens.
+  auto first = session("run1");
+  for (int i = 0; i < 1200 && !fs::exists(stopping) && first->Running(); ++i)
+    std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(fs::exists(stopping)) << first->Stdout() << first->Stderr();
+  auto second = session("run2");
+  EXPECT_TRUE(second->Wait(60s).has_value());
   WriteFile(release, "");
-  waitpid(first, &status, 0);
+  EXPECT_TRUE(first->Wait(60s).has_value());
 
-  EXPECT_EQ(ReadFile(drives.C() / "out2"), "另一个会话正在更新，跳过本次更新\n");
-  EXPECT_NE(ReadFile(drives.C() / "out1").find("服务已运行: stock-relay\n操作完成。\n"),
+  EXPECT_EQ(ReadFile(drives.C() / "run2" / "output"), "另一个会话正在更新，跳过本次更新\n");
+  EXPECT_NE(ReadFile(drives.C() / "run1" / "output").find("服务已运行: stock-relay\n操作完成。\n"),
             std::string::npos);
   EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
   EXPECT_EQ(DownloadRequests(), 1);
