@@ -12,17 +12,28 @@ function(wardkeep_layer name)
     file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*/*.cpp)
   endif()
   set(target wardkeep_${name})
+  wardkeep_include_root(${name} ${dir} root)
   if(sources)
     add_library(${target} STATIC ${sources})
-    target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_include_directories(${target} PUBLIC ${root})
     target_link_libraries(${target} PUBLIC ${L_DEPS})
     target_compile_options(${target} PRIVATE ${WARDKEEP_WARNINGS})
   else()
     add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_include_directories(${target} INTERFACE ${root})
     target_link_libraries(${target} INTERFACE ${L_DEPS})
   endif()
   wardkeep_check_includes(${name} ${dir} ${L_DEPS})
+endfunction()
+
+# A layer's include directory holds its own folder and nothing else, so
+# "layer/header.h" resolves only for itself and the layers it links to: a
+# file cannot include a layer its library does not reach.
+function(wardkeep_include_root name dir out)
+  set(root ${CMAKE_BINARY_DIR}/include/${name})
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${dir} ${root}/${name} SYMBOLIC)
+  set(${out} ${root} PARENT_SCOPE)
 endfunction()
 
 # The declared dependencies are the true ones: every layer a file of `dir`
