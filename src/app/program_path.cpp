@@ -1,7 +1,7 @@
 #include "app/program_path.h"
 
+#include "host/session.h"
 #include "installation/layout.h"
-#include "os/session.h"
 #include "path/windows_path.h"
 
 namespace app {
@@ -9,7 +9,7 @@ namespace app {
 std::wstring AutostartProgramPath() {
   const std::wstring directory = installation::ProgramDirectory();
   if (directory.empty()) return {};
-  return path::Join(directory, path::FileName(os::ModuleFileName()));
+  return path::Join(directory, path::FileName(host::ModuleFileName()));
 }
 
 }  // namespace app

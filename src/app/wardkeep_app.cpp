@@ -2,16 +2,16 @@
 
 #include "app/program_path.h"
 #include "app/wardkeep_dlg.h"
-#include "os/session.h"
+#include "host/session.h"
 
 void app::RegisterAutostart(const std::wstring& valueName, const std::wstring& data) {
-  os::WriteAutostartEntry(valueName, data);
+  host::WriteAutostartEntry(valueName, data);
 }
 
 bool CwardkeepApp::InitInstance() {
-  if (!os::AcquireSingleInstance(app::kSingleInstanceName)) {
+  if (!host::AcquireSingleInstance(app::kSingleInstanceName)) {
     // Nothing else happens for a second copy: no autostart write, no window.
-    os::ShowStartupMessageBox(L"The program is already running!", L"Error");
+    host::ShowStartupMessageBox(L"The program is already running!", L"Error");
     return false;
   }
   // A program whose own folder is unknown writes no entry rather than a wrong one.

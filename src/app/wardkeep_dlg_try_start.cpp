@@ -3,7 +3,6 @@
 #include "app/wardkeep_dlg.h"
 #include "host/cache_flush.h"
 #include "host/service_control.h"
-#include "os/files.h"
 
 void CwardkeepDlg::OnTryStart() {
   bool hasButton = m_view.HasControl(app::kTryStartButtonId);
@@ -11,8 +10,7 @@ void CwardkeepDlg::OnTryStart() {
     m_view.SetControlText(app::kTryStartButtonId, L"启动..耐心等待");
     m_view.EnableControl(app::kTryStartButtonId, false);
   }
-  const std::wstring redisClient = host::RedisClientPath();
-  if (!redisClient.empty() && os::PathExists(redisClient)) host::FlushRedisCache(redisClient);
+  host::FlushRedisCache(host::RedisClientPath());
 
   ServiceMonitor monitor;
   app::AddInstallationServices(monitor);

@@ -2,6 +2,7 @@
 
 #include "host/tunables.h"
 #include "installation/layout.h"
+#include "os/files.h"
 #include "os/processes.h"
 
 namespace host {
@@ -14,6 +15,7 @@ std::wstring RedisClientPath() {
 }
 
 void FlushRedisCache(const std::wstring& client) {
+  if (client.empty() || !os::PathExists(client)) return;
   // Bounded: a client that never ends must not hold the window; whatever the
   // outcome, the services come next.
   os::LaunchHiddenAndWait(client, std::wstring(L"-p ") + installation::kRedisPort + L" flushall",

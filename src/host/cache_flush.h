@@ -10,7 +10,7 @@ namespace host {
 std::wstring RedisClientPath();
 
 // Runs `client` hidden against the installation's Redis port and waits for it
-// to end, for a bounded time.
+// to end, for a bounded time; nothing when `client` is empty or no such file.
 void FlushRedisCache(const std::wstring& client);
 
 }  // namespace host

@@ -24,4 +24,12 @@ std::wstring FormatDiskFree(const std::wstring& root) {
   return FormatGigabytes(freeBytes);
 }
 
+std::wstring AvailableMemoryText() {
+  return FormatMemoryMegabytes(os::AvailablePhysicalMemory());
+}
+
+bool IsFixedDrive(const std::wstring& root) {
+  return os::GetDriveKind(root) == os::DriveType::Fixed;
+}
+
 }  // namespace host

@@ -14,4 +14,9 @@ std::wstring FormatGigabytes(std::uint64_t bytes);
 // text when it cannot be read.
 std::wstring FormatDiskFree(const std::wstring& root);
 
+// The machine's available memory, as FormatMemoryMegabytes shows it.
+std::wstring AvailableMemoryText();
+// True when the drive `root` ("D:\") is a fixed disk.
+bool IsFixedDrive(const std::wstring& root);
+
 }  // namespace host

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-namespace curl {
+namespace comm::http::curl {
 
 struct EasyCleanup {
   void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
@@ -21,4 +21,4 @@ using EasyHandle = std::unique_ptr<CURL, EasyCleanup>;
 using HeaderList = std::unique_ptr<curl_slist, SlistCleanup>;
 using UrlHandle = std::unique_ptr<CURLU, UrlCleanup>;
 
-}  // namespace curl
+}  // namespace comm::http::curl

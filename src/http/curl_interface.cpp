@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <mutex>
 
-namespace curl {
+namespace comm::http::curl {
 namespace {
 
 void CleanupAtExit() {
@@ -21,4 +21,4 @@ void InitialiseProcessWide() {
   });
 }
 
-}  // namespace curl
+}  // namespace comm::http::curl

@@ -4,7 +4,7 @@
 
 #include <curl/curl.h>
 
-namespace curl {
+namespace comm::http::curl {
 
 // The first call initialises libcurl (all features) and arranges the cleanup
 // at process exit; later calls, from any thread, do nothing.
@@ -25,4 +25,4 @@ class curl_interface {
   curl_interface& operator=(const curl_interface&) = default;
 };
 
-}  // namespace curl
+}  // namespace comm::http::curl

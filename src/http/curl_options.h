@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-namespace curl {
+namespace comm::http::curl {
 
 // Sets one option, unless one before it in `result` was refused: the first
 // refusal stays in `result`, and the transfer must not be performed then.
@@ -27,4 +27,4 @@ inline void ClearOpt(CURL* easy, CURLoption option) {
   curl_easy_setopt(easy, option, nullptr);
 }
 
-}  // namespace curl
+}  // namespace comm::http::curl

@@ -106,7 +106,7 @@ HttpDownload::HttpDownload(const std::string& url, const std::wstring& path)
                curl::CurlSeconds(tunables::downloadConnectTimeout.Get()));
   curl::SetOpt(rc, h, CURLOPT_MAXREDIRS, 5L);
   curl::SetOpt(rc, h, CURLOPT_FOLLOWLOCATION, 1L);
-  if (rc == CURLE_OK) rc = http_policy::ApplyTransferPolicy(h, m_url);
+  if (rc == CURLE_OK) rc = ApplyTransferPolicy(h, m_url);
   curl::SetOpt(rc, h, CURLOPT_NOSIGNAL, 1L);
   curl::SetOpt(rc, h, CURLOPT_FORBID_REUSE, 1L);
   // A line that has gone quiet ends the attempt long before the time-out.

@@ -4,9 +4,8 @@
 #include "http/transfer_policy.h"
 #include "http/tunables.h"
 
+namespace comm::http {
 namespace {
-
-namespace tunables = comm::http::tunables;
 
 constexpr char kCookieFile[] = "httpclient.cookies";
 
@@ -44,7 +43,7 @@ HttpSession::HttpSession(const std::string& url)
   curl::SetOpt(rc, easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl::SetOpt(rc, easy, CURLOPT_MAXREDIRS, tunables::maxRedirects.Get());
   curl::SetOpt(rc, easy, CURLOPT_VERBOSE, 0L);
-  if (rc == CURLE_OK) rc = http_policy::ApplyTransferPolicy(easy, this->url);
+  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, this->url);
   // Read only: no cookie jar, so nothing is ever written back.
   curl::SetOpt(rc, easy, CURLOPT_COOKIEFILE, kCookieFile);
 }
@@ -100,7 +99,7 @@ std::string HttpSession::Get(const std::string& query, std::string& error) {
   curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
   curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
   curl::SetOpt(rc, easy, CURLOPT_NOSIGNAL, 1L);
-  if (rc == CURLE_OK) rc = http_policy::ApplyTransferPolicy(easy, requestUrl);
+  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, requestUrl);
   if (rc != CURLE_OK) {
     error = ResultText(rc);
     return {};
@@ -150,3 +149,5 @@ std::string HttpSession::Post(const std::string& body, std::string& error) {
   curl::ClearOpt(easy, CURLOPT_HTTPHEADER);
   return response.str();
 }
+
+}  // namespace comm::http

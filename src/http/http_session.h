@@ -10,6 +10,8 @@
 
 #include "http/curl_handles.h"
 
+namespace comm::http {
+
 class HttpSession {
  public:
   explicit HttpSession(const std::string& url);
@@ -41,3 +43,5 @@ class HttpSession {
   // The first option the constructor could not set; a POST is not sent then.
   CURLcode m_setupResult = CURLE_OK;
 };
+
+}  // namespace comm::http

@@ -8,7 +8,7 @@
 #include "os/tls.h"
 #include "text/utf8.h"
 
-namespace http_policy {
+namespace comm::http {
 namespace {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -93,10 +93,10 @@ CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url) {
   curl::SetOpt(rc, easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
   curl::SetOpt(rc, easy, CURLOPT_PREREQFUNCTION, &CheckPeer);
   curl::SetOpt(rc, easy, CURLOPT_PREREQDATA, easy);
-  if (!comm::http::tunables::testCaBundle.Get().empty()) {
-    curl::SetOpt(rc, easy, CURLOPT_CAINFO, comm::http::tunables::testCaBundle.Get().c_str());
+  if (!tunables::testCaBundle.Get().empty()) {
+    curl::SetOpt(rc, easy, CURLOPT_CAINFO, tunables::testCaBundle.Get().c_str());
   }
   return rc;
 }
 
-}  // namespace http_policy
+}  // namespace comm::http

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-namespace http_policy {
+namespace comm::http {
 
 // True when `url` begins with "http://" or "https://" (the scheme in any case).
 bool IsHttpUrl(std::string_view url);
@@ -18,4 +18,4 @@ bool IsHttpsUrl(std::string_view url);
 // when libcurl refuses one of the rules: the handle must not be used then.
 CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url);
 
-}  // namespace http_policy
+}  // namespace comm::http

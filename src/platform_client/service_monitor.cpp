@@ -68,7 +68,7 @@ bool ServiceMonitor::CheckHealth(std::wstring& message) {
   bool tooLarge = false;
   {
     // Gone before the parse, with the copy of the body it holds.
-    HttpSession session(tunables::baseUrl.Get() + "/");
+    comm::http::HttpSession session(tunables::baseUrl.Get() + "/");
     session.SetResponseLimit(tunables::healthAnswerLimit.Get());
     body = session.Get("", error);
     tooLarge = session.ResponseTooLarge();

@@ -18,7 +18,8 @@ const char kNoVersion[] = "v0.0.0";
 
 std::string QueryInstalledVersion() {
   std::string error;
-  std::string body = HttpSession(tunables::baseUrl.Get() + "/api/openApi/version").Get("", error);
+  std::string body =
+      comm::http::HttpSession(tunables::baseUrl.Get() + "/api/openApi/version").Get("", error);
   if (!body.empty() && error.empty()) return ParseVersionReport(body);
   return kNoVersion;
 }

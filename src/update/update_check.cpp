@@ -15,7 +15,7 @@ constexpr char kCheckPath[] = "/api/updateVersion/checkTallyxSDKVersion";
 }  // namespace
 
 bool CheckUpdate(UpdateOffer& offer, std::string& error) {
-  HttpSession session(tunables::serverBaseUrl.Get() + kCheckPath);
+  comm::http::HttpSession session(tunables::serverBaseUrl.Get() + kCheckPath);
   // A platform service that cannot be asked still yields a version to send.
   const std::string installedVersion = platform_client::QueryInstalledVersion();
   const std::string body = BuildUpdateRequest(installedVersion);

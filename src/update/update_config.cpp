@@ -3,7 +3,7 @@
 #include "update/build_config.h"
 #include "update/tunables.h"
 
-const std::string_view update::UpdatePublicKey = build_config::kUpdatePublicKey;
+const std::string_view update::UpdatePublicKey = update::build_config::kUpdatePublicKey;
 
-Tunable<std::string> update::tunables::serverBaseUrl{build_config::kUpdateServerUrl};
-Tunable<std::string> update::tunables::jarSigningKey{build_config::kJarSigningKey};
+Tunable<std::string> update::tunables::serverBaseUrl{update::build_config::kUpdateServerUrl};
+Tunable<std::string> update::tunables::jarSigningKey{update::build_config::kJarSigningKey};

@@ -42,15 +42,15 @@ bool HasScheme(const std::string& location) {
 // package would otherwise arrive unprotected after a protected offer.
 bool DownloadLocation(const std::string& location, std::string& url) {
   const std::string& base = tunables::serverBaseUrl.Get();
-  if (http_policy::IsHttpUrl(location)) {
+  if (comm::http::IsHttpUrl(location)) {
     url = location;
   } else if (HasScheme(location)) {
     return false;
   } else {
     url = base + location;
   }
-  return http_policy::IsHttpUrl(url) &&
-         (http_policy::IsHttpsUrl(url) || !http_policy::IsHttpsUrl(base));
+  return comm::http::IsHttpUrl(url) &&
+         (comm::http::IsHttpsUrl(url) || !comm::http::IsHttpsUrl(base));
 }
 
 }  // namespace

@@ -5,9 +5,7 @@
 
 #include "tunable/tunable.h"
 
-namespace upgrade {
-
-namespace tunables {
+namespace upgrade::tunables {
 
 // How long a command may run; one still running then is ended.
 inline Tunable<std::chrono::milliseconds> commandTimeLimit{std::chrono::minutes(5)};
@@ -20,6 +18,4 @@ inline Tunable<std::chrono::milliseconds> serviceSettleWait{std::chrono::seconds
 // Between two questions to the service manager.
 inline Tunable<std::chrono::milliseconds> serviceWaitPoll{std::chrono::milliseconds(500)};
 
-}  // namespace tunables
-
-}  // namespace upgrade
+}  // namespace upgrade::tunables

@@ -29,6 +29,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using comm::http::HttpSession;
 using testing_support::ProgramDir;
 using testing_support::ReadFile;
 using testing_support::TempDir;

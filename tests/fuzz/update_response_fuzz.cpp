@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (offer.downloadUrl != downloadUrl || offer.remoteVersion != remoteVersion) __builtin_trap();
     if (downloadUrl.empty() && !offer.signature.empty()) __builtin_trap();
     // Whatever the answer says, nothing but http(s) is ever offered.
-    if (!downloadUrl.empty() && !http_policy::IsHttpUrl(downloadUrl)) __builtin_trap();
+    if (!downloadUrl.empty() && !comm::http::IsHttpUrl(downloadUrl)) __builtin_trap();
   } catch (...) {
     __builtin_trap();
   }

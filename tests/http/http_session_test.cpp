@@ -14,6 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using comm::http::HttpSession;
 using testing_support::LocalHttpServer;
 
 void Reply(httplib::Response& res, const std::string& body, int status = 200) {

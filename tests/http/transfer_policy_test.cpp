@@ -23,6 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using comm::http::HttpSession;
 using testing_support::ConnectionListener;
 using testing_support::LocalHttpServer;
 using testing_support::TempDir;
@@ -152,8 +153,8 @@ TEST(TransferPolicy, TellsHttpUrlsApart) {
       {"", false, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(http_policy::IsHttpUrl(c.url), c.http) << c.url;
-    EXPECT_EQ(http_policy::IsHttpsUrl(c.url), c.https) << c.url;
+    EXPECT_EQ(comm::http::IsHttpUrl(c.url), c.http) << c.url;
+    EXPECT_EQ(comm::http::IsHttpsUrl(c.url), c.https) << c.url;
   }
 }
 
