@@ -5,7 +5,7 @@
 
 namespace app {
 
-inline void AddInstallationServices(ServiceMonitor& monitor) {
+inline void AddInstallationServices(platform_client::ServiceMonitor& monitor) {
   monitor.serviceNames.push_back(L"redis-orv");
   monitor.serviceNames.push_back(L"Mysql-orv");
   monitor.serviceNames.push_back(L"stock-relay");

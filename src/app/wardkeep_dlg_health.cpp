@@ -4,7 +4,7 @@
 
 void CwardkeepDlg::OnHealthTimer(unsigned timerId) {
   if (timerId != app::kHealthTimerId) return;
-  ServiceMonitor monitor;
+  platform_client::ServiceMonitor monitor;
   app::AddInstallationServices(monitor);
   std::wstring message;
   if (monitor.CheckHealth(message)) {

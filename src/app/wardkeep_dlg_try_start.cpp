@@ -12,7 +12,7 @@ void CwardkeepDlg::OnTryStart() {
   }
   host::FlushRedisCache(host::RedisClientPath());
 
-  ServiceMonitor monitor;
+  platform_client::ServiceMonitor monitor;
   app::AddInstallationServices(monitor);
   // One service failing does not keep the later ones from being started.
   for (std::size_t i = 0; i < monitor.serviceNames.size(); ++i) {

@@ -62,6 +62,8 @@ std::optional<Fault> ReadFault(const Json::Value& root, const Json::Value& excep
 
 }  // namespace
 
+namespace platform_client {
+
 bool ServiceMonitor::CheckHealth(std::wstring& message) {
   std::string error;
   std::string body;
@@ -115,3 +117,5 @@ bool ServiceMonitor::ParseHealthReport(std::string json, std::wstring& message) 
   if (!fault->erpName.empty()) erpName = text::Utf8ToWideReplacing(fault->erpName);
   return false;
 }
+
+}  // namespace platform_client

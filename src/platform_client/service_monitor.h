@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace platform_client {
+
 class ServiceMonitor {
  public:
   // Returns true when the platform reports itself healthy. Otherwise `message`
@@ -19,3 +21,5 @@ class ServiceMonitor {
  private:
   std::wstring erpName;
 };
+
+}  // namespace platform_client

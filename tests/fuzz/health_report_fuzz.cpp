@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
     const std::string report(reinterpret_cast<const char*>(data), size);
-    ServiceMonitor monitor;
+    platform_client::ServiceMonitor monitor;
     std::wstring message = L"before";
     // A healthy verdict never touches the fault text.
     if (monitor.ParseHealthReport(report, message) && message != L"before") __builtin_trap();

@@ -15,7 +15,7 @@ struct HealthCase {
 void ExpectVerdicts(const std::vector<HealthCase>& cases) {
   for (const HealthCase& c : cases) {
     SCOPED_TRACE(c.name);
-    ServiceMonitor monitor;
+    platform_client::ServiceMonitor monitor;
     std::wstring message = L"before";
     EXPECT_EQ(monitor.ParseHealthReport(c.json, message), c.healthy);
     EXPECT_EQ(message, c.message);
@@ -105,7 +105,7 @@ TEST(HealthReport, TextThatIsNotUtf8IsShownWithReplacements) {
 }
 
 TEST(HealthReport, NameFromAnEarlierReportSurvivesOnlyNamelessOrMalformedOnes) {
-  ServiceMonitor monitor;
+  platform_client::ServiceMonitor monitor;
   std::wstring message;
   monitor.ParseHealthReport(R"({"configDto":[{"erpName":"A"}]})", message);
   ASSERT_EQ(monitor.GetErpName(), L"A");

@@ -48,7 +48,7 @@ struct Checked {
 Checked AskBoth(const std::string& baseUrl) {
   ScopedTunable at(platform_client::tunables::baseUrl, baseUrl);
   Checked result;
-  ServiceMonitor monitor;
+  platform_client::ServiceMonitor monitor;
   result.message = L"before";
   result.healthy = monitor.CheckHealth(result.message);
   result.erpName = monitor.GetErpName();
@@ -168,7 +168,7 @@ TEST(PlatformTransport, TimeOutAfterTheStatusLineNamesTheCode) {
   ASSERT_TRUE(server.Start());
   ScopedTunable at(platform_client::tunables::baseUrl, server.Url());
 
-  ServiceMonitor monitor;
+  platform_client::ServiceMonitor monitor;
   std::wstring message;
   EXPECT_FALSE(monitor.CheckHealth(message));
   EXPECT_EQ(message, kPrefix + L"Timeout was reached (HTTP code: 200)");
