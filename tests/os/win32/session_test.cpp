@@ -129,8 +129,8 @@ TEST(Win32Session, ModuleFileNameIsThisProgramsFullPath) {
   EXPECT_EQ(path, std::wstring(expected, length));
   ASSERT_GE(path.size(), 3u);
   EXPECT_EQ(path.substr(1, 2), L":\\");
-  EXPECT_EQ(os::ProgramFileName(), L"wardkeep_win32_tests.exe");
-  EXPECT_EQ(os::AppTitle(), L"wardkeep_win32_tests");  // the boxes' caption
+  EXPECT_EQ(os::ProgramFileName(), L"wardkeep_os_win32_tests.exe");
+  EXPECT_EQ(os::AppTitle(), L"wardkeep_os_win32_tests");  // the boxes' caption
   EXPECT_TRUE(os::ReadModulePath().whole);
 
   // A buffer too short for the path, as MAX_PATH is for a deep installation
