@@ -12,6 +12,7 @@
 #include "support/scoped_env.h"
 #include "support/target.h"
 #include "support/temp_dir.h"
+#include "support/windows_form_path.h"
 
 namespace {
 
@@ -92,6 +93,19 @@ TEST_F(OsSystemProgram, ANameWithAPathIsRefusedWithoutRunningAnything) {
         << name.size();
   }
   EXPECT_EQ(Marks(), "");
+}
+
+// Nothing there to run is a result of its own, not a run that ended.
+TEST(OsProcesses, AProgramThatIsNotThereIsNotStarted) {
+  TempDir temp;
+  for (const fs::path& program : {temp / "missing.exe", temp / "no" / "such" / "redis-cli.exe"}) {
+    EXPECT_EQ(os::LaunchHiddenAndWait(testing_support::WindowsFormPath(program),
+                                      L"-p 16380 flushall", kTimeout),
+              os::LaunchResult::NotStarted)
+        << program;
+  }
+  EXPECT_EQ(os::RunCommandLineAndWait(L"wardkeep-no-such-program stop x", kTimeout),
+            os::LaunchResult::NotStarted);
 }
 
 }  // namespace

@@ -39,11 +39,6 @@ TEST(Win32Machine, MemoryAndDiskFiguresAreThePlatformsOwn) {
   EXPECT_EQ(unchanged, 12345u);
 }
 
-TEST(Win32Machine, DriveKindsAreThePlatformsNumbers) {
-  EXPECT_EQ(os::GetDriveKind(L"C:\\"), os::DriveType::Fixed);
-  EXPECT_EQ(os::GetDriveKind(testing_support::win32::AbsentDriveRoot()), os::DriveType::NoRootDir);
-}
-
 TEST(Win32Machine, LocalTimeMatchesTheSystemClock) {
   SYSTEMTIME before{};
   ::GetLocalTime(&before);

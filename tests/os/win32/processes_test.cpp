@@ -66,11 +66,6 @@ TEST_F(Win32Processes, LaunchHiddenEndsAProgramThatOutlivesTheTimeOut) {
   EXPECT_FALSE(std::filesystem::exists(marker));
 }
 
-TEST_F(Win32Processes, LaunchHiddenReportsAMissingProgram) {
-  EXPECT_EQ(os::LaunchHiddenAndWait((temp / "missing.exe").wstring(), L"-p 16380 flushall", 5000),
-            os::LaunchResult::NotStarted);
-}
-
 TEST_F(Win32Processes, CommandLinesRunToTheirEndWhateverTheirExitCode) {
   Child(700);
   std::wstring self = L"\"" + os::ModuleFileName() + L"\" " + HelperArguments();
