@@ -66,7 +66,7 @@ bool CanOpenForWriting(const fs::path& path) {
 class OsFiles : public testing::Test {
  protected:
   std::wstring Path(const fs::path& name) const {
-    return testing_support::WindowsFormPath(temp / name);
+    return testing_support::WindowsFormPath(temp.path() / name);
   }
   bool DirectoryIsEmpty() const { return fs::is_empty(temp.path()); }
 
