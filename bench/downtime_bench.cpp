@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "benches.h"
-#include "posix/upgrade_drives.h"
 #include "support/zip_builder.h"
 #include "upgrade/jar_upgrade.h"
+#include "upgrade/posix/upgrade_drives.h"
 
 namespace bench {
 

@@ -17,13 +17,13 @@
 #include "http/transfer_policy.h"
 #include "http/tunables.h"
 #include "platform_client/tunables.h"
-#include "posix/upgrade_drives.h"
 #include "support/connection_listener.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/standin_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "update/tunables.h"
+#include "upgrade/posix/upgrade_drives.h"
 #include "upgrade/update_run.h"
 
 namespace {

@@ -1,11 +1,13 @@
 // The file services an install relies on, on real files of both targets: a
 // staged file made exclusively, held against writers, read back and moved
-// through its own handle; a second name for a file; the write bit.
+// through its own handle; a second name for a file; the write bit; and the
+// plain operations of the upgrade (attributes, directories, copies, appends).
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "os/files.h"
@@ -63,8 +65,8 @@ bool CanOpenForWriting(const fs::path& path) {
 
 class OsFiles : public testing::Test {
  protected:
-  std::wstring Path(const std::string& name) const {
-    return testing_support::WindowsFormPath(temp / name);
+  std::wstring Path(const fs::path& name) const {
+    return testing_support::WindowsFormPath(temp.path() / name);
   }
   bool DirectoryIsEmpty() const { return fs::is_empty(temp.path()); }
 
@@ -309,6 +311,106 @@ TEST_F(OsFiles, MakeWritableLetsTheOwnerWriteAReadOnlyFileAgain) {
             fs::perms::none);
   EXPECT_TRUE(os::DeleteOneFile(Path("locked.jar")));  // refused while read-only
   EXPECT_FALSE(os::MakeWritable(Path("missing")));
+}
+
+TEST_F(OsFiles, AttributesAndExistence) {
+  WriteFile(temp / "plain.txt", "x");
+  const fs::path directory(u8"目录");
+  ASSERT_NE(os::MakeDirectory(Path(directory)), os::MakeDirectoryResult::Failed);
+  EXPECT_EQ(os::FileAttributes(Path("plain.txt")) & os::kAttributeDirectory, 0u);
+  EXPECT_NE(os::FileAttributes(Path(directory)) & os::kAttributeDirectory, 0u);
+  EXPECT_EQ(os::FileAttributes(Path("missing")), os::kInvalidFileAttributes);
+  EXPECT_TRUE(os::PathExists(Path("plain.txt")));
+  EXPECT_TRUE(os::PathExists(Path(directory)));
+  EXPECT_FALSE(os::PathExists(Path("missing")));
+}
+
+TEST_F(OsFiles, DirectoriesAreMadeListedAndRemoved) {
+  EXPECT_EQ(os::MakeDirectory(Path("backUp")), os::MakeDirectoryResult::Created);
+  EXPECT_EQ(os::MakeDirectory(Path("backUp")), os::MakeDirectoryResult::AlreadyExists);
+  EXPECT_EQ(os::MakeDirectory(Path("no/such/parent")), os::MakeDirectoryResult::Failed);
+  WriteFile(temp / "backUp" / "a.jar", "a");
+  WriteFile(temp / "backUp" / "b.jar", "b");
+
+  std::set<std::wstring> names;
+  os::DirectoryListing listing(Path("backUp"));
+  ASSERT_TRUE(listing.IsOpen());
+  for (std::wstring name; listing.Next(name);) names.insert(name);
+  EXPECT_EQ(names, (std::set<std::wstring>{L".", L"..", L"a.jar", L"b.jar"}));
+
+  os::DirectoryListing missing(Path("missing"));
+  std::wstring name;
+  EXPECT_FALSE(missing.IsOpen());
+  EXPECT_FALSE(missing.Next(name));
+
+  EXPECT_FALSE(os::RemoveEmptyDirectory(Path("backUp")));  // not empty yet
+  EXPECT_TRUE(os::DeleteOneFile(Path("backUp/a.jar")));
+  EXPECT_FALSE(os::DeleteOneFile(Path("backUp/a.jar")));
+  EXPECT_TRUE(os::DeleteOneFile(Path("backUp/b.jar")));
+  EXPECT_FALSE(os::DeleteOneFile(Path("backUp")));  // a directory is not a file
+  EXPECT_TRUE(os::RemoveEmptyDirectory(Path("backUp")));
+  EXPECT_FALSE(os::PathExists(Path("backUp")));
+}
+
+TEST_F(OsFiles, ReadOnlyFilesAreNotDeleted) {
+  WriteFile(temp / "locked.jar", "x");
+  fs::permissions(temp / "locked.jar",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  if (kWindowsTarget) {
+    // Natively the bit tells what this user may write, and root writes anything.
+    EXPECT_NE(os::FileAttributes(Path("locked.jar")) & os::kAttributeReadOnly, 0u);
+  }
+  EXPECT_FALSE(os::DeleteOneFile(Path("locked.jar")));
+  EXPECT_EQ(ReadFile(temp / "locked.jar"), "x");
+  fs::permissions(temp / "locked.jar", fs::perms::owner_write, fs::perm_options::add);
+}
+
+TEST_F(OsFiles, CopyHonoursFailIfExistsAndReadFileStartStopsWhereAsked) {
+  WriteFile(temp / "new.jar", "new bytes");
+  WriteFile(temp / "old.jar", "old");
+  EXPECT_FALSE(os::CopyOneFile(Path("new.jar"), Path("old.jar"), true));
+  EXPECT_EQ(ReadFile(temp / "old.jar"), "old");
+  EXPECT_TRUE(os::CopyOneFile(Path("new.jar"), Path("old.jar"), false));
+  EXPECT_EQ(ReadFile(temp / "old.jar"), "new bytes");
+  EXPECT_FALSE(os::CopyOneFile(Path("missing.jar"), Path("x.jar"), false));
+
+  EXPECT_EQ(os::ReadFileStart(Path("old.jar"), 3), "new");
+  EXPECT_EQ(os::ReadFileStart(Path("old.jar"), 100), "new bytes");
+  EXPECT_EQ(os::ReadFileStart(Path("missing.jar"), 10), "");
+}
+
+TEST_F(OsFiles, AppendFileKeepsBytesAppendsAndTruncates) {
+  WriteFile(temp / "part.jar", "0123");
+  {
+    os::AppendFile file;
+    ASSERT_TRUE(file.Open(Path("part.jar")));
+    EXPECT_EQ(file.Size(), 4);
+    ASSERT_TRUE(file.Write("45", 2));
+    EXPECT_EQ(file.Size(), 6);
+  }
+  EXPECT_EQ(ReadFile(temp / "part.jar"), "012345");
+
+  os::AppendFile file;
+  ASSERT_TRUE(file.Open(Path("part.jar")));
+  ASSERT_TRUE(file.Truncate());
+  EXPECT_EQ(file.Size(), 0);
+  std::string big(300000, 'z');
+  ASSERT_TRUE(file.Write(big.data(), big.size()));
+  ASSERT_TRUE(file.Write("!", 1));
+  file.Close();
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(file.Size(), -1);
+  EXPECT_FALSE(file.Write("x", 1));
+  EXPECT_EQ(ReadFile(temp / "part.jar"), big + "!");
+
+  os::AppendFile created;
+  EXPECT_TRUE(created.Open(Path("fresh.jar")));
+  EXPECT_EQ(created.Size(), 0);
+  os::AppendFile refused;
+  EXPECT_FALSE(refused.Open(testing_support::WindowsFormPath(temp.path())));  // a directory
+  EXPECT_FALSE(refused.Open(Path("no/such/dir/x.jar")));
+  EXPECT_FALSE(refused.IsOpen());
 }
 
 }  // namespace

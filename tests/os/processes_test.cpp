@@ -1,10 +1,16 @@
-// The system's own programs are started from where the system keeps them:
-// on Windows never one planted beside this program, natively the one on PATH.
+// Other programs started and waited for, the marker standing in for them: a
+// run is waited for to its end, and one still going at the deadline is ended.
+// The system's own programs are started from where the system keeps them: on
+// Windows never one planted beside this program, natively the one on PATH.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "os/processes.h"
@@ -12,6 +18,7 @@
 #include "support/scoped_env.h"
 #include "support/target.h"
 #include "support/temp_dir.h"
+#include "support/windows_form_path.h"
 
 namespace {
 
@@ -92,6 +99,85 @@ TEST_F(OsSystemProgram, ANameWithAPathIsRefusedWithoutRunningAnything) {
         << name.size();
   }
   EXPECT_EQ(Marks(), "");
+}
+
+// The marker on PATH under a name of its own, told to take its time.
+class OsWaitedProgram : public OsSystemProgram {
+ protected:
+  void SetUp() override {
+    fs::create_directory(temp / "bin");
+    program = testing_support::WindowsFormPath(Plant(temp / "bin" / "wardkeep-sleeper"));
+    const char* path = std::getenv("PATH");
+    onPath.emplace("PATH", (temp / "bin").string() + (kWindowsTarget ? ";" : ":") +
+                               (path != nullptr ? path : ""));
+  }
+  void SleepFirst(unsigned milliseconds) {
+    sleep.emplace("WARDKEEP_MARKER_SLEEP_MS", std::to_string(milliseconds));
+  }
+
+  struct Launcher {
+    const char* name;
+    std::function<os::LaunchResult(const OsWaitedProgram&, unsigned)> run;
+  };
+  static std::vector<Launcher> Launchers() {
+    return {
+        {"LaunchHidden",
+         [](const OsWaitedProgram& self, unsigned timeout) {
+           return os::LaunchHiddenAndWait(self.program, L"stop stock-relay", timeout);
+         }},
+        {"CommandLine",
+         [](const OsWaitedProgram&, unsigned timeout) {
+           return os::RunCommandLineAndWait(L"wardkeep-sleeper stop stock-relay", timeout);
+         }},
+    };
+  }
+
+  std::wstring program;
+  std::optional<ScopedEnv> onPath;
+  std::optional<ScopedEnv> sleep;
+};
+
+TEST_F(OsWaitedProgram, ARunIsWaitedForToItsEndWhateverItsExitCode) {
+  for (const Launcher& launcher : Launchers()) {
+    SCOPED_TRACE(launcher.name);
+    fs::remove(temp / "marks");
+    SleepFirst(700);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(launcher.run(*this, kTimeout), os::LaunchResult::Ended);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(650));
+    EXPECT_EQ(Marks(), "stop stock-relay\n");
+    sleep.reset();
+    // Without a file to mark it ends at once with a code other than 0.
+    ScopedEnv noMarks("WARDKEEP_MARKER", std::nullopt);
+    EXPECT_EQ(launcher.run(*this, kTimeout), os::LaunchResult::Ended);
+  }
+}
+
+TEST_F(OsWaitedProgram, ARunStillGoingAtTheDeadlineIsEnded) {
+  SleepFirst(3000);
+  for (const Launcher& launcher : Launchers()) {
+    SCOPED_TRACE(launcher.name);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(launcher.run(*this, 1500), os::LaunchResult::TimedOut);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+  }
+  // Ended, not left to finish: past the time either run would have marked,
+  // nothing is marked.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  EXPECT_EQ(Marks(), "");
+}
+
+// Nothing there to run is a result of its own, not a run that ended.
+TEST(OsProcesses, AProgramThatIsNotThereIsNotStarted) {
+  TempDir temp;
+  for (const fs::path& program : {temp / "missing.exe", temp / "no" / "such" / "redis-cli.exe"}) {
+    EXPECT_EQ(os::LaunchHiddenAndWait(testing_support::WindowsFormPath(program),
+                                      L"-p 16380 flushall", kTimeout),
+              os::LaunchResult::NotStarted)
+        << program;
+  }
+  EXPECT_EQ(os::RunCommandLineAndWait(L"wardkeep-no-such-program stop x", kTimeout),
+            os::LaunchResult::NotStarted);
 }
 
 }  // namespace

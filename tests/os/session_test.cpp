@@ -1,5 +1,6 @@
-// Session services on both targets: one lock holder on the machine, and the
-// autostart entry that names the program whatever its folder is called.
+// Session services on both targets: one lock holder on the machine, one copy
+// of the program per session, and the autostart entry that names the program
+// whatever its folder is called.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -98,6 +99,16 @@ TEST_F(OsMachineWideLock, ALinkAtTheLockFilesNameIsNotFollowed) {
   EXPECT_FALSE(fs::exists(temp / "elsewhere"));
   EXPECT_FALSE(lock.TryAcquire(L"../" + name));
   EXPECT_FALSE(lock.TryAcquire(L""));
+}
+
+TEST(OsSingleInstance, TheFirstClaimHoldsAndEveryLaterOneIsRefused) {
+  TempDir temp;
+  ScopedEnv session("XDG_RUNTIME_DIR", temp.path().string());  // natively
+  const std::wstring name = UniqueLockName();
+  ASSERT_TRUE(os::AcquireSingleInstance(name));
+  EXPECT_FALSE(os::AcquireSingleInstance(name));
+  EXPECT_FALSE(os::AcquireSingleInstance(name));  // the refused claim left nothing behind
+  EXPECT_TRUE(os::AcquireSingleInstance(UniqueLockName()));
 }
 
 TEST(OsAutostart, TheProgramsPathIsStoredQuoted) {

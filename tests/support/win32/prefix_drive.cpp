@@ -65,4 +65,14 @@ std::filesystem::path PrefixDrive::Root() const {
   return std::wstring(1, static_cast<wchar_t>(std::toupper(m_letter))) + L":\\";
 }
 
+std::wstring AbsentDriveRoot() {
+  DWORD present = ::GetLogicalDrives();
+  for (int letter = 'Z'; letter >= 'D'; --letter) {
+    if ((present & (1u << (letter - 'A'))) == 0) {
+      return std::wstring(1, static_cast<wchar_t>(letter)) + L":\\";
+    }
+  }
+  return {};
+}
+
 }  // namespace testing_support::win32

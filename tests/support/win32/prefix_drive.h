@@ -26,4 +26,8 @@ class PrefixDrive {
   std::string m_error;
 };
 
+// The root ("Q:\\") of the last drive letter from D: up that no volume answers
+// to; empty when every one is taken.
+std::wstring AbsentDriveRoot();
+
 }  // namespace testing_support::win32

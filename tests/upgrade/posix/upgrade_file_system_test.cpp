@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "posix/upgrade_drives.h"
 #include "support/scoped_env.h"
 #include "upgrade/file_system.h"
+#include "upgrade/posix/upgrade_drives.h"
 
 namespace {
 

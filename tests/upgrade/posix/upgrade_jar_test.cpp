@@ -7,11 +7,11 @@
 #include <regex>
 #include <string>
 
-#include "posix/upgrade_drives.h"
 #include "support/scoped_env.h"
 #include "support/zip_builder.h"
 #include "upgrade/command_runner.h"
 #include "upgrade/jar_upgrade.h"
+#include "upgrade/posix/upgrade_drives.h"
 #include "upgrade/service_wait.h"
 #include "upgrade/tunables.h"
 

@@ -14,13 +14,13 @@
 
 #include "http/tunables.h"
 #include "platform_client/tunables.h"
-#include "posix/upgrade_drives.h"
 #include "support/local_http_server.h"
 #include "support/posix/child_process.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/scoped_env.h"
 #include "support/zip_builder.h"
 #include "update/tunables.h"
+#include "upgrade/posix/upgrade_drives.h"
 #include "upgrade/update_run.h"
 
 namespace {

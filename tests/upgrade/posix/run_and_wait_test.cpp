@@ -5,8 +5,8 @@
 #include <string>
 #include <thread>
 
-#include "posix/upgrade_drives.h"
 #include "upgrade/command_runner.h"
+#include "upgrade/posix/upgrade_drives.h"
 #include "upgrade/tunables.h"
 
 namespace {

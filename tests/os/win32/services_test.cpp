@@ -118,24 +118,4 @@ TEST_F(Win32Services, AControlHandleQueriesAndStarts) {
       os::OpenNamedService(manager, L"wardkeep-no-such-service", os::ServiceAccess::Control));
 }
 
-TEST_F(Win32Services, MissingServicesAndEmptyHandlesFailQuietly) {
-  os::ServiceHandle manager = os::OpenServiceManager();
-  ASSERT_TRUE(manager);
-  os::ServiceHandle missing =
-      os::OpenNamedService(manager, L"wardkeep-no-such-service", os::ServiceAccess::QueryStatus);
-  EXPECT_FALSE(missing);
-  os::ServiceState state = os::ServiceState::Paused;
-  EXPECT_FALSE(os::QueryServiceState(missing, state));
-  EXPECT_EQ(state, os::ServiceState::Paused);
-  EXPECT_FALSE(os::RequestServiceStart(missing));
-  EXPECT_FALSE(os::OpenNamedService(os::ServiceHandle(), m_name, os::ServiceAccess::QueryStatus));
-
-  // Closing moves with the handle: the moved-from one is empty, the other closes once.
-  os::ServiceHandle moved = std::move(manager);
-  EXPECT_FALSE(manager);
-  EXPECT_TRUE(moved);
-  moved.Reset();
-  EXPECT_FALSE(moved);
-}
-
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include "host/cache_flush.h"
 #include "installation/layout.h"
-#include "posix/upgrade_drives.h"
+#include "upgrade/posix/upgrade_drives.h"
 
 namespace {
 

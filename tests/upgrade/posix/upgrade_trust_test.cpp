@@ -12,9 +12,9 @@
 #include <string>
 
 #include "os/machine.h"
-#include "posix/upgrade_drives.h"
 #include "support/zip_builder.h"
 #include "upgrade/jar_upgrade.h"
+#include "upgrade/posix/upgrade_drives.h"
 #include "upgrade/tunables.h"
 
 namespace {

@@ -73,7 +73,7 @@ TEST(Win32MessageBox, TitledWithTheProgramsBaseNameOkOnlyWithTheExclamationIcon)
       },
       std::chrono::seconds(30));
   if (shown) {
-    EXPECT_EQ(boxes[0].caption, L"wardkeep_win32_tests");
+    EXPECT_EQ(boxes[0].caption, L"wardkeep_ui_win32_tests");
     EXPECT_EQ(boxes[0].text, L"QueryServiceStatusEx failed");
     EXPECT_EQ(VisibleButtonIds(boxes[0].window), std::vector<int>{IDOK});
     EXPECT_EQ(VisibleIcons(boxes[0].window),

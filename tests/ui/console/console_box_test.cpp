@@ -61,8 +61,8 @@ TEST(ConsoleMessageBox, EachIsACaptionedLineOnStandardErrorAndThePanelShowsTheLa
   }
 
   EXPECT_EQ(ReadFile(temp / "err"),
-            "wardkeep_posix_tests: OpenSCManager Open failed\n"
-            "wardkeep_posix_tests: QueryServiceStatusEx failed\n");
+            "wardkeep_ui_console_tests: OpenSCManager Open failed\n"
+            "wardkeep_ui_console_tests: QueryServiceStatusEx failed\n");
   // One panel per box, each with only its own.
   std::string out = ReadFile(temp / "out");
   std::size_t second = out.rfind("+-- Vellun");

@@ -166,7 +166,7 @@ TEST_F(Win32TryStart, AMissingServiceShowsTwoBoxesAndTheWalkGoesOn) {
   EXPECT_TRUE(relay->WaitForState(SERVICE_RUNNING));
   const std::wstring box = ProgramTitle() + L" | OpenSCManager Open failed";
   EXPECT_EQ(closer.Seen(), (std::vector<std::wstring>{box, box}));
-  EXPECT_EQ(ProgramTitle(), L"wardkeep_win32_e2e_tests");
+  EXPECT_EQ(ProgramTitle(), L"wardkeep_e2e_win32_tests");
   ExpectButtonRestored();
 }
 

@@ -15,10 +15,10 @@
 #include <string>
 #include <thread>
 
-#include "posix/upgrade_drives.h"
 #include "support/zip_builder.h"
 #include "upgrade/command_runner.h"
 #include "upgrade/jar_upgrade.h"
+#include "upgrade/posix/upgrade_drives.h"
 #include "upgrade/service_wait.h"
 #include "upgrade/tunables.h"
 
