@@ -102,6 +102,12 @@ class Director {
     m_ok = m_standin.Control("/control/clear", "") &&
            m_standin.Control("/control/download", reset) &&
            m_standin.Control("/control/download", m_steps.front().settings);
+    // Steps due at a request, not after a pause, are handed to the stand-in to
+    // apply as that request arrives: polling could miss a quick retry.
+    while (m_next < m_steps.size() && m_steps[m_next].afterMs == 0) {
+      m_ok = m_standin.Control("/control/download/queue", m_steps[m_next].settings) && m_ok;
+      ++m_next;
+    }
     m_thread = std::thread([this] { Run(); });
   }
   ~Director() {
@@ -112,7 +118,7 @@ class Director {
 
  private:
   void Run() {
-    std::size_t next = 1;
+    std::size_t& next = m_next;
     std::vector<Clock::time_point> seen;  // when each request was first noticed
     while (!m_stop && next < m_steps.size()) {
       const auto requests =
@@ -130,6 +136,7 @@ class Director {
 
   const StandinProcess& m_standin;
   std::vector<Step> m_steps;
+  std::size_t m_next = 1;  // the first step not yet applied or queued
   std::atomic<bool> m_ok{false};
   std::atomic<bool> m_stop{false};
   std::thread m_thread;

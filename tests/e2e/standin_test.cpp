@@ -219,6 +219,28 @@ TEST(Standin, DownloadHonoursRangesUnlessToldNotTo) {
   EXPECT_EQ(downloads[1]["status"].asInt(), 206);
 }
 
+// Queued settings take effect one per download, from the second on, however
+// quickly the downloads follow each other; a bad one is refused when queued.
+TEST(Standin, QueuedDownloadSettingsTakeTurnsByRequest) {
+  Standin standin;
+  ASSERT_TRUE(standin.Ready());
+  standin.Control("/control/download", "scenario=normal");
+  standin.Control("/control/download/queue", "scenario=404");
+  standin.Control("/control/download/queue", "scenario=500");
+  const int expected[] = {200, 404, 500, 500};
+  for (int status : expected) {
+    auto result = standin.Update().Get("/files/stock-relay.jar");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, status);
+  }
+  standin.Control("/control/clear", "");
+  auto refused = standin.Platform().Post("/control/download/queue", "scenario=sometimes",
+                                         "application/x-www-form-urlencoded");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 400);
+  EXPECT_EQ(standin.Update().Get("/files/stock-relay.jar")->status, 500);
+}
+
 TEST(Standin, DropDeliversExactlyTheGivenBytesThenCloses) {
   Standin standin({"--jar-size", "300000", "--download", "drop-once", "--drop-after", "100000"});
   ASSERT_TRUE(standin.Ready());

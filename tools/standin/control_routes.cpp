@@ -126,6 +126,19 @@ void AddControlRoutes(httplib::Server& server, State& state) {
   AddSetter(server, state, "/control/update", "update");
   AddSetter(server, state, "/control/download", "download");
   AddSetter(server, state, "/control/signature", "signature");
+  server.Post("/control/download/queue", [&state](const httplib::Request& req,
+                                                  httplib::Response& res) {
+    OptionList options;
+    std::string error;
+    Json::Value answer;
+    answer["ok"] = CollectOptions(req, "download", options, error) && state.Queue(options, error);
+    if (!answer["ok"].asBool()) {
+      res.status = 400;
+      answer["error"] = error;
+      SetLogNote(error);
+    }
+    res.set_content(WriteJson(answer), kJson);
+  });
 
   server.Get("/control/state", [&state](const httplib::Request&, httplib::Response& res) {
     res.set_content(WriteJson(SettingsJson(state.Snapshot())), kJson);

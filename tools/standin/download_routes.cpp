@@ -140,8 +140,7 @@ void Serve(State& state, const Settings& s, const httplib::Request& req, httplib
 }
 
 void HandleJar(State& state, const httplib::Request& req, httplib::Response& res) {
-  state.CountHit("download");
-  const Settings s = state.Snapshot();
+  const Settings s = state.ArriveForDownload();
   switch (s.download) {
     case DownloadScenario::NotFound:
       ErrorPage(res, 404, "Not Found");

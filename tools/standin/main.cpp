@@ -121,6 +121,8 @@ as the options above without "--"; "scenario" names the path's service):
   POST /control/version         scenario=stall ...   (the version endpoint)
   POST /control/update          scenario=offer-relative&offer-version=2.0.0
   POST /control/download        scenario=drop-once&drop-after=100000
+  POST /control/download/queue  the same, held back: each queued setting takes
+                                effect as one more download after the next begins
   POST /control/signature       scenario=other-key   (the offer's signature)
   GET  /control/state           current settings
   GET  /control/requests        recorded update requests, decrypted versions

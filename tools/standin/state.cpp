@@ -13,6 +13,10 @@ Settings State::Snapshot() const {
 
 bool State::Apply(const OptionList& options, std::string& error) {
   std::lock_guard lock(m_mutex);
+  return ApplyLocked(options, error);
+}
+
+bool State::ApplyLocked(const OptionList& options, std::string& error) {
   Settings next = m_settings;
   bool erpGiven = false;
   for (const auto& [name, value] : options) {
@@ -29,6 +33,29 @@ bool State::Apply(const OptionList& options, std::string& error) {
   ++m_generation;
   m_changed.notify_all();
   return true;
+}
+
+bool State::Queue(const OptionList& options, std::string& error) {
+  std::lock_guard lock(m_mutex);
+  // Checked now, so a bad option fails the request that queued it.
+  Settings check = m_settings;
+  for (const auto& [name, value] : options) {
+    if (!ApplyOption(check, name, value, error)) return false;
+  }
+  m_queued.push_back(options);
+  return true;
+}
+
+Settings State::ArriveForDownload() {
+  std::lock_guard lock(m_mutex);
+  long& arrived = m_hits["download"];
+  if (arrived > 0 && !m_queued.empty()) {
+    std::string error;
+    ApplyLocked(m_queued.front(), error);
+    m_queued.pop_front();
+  }
+  ++arrived;
+  return m_settings;
 }
 
 bool State::TakeDropOnce() {
@@ -81,6 +108,7 @@ void State::Clear() {
   m_updates.clear();
   m_downloads.clear();
   m_hits.clear();
+  m_queued.clear();
 }
 
 bool State::Wait(std::chrono::milliseconds duration) {

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
@@ -41,6 +42,12 @@ class State {
   // Applies all options or none. A given "erp" replaces the list of names.
   // Every change releases the requests that are stalling.
   bool Apply(const OptionList& options, std::string& error);
+  // Options held back to take effect one per download, in order: the first
+  // when the download after the next one to arrive begins. A test that needs
+  // "the second request is served so" cannot race the client this way.
+  bool Queue(const OptionList& options, std::string& error);
+  // Counts a download and returns the settings that govern it.
+  Settings ArriveForDownload();
   // True once for the first download after "drop-once" was chosen.
   bool TakeDropOnce();
 
@@ -65,7 +72,10 @@ class State {
  private:
   mutable std::mutex m_mutex;
   std::condition_variable m_changed;
+  bool ApplyLocked(const OptionList& options, std::string& error);
+
   Settings m_settings;
+  std::deque<OptionList> m_queued;
   std::uint64_t m_generation = 0;
   bool m_dropPending = false;
   bool m_shutdown = false;
