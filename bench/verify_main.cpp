@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   const std::string name = argv[2];
   os::ReadOnlyFile file;
   if (!file.Open(L"B:\\" + std::wstring(name.begin(), name.end()))) return 3;
-  ScopedTunable key(update::tunables::jarSigningKey, std::string(argv[3]));
+  tunable::ScopedTunable key(update::tunables::jarSigningKey, std::string(argv[3]));
   const update::SignatureVerdict verdict = update::VerifyJarSignature(file, argv[4]);
   return verdict == update::SignatureVerdict::Valid ? 0 : 10 + static_cast<int>(verdict);
 }

@@ -19,7 +19,7 @@ void FlushRedisCache(const std::wstring& client) {
   // Bounded: a client that never ends must not hold the window; whatever the
   // outcome, the services come next.
   os::LaunchHiddenAndWait(client, std::wstring(L"-p ") + installation::kRedisPort + L" flushall",
-                          WholeMilliseconds(tunables::redisFlushTimeLimit.Get()));
+                          tunable::WholeMilliseconds(tunables::redisFlushTimeLimit.Get()));
 }
 
 }  // namespace host

@@ -49,7 +49,7 @@ bool StartServiceIfStopped(const std::wstring& name, MessageBoxOwner& boxOwner) 
   if (!RequestStart(name)) return false;
   // True means accepted, not running: give the service a moment before the
   // next one is looked at.
-  os::SleepMilliseconds(WholeMilliseconds(tunables::serviceStartPause.Get()));
+  os::SleepMilliseconds(tunable::WholeMilliseconds(tunables::serviceStartPause.Get()));
   return true;
 }
 

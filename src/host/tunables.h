@@ -9,8 +9,8 @@
 namespace host::tunables {
 
 // After an accepted service start, before the next service is looked at.
-inline Tunable<std::chrono::milliseconds> serviceStartPause{std::chrono::seconds(3)};
+inline tunable::Tunable<std::chrono::milliseconds> serviceStartPause{std::chrono::seconds(3)};
 // The longest the cache client may run; it is ended after that.
-inline Tunable<std::chrono::milliseconds> redisFlushTimeLimit{std::chrono::seconds(60)};
+inline tunable::Tunable<std::chrono::milliseconds> redisFlushTimeLimit{std::chrono::seconds(60)};
 
 }  // namespace host::tunables

@@ -58,7 +58,7 @@ FileIdentity IdentityOf(CURL* handle) {
 // base, 2 * base, 4 * base ... after the first, second, third failed attempt.
 std::uint64_t PauseAfterAttempt(int attempt) {
   const auto pause =
-      static_cast<std::uint64_t>(WholeMilliseconds(tunables::downloadRetryPause.Get()));
+      static_cast<std::uint64_t>(tunable::WholeMilliseconds(tunables::downloadRetryPause.Get()));
   return pause << std::min(attempt - 1, 16);
 }
 

@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace tunable {
+
 template <typename T>
 class ScopedTunable;
 
@@ -48,3 +50,5 @@ inline unsigned WholeMilliseconds(std::chrono::milliseconds duration) {
   return static_cast<unsigned>(std::clamp<std::chrono::milliseconds::rep>(
       duration.count(), 0, std::numeric_limits<unsigned>::max()));
 }
+
+}  // namespace tunable

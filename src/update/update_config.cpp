@@ -5,5 +5,6 @@
 
 const std::string_view update::UpdatePublicKey = update::build_config::kUpdatePublicKey;
 
-Tunable<std::string> update::tunables::serverBaseUrl{update::build_config::kUpdateServerUrl};
-Tunable<std::string> update::tunables::jarSigningKey{update::build_config::kJarSigningKey};
+tunable::Tunable<std::string> update::tunables::serverBaseUrl{
+    update::build_config::kUpdateServerUrl};
+tunable::Tunable<std::string> update::tunables::jarSigningKey{update::build_config::kJarSigningKey};

@@ -7,8 +7,8 @@ namespace upgrade {
 
 bool RunAndWait(const std::wstring& program, const std::wstring& arguments) {
   // A command that never ends would otherwise hold the window's initialisation.
-  return os::RunSystemProgramAndWait(program, arguments,
-                                     WholeMilliseconds(tunables::commandTimeLimit.Get())) ==
+  return os::RunSystemProgramAndWait(
+             program, arguments, tunable::WholeMilliseconds(tunables::commandTimeLimit.Get())) ==
          os::LaunchResult::Ended;
 }
 

@@ -46,7 +46,8 @@ ServiceOutcome WaitFor(const std::wstring& name, std::chrono::milliseconds limit
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return outcome;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-    os::SleepMilliseconds(WholeMilliseconds(std::min(left, tunables::serviceWaitPoll.Get())));
+    os::SleepMilliseconds(
+        tunable::WholeMilliseconds(std::min(left, tunables::serviceWaitPoll.Get())));
   }
 }
 

@@ -8,14 +8,14 @@
 namespace upgrade::tunables {
 
 // How long a command may run; one still running then is ended.
-inline Tunable<std::chrono::milliseconds> commandTimeLimit{std::chrono::minutes(5)};
+inline tunable::Tunable<std::chrono::milliseconds> commandTimeLimit{std::chrono::minutes(5)};
 // How long a stopped service may take to stop, and a started one to run.
-inline Tunable<std::chrono::milliseconds> serviceStopWait{std::chrono::seconds(60)};
-inline Tunable<std::chrono::milliseconds> serviceRunWait{std::chrono::seconds(60)};
+inline tunable::Tunable<std::chrono::milliseconds> serviceStopWait{std::chrono::seconds(60)};
+inline tunable::Tunable<std::chrono::milliseconds> serviceRunWait{std::chrono::seconds(60)};
 // How long a service whose stop did not finish may take to settle before it is
 // started again.
-inline Tunable<std::chrono::milliseconds> serviceSettleWait{std::chrono::seconds(60)};
+inline tunable::Tunable<std::chrono::milliseconds> serviceSettleWait{std::chrono::seconds(60)};
 // Between two questions to the service manager.
-inline Tunable<std::chrono::milliseconds> serviceWaitPoll{std::chrono::milliseconds(500)};
+inline tunable::Tunable<std::chrono::milliseconds> serviceWaitPoll{std::chrono::milliseconds(500)};
 
 }  // namespace upgrade::tunables

@@ -21,8 +21,8 @@ using testing_support::RecordingView;
 class DialogInitialisation : public testing::Test {
  protected:
   std::string nowhere = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
-  ScopedTunable<std::string> platform{platform_client::tunables::baseUrl, nowhere};
-  ScopedTunable<std::string> updateServer{update::tunables::serverBaseUrl, nowhere};
+  tunable::ScopedTunable<std::string> platform{platform_client::tunables::baseUrl, nowhere};
+  tunable::ScopedTunable<std::string> updateServer{update::tunables::serverBaseUrl, nowhere};
 };
 
 std::size_t IndexOf(const std::vector<std::wstring>& calls, const std::wstring& prefix) {

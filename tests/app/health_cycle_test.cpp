@@ -67,7 +67,7 @@ class HealthCycle : public ::testing::Test {
   }
 
   Platform platform;
-  ScopedTunable<std::string> m_at;
+  tunable::ScopedTunable<std::string> m_at;
   RecordingView view;
   CwardkeepDlg dialog;
 };
@@ -123,8 +123,9 @@ TEST_F(HealthCycle, EachTickFollowsOnlyItsOwnReport) {
 }
 
 TEST(HealthCycleWithoutPlatform, UnreachableServiceShowsTheWindowWithLibcurlsText) {
-  ScopedTunable at(platform_client::tunables::baseUrl,
-                   "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()));
+  tunable::ScopedTunable at(
+      platform_client::tunables::baseUrl,
+      "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()));
   RecordingView view;
   CwardkeepDlg dialog(view, kNoUpdate);
   dialog.OnInitDialog();

@@ -282,12 +282,12 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
   const std::string reset =
       "jar=" + (served / "stock-relay.jar").string() + "&if-range=honour&validators=both";
 
-  ScopedTunable updateServer(update::tunables::serverBaseUrl, standin.UpdateUrl());
-  ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
-  ScopedTunable attempts(comm::http::tunables::downloadAttempts, kAttempts);
-  ScopedTunable pause(comm::http::tunables::downloadRetryPause, 150ms);
-  ScopedTunable lowSpeed(comm::http::tunables::downloadLowSpeedTime, 1s);
-  ScopedTunable timeLimit(comm::http::tunables::downloadTimeout, 20s);
+  tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, standin.UpdateUrl());
+  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
+  tunable::ScopedTunable attempts(comm::http::tunables::downloadAttempts, kAttempts);
+  tunable::ScopedTunable pause(comm::http::tunables::downloadRetryPause, 150ms);
+  tunable::ScopedTunable lowSpeed(comm::http::tunables::downloadLowSpeedTime, 1s);
+  tunable::ScopedTunable timeLimit(comm::http::tunables::downloadTimeout, 20s);
 
   const std::vector<Case> cases = Matrix(served / "newer" / "stock-relay.jar");
   int counts[3] = {};

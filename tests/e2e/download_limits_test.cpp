@@ -61,8 +61,9 @@ class DownloadLimits : public ::testing::Test {
 
   StandinProcess m_standin{WARDKEEP_STANDIN, {}};
   TempDir m_dir;
-  ScopedTunable<int> m_attempts{comm::http::tunables::downloadAttempts, 4};
-  ScopedTunable<std::chrono::milliseconds> m_pause{comm::http::tunables::downloadRetryPause, 50ms};
+  tunable::ScopedTunable<int> m_attempts{comm::http::tunables::downloadAttempts, 4};
+  tunable::ScopedTunable<std::chrono::milliseconds> m_pause{
+      comm::http::tunables::downloadRetryPause, 50ms};
 };
 
 TEST_F(DownloadLimits, StopsAtOnceWithNothingLeftOnDisk) {
@@ -86,13 +87,13 @@ TEST_F(DownloadLimits, StopsAtOnceWithNothingLeftOnDisk) {
       {"free space", "jar-size=1125899906842624", std::int64_t{1} << 62, 4, CURLE_WRITE_ERROR,
        true},
   };
-  ScopedTunable deadline(comm::http::tunables::downloadDeadline, 1s);
-  ScopedTunable quiet(comm::http::tunables::downloadLowSpeedTime, 60s);
+  tunable::ScopedTunable deadline(comm::http::tunables::downloadDeadline, 1s);
+  tunable::ScopedTunable quiet(comm::http::tunables::downloadLowSpeedTime, 60s);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Serve(c.settings);
-    ScopedTunable limit(comm::http::tunables::downloadSizeLimit, c.maxBytes);
-    ScopedTunable attempts(comm::http::tunables::downloadAttempts, c.attempts);
+    tunable::ScopedTunable limit(comm::http::tunables::downloadSizeLimit, c.maxBytes);
+    tunable::ScopedTunable attempts(comm::http::tunables::downloadAttempts, c.attempts);
     const auto started = Clock::now();
     EXPECT_EQ(Download(), c.expected);
     const auto took = Clock::now() - started;

@@ -65,7 +65,7 @@ TEST(HttpsUpdate, InstalledOnlyFromAServerWhoseCertificateHolds) {
   testing_support::ScopedEnv programDrive("WARDKEEP_DRIVE_E", ProgramDir().string());
   TlsStandin standin;
   ASSERT_TRUE(standin.Ready());
-  ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
+  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
   const std::string oldJar = std::string("PK\x03\x04", 4) + std::string(5000, 'o');
 
   struct Case {
@@ -95,8 +95,8 @@ TEST(HttpsUpdate, InstalledOnlyFromAServerWhoseCertificateHolds) {
     WriteFile(app / "stock-relay.jar", oldJar);
     fs::remove(ProgramDir() / "stock-relay.jar");
 
-    ScopedTunable server(update::tunables::serverBaseUrl, standin.UpdateUrl(c.host));
-    std::optional<ScopedTunable<std::string>> ca;
+    tunable::ScopedTunable server(update::tunables::serverBaseUrl, standin.UpdateUrl(c.host));
+    std::optional<tunable::ScopedTunable<std::string>> ca;
     if (c.trustTestCa) ca.emplace(comm::http::tunables::testCaBundle, standin.CaFile());
     std::string error;
     ::testing::internal::CaptureStdout();
@@ -130,7 +130,7 @@ TEST(HttpsUpdate, ARedirectFromHttpsToHttpIsRefused) {
   ASSERT_GT(listener.Port(), 0);
   const std::string endpoint =
       standin.UpdateUrl("localhost") + "/api/updateVersion/checkTallyxSDKVersion";
-  ScopedTunable ca(comm::http::tunables::testCaBundle, standin.CaFile());
+  tunable::ScopedTunable ca(comm::http::tunables::testCaBundle, standin.CaFile());
 
   // A redirect that stays on https is followed (a 302 turns the POST into a GET).
   std::string error;

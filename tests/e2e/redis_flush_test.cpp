@@ -103,7 +103,7 @@ class RedisFlush : public testing::Test {
   TempDir drive;
   ScopedEnv mapD{"WARDKEEP_DRIVE_D", drive.path().string()};
   ServiceManagerStandin manager;
-  ScopedTunable<std::chrono::milliseconds> pause{host::tunables::serviceStartPause, 1ms};
+  tunable::ScopedTunable<std::chrono::milliseconds> pause{host::tunables::serviceStartPause, 1ms};
   std::optional<ChildProcess> server;  // ended (killed) with the fixture
   RecordingView view;
 };

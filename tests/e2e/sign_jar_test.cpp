@@ -50,7 +50,7 @@ Outcome SignJar(const TempDir& dir, std::vector<std::string> arguments) {
 
 SignatureVerdict Verify(const TempDir& dir, const std::string& file, const std::string& key,
                         const std::string& signature) {
-  ScopedTunable builtIn(update::tunables::jarSigningKey, key);
+  tunable::ScopedTunable builtIn(update::tunables::jarSigningKey, key);
   os::ReadOnlyFile jar;
   EXPECT_TRUE(jar.Open(testing_support::WindowsFormPath(dir / file)));
   return update::VerifyJarSignature(jar, signature);
@@ -136,7 +136,7 @@ TEST(SignJarScript, TheStandinSignsWithItsKeys) {
   httplib::Client client("127.0.0.1", standin.UpdatePort());
   auto answer = client.Post("/api/updateVersion/checkTallyxSDKVersion", "{}", "application/json");
   ASSERT_TRUE(answer);
-  ScopedTunable server(update::tunables::serverBaseUrl, standin.UpdateUrl());
+  tunable::ScopedTunable server(update::tunables::serverBaseUrl, standin.UpdateUrl());
   update::UpdateOffer offer;
   update::ParseUpdateResponse(answer->body, offer);
   ASSERT_FALSE(offer.signature.empty()) << answer->body;

@@ -35,8 +35,8 @@ TEST(SignedUpdate, OnlyAValidSignatureGetsTheJarInstalled) {
       WARDKEEP_STANDIN,
       {"--update", "offer", "--jar-signing-key", pem.string(), "--jar-size", "200000"});
   ASSERT_TRUE(standin.Ready()) << standin.Stderr();
-  ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
-  ScopedTunable server(update::tunables::serverBaseUrl, standin.UpdateUrl());
+  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
+  tunable::ScopedTunable server(update::tunables::serverBaseUrl, standin.UpdateUrl());
 
   const fs::path app = drives.D() / "orv" / "stock-relay" / "app";
   const std::string oldJar = testing_support::SampleJar(3000, 4);
@@ -64,8 +64,8 @@ TEST(SignedUpdate, OnlyAValidSignatureGetsTheJarInstalled) {
     WriteFile(app / "stock-relay.jar", oldJar);
     fs::remove(drives.NetLog());
     ASSERT_TRUE(standin.Control("/control/signature", std::string("scenario=") + row.scenario));
-    ScopedTunable signingKey(update::tunables::jarSigningKey,
-                             row.keyBuiltIn ? key.PublicBase64() : std::string());
+    tunable::ScopedTunable signingKey(update::tunables::jarSigningKey,
+                                      row.keyBuiltIn ? key.PublicBase64() : std::string());
 
     std::string error;
     ::testing::internal::CaptureStdout();

@@ -357,7 +357,7 @@ update::SignatureVerdict VerdictOnOffer(const Standin& standin, const std::strin
       standin.Update().Post("/api/updateVersion/checkTallyxSDKVersion", "{}", "application/json");
   EXPECT_TRUE(answer);
   if (!answer) return update::SignatureVerdict::Unreadable;
-  ScopedTunable server(update::tunables::serverBaseUrl, base);
+  tunable::ScopedTunable server(update::tunables::serverBaseUrl, base);
   update::UpdateOffer offer;
   update::ParseUpdateResponse(answer->body, offer);
   EXPECT_EQ(offer.downloadUrl, base + "/files/stock-relay.jar") << answer->body;
@@ -367,7 +367,7 @@ update::SignatureVerdict VerdictOnOffer(const Standin& standin, const std::strin
   WriteFile(dir / "offered.jar", jar->body);
   os::ReadOnlyFile file;
   EXPECT_TRUE(file.Open(testing_support::WindowsFormPath(dir / "offered.jar")));
-  ScopedTunable key(update::tunables::jarSigningKey, publicKey);
+  tunable::ScopedTunable key(update::tunables::jarSigningKey, publicKey);
   return update::VerifyJarSignature(file, offer.signature);
 }
 

@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A key is built in (RFC 8032's first test key) and no file is open:
     // only a well-formed signature gets as far as reading it.
-    static ScopedTunable<std::string> builtIn(update::tunables::jarSigningKey,
-                                              "11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=");
+    static tunable::ScopedTunable<std::string> builtIn(
+        update::tunables::jarSigningKey, "11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=");
     const os::ReadOnlyFile closed;
     const update::SignatureVerdict verdict = update::VerifyJarSignature(closed, text);
     const bool wellFormed =

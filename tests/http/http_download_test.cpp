@@ -131,11 +131,15 @@ class HttpDownloadTest : public ::testing::Test {
   }
 
   TempDir m_dir;
-  ScopedTunable<int> m_attempts{comm::http::tunables::downloadAttempts, 3};
-  ScopedTunable<std::chrono::milliseconds> m_pause{comm::http::tunables::downloadRetryPause, 1ms};
-  ScopedTunable<std::chrono::seconds> m_lowSpeed{comm::http::tunables::downloadLowSpeedTime, 1s};
-  ScopedTunable<std::chrono::seconds> m_connect{comm::http::tunables::downloadConnectTimeout, 10s};
-  ScopedTunable<std::chrono::seconds> m_timeout{comm::http::tunables::downloadTimeout, 20s};
+  tunable::ScopedTunable<int> m_attempts{comm::http::tunables::downloadAttempts, 3};
+  tunable::ScopedTunable<std::chrono::milliseconds> m_pause{
+      comm::http::tunables::downloadRetryPause, 1ms};
+  tunable::ScopedTunable<std::chrono::seconds> m_lowSpeed{
+      comm::http::tunables::downloadLowSpeedTime, 1s};
+  tunable::ScopedTunable<std::chrono::seconds> m_connect{
+      comm::http::tunables::downloadConnectTimeout, 10s};
+  tunable::ScopedTunable<std::chrono::seconds> m_timeout{comm::http::tunables::downloadTimeout,
+                                                         20s};
 };
 
 TEST_F(HttpDownloadTest, EndsWithTheSourceBytesHoweverTheTransferGoes) {
@@ -341,8 +345,8 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(Target());
-    ScopedTunable timeout(comm::http::tunables::downloadTimeout,
-                          std::chrono::seconds(c.timeoutSeconds));
+    tunable::ScopedTunable timeout(comm::http::tunables::downloadTimeout,
+                                   std::chrono::seconds(c.timeoutSeconds));
     // Declared before the server, whose threads use them until it is gone.
     FileSource files(source);
     std::atomic<bool> stalled{false};
@@ -369,7 +373,7 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
 
 TEST_F(HttpDownloadTest, FilesPastTheSizeLimitAreRefusedAndNotRetried) {
   const std::string source = SourceBytes(256 * 1024);
-  ScopedTunable limit(comm::http::tunables::downloadSizeLimit, 100 * 1024);
+  tunable::ScopedTunable limit(comm::http::tunables::downloadSizeLimit, 100 * 1024);
   // No length announced: only the bytes themselves can tell.
   auto growing = [&](const httplib::Request&, httplib::Response& res) {
     res.set_chunked_content_provider("application/java-archive",
@@ -417,7 +421,7 @@ TEST_F(HttpDownloadTest, FilesPastTheSizeLimitAreRefusedAndNotRetried) {
 
 TEST_F(HttpDownloadTest, ResumesBeyondTwoGibibytes) {
   const std::int64_t onDisk = (std::int64_t{1} << 31) + 1234;
-  ScopedTunable limit(comm::http::tunables::downloadSizeLimit, onDisk + 10);
+  tunable::ScopedTunable limit(comm::http::tunables::downloadSizeLimit, onDisk + 10);
   const std::string tail = "0123456789";
   { WriteFile(Target(), ""); }
   std::error_code sparse;

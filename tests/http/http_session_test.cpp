@@ -103,7 +103,7 @@ TEST(HttpSession, NothingListening) {
 }
 
 TEST(HttpSessionGet, TimeOutAfterTheStatusLineKeepsThePartialBodyAndTheCode) {
-  ScopedTunable shorter(comm::http::tunables::getTimeout, 1s);
+  tunable::ScopedTunable shorter(comm::http::tunables::getTimeout, 1s);
   LocalHttpServer server;
   server.Get("/slow", StallAfter(server, "first bytes"));
   ASSERT_TRUE(server.Start());
@@ -115,7 +115,7 @@ TEST(HttpSessionGet, TimeOutAfterTheStatusLineKeepsThePartialBodyAndTheCode) {
 }
 
 TEST(HttpSessionPost, TimeOutNeverCarriesTheCode) {
-  ScopedTunable shorter(comm::http::tunables::postTimeout, 1s);
+  tunable::ScopedTunable shorter(comm::http::tunables::postTimeout, 1s);
   LocalHttpServer server;
   server.Post("/slow", StallAfter(server, "first bytes"));
   ASSERT_TRUE(server.Start());
@@ -209,7 +209,7 @@ TEST(HttpSession, ReadsTheCookieFileAndNeverWritesIt) {
 }
 
 TEST(HttpSession, BodyLargerThanTheLimitEndsTheTransfer) {
-  ScopedTunable smaller(comm::http::tunables::responseSizeLimit, 1000);
+  tunable::ScopedTunable smaller(comm::http::tunables::responseSizeLimit, 1000);
   LocalHttpServer server;
   server.Get(R"(/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
     Reply(res, std::string(std::stoul(req.matches[1]), 'x'));

@@ -53,10 +53,10 @@ Outcome Fetch(const std::string& transfer, const std::string& url, const TempDir
 }
 
 TEST(TransferPolicy, OnlyHttpAndHttpsAreEverUsed) {
-  ScopedTunable oneAttempt(comm::http::tunables::downloadAttempts, 1);
-  ScopedTunable shortGet(comm::http::tunables::getTimeout, 1s);
-  ScopedTunable shortPost(comm::http::tunables::postTimeout, 1s);
-  ScopedTunable shortDownload(comm::http::tunables::downloadTimeout, 1s);
+  tunable::ScopedTunable oneAttempt(comm::http::tunables::downloadAttempts, 1);
+  tunable::ScopedTunable shortGet(comm::http::tunables::getTimeout, 1s);
+  tunable::ScopedTunable shortPost(comm::http::tunables::postTimeout, 1s);
+  tunable::ScopedTunable shortDownload(comm::http::tunables::downloadTimeout, 1s);
   TempDir dir;
   testing_support::WriteFile(dir / "secret.txt", kMarker);
   std::string file = (dir / "secret.txt").generic_string();
@@ -176,7 +176,7 @@ TEST(TransferOptions, ARefusedOptionFailsTheTransferBeforeItStarts) {
   // The transfer, fetched while `tunable` holds `value`.
   auto refusing = [&](auto& tunable, auto value) {
     return [&tunable, value, &url, &dir](const char* transfer) {
-      ScopedTunable negative(tunable, value);
+      tunable::ScopedTunable negative(tunable, value);
       return Fetch(transfer, url, dir);
     };
   };

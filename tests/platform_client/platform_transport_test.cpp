@@ -46,7 +46,7 @@ struct Checked {
 };
 
 Checked AskBoth(const std::string& baseUrl) {
-  ScopedTunable at(platform_client::tunables::baseUrl, baseUrl);
+  tunable::ScopedTunable at(platform_client::tunables::baseUrl, baseUrl);
   Checked result;
   platform_client::ServiceMonitor monitor;
   result.message = L"before";
@@ -155,7 +155,7 @@ TEST(PlatformTransport, HealthReportsAreReadUpToOneMebibyte) {
 }
 
 TEST(PlatformTransport, TimeOutAfterTheStatusLineNamesTheCode) {
-  ScopedTunable shorter(comm::http::tunables::getTimeout, 1s);
+  tunable::ScopedTunable shorter(comm::http::tunables::getTimeout, 1s);
   LocalHttpServer server;
   server.Get("/", [&server](const httplib::Request&, httplib::Response& res) {
     res.set_content_provider(1000, "application/json",
@@ -166,7 +166,7 @@ TEST(PlatformTransport, TimeOutAfterTheStatusLineNamesTheCode) {
                              });
   });
   ASSERT_TRUE(server.Start());
-  ScopedTunable at(platform_client::tunables::baseUrl, server.Url());
+  tunable::ScopedTunable at(platform_client::tunables::baseUrl, server.Url());
 
   platform_client::ServiceMonitor monitor;
   std::wstring message;

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: wardkeep-fast-timers <milliseconds>\n");
     return 2;
   }
-  ScopedTunable shorter(ui::console::tunables::longestTimer, std::chrono::milliseconds(period));
+  tunable::ScopedTunable shorter(ui::console::tunables::longestTimer,
+                                 std::chrono::milliseconds(period));
   return ui::console::RunProgram();
 }

@@ -11,11 +11,11 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(Tunable, EachScopeRestoresWhatWasThereBeforeIt) {
-  Tunable<std::string> url{"http://127.0.0.1:2405"};
+  tunable::Tunable<std::string> url{"http://127.0.0.1:2405"};
   {
-    ScopedTunable outer(url, "http://outer");
+    tunable::ScopedTunable outer(url, "http://outer");
     {
-      ScopedTunable inner(url, "http://inner");
+      tunable::ScopedTunable inner(url, "http://inner");
       EXPECT_EQ(url.Get(), "http://inner");
     }
     EXPECT_EQ(url.Get(), "http://outer");
@@ -38,7 +38,7 @@ TEST(Tunable, ADurationIsWholeMillisecondsForTheOsLayer) {
       {std::chrono::milliseconds::max(), kLongest},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(WholeMilliseconds(c.duration), c.milliseconds) << c.duration.count();
+    EXPECT_EQ(tunable::WholeMilliseconds(c.duration), c.milliseconds) << c.duration.count();
   }
 }
 

@@ -99,7 +99,7 @@ TEST(JarSignature, OnlyTheVendorsSignatureOverThisFileIsValid) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ScopedTunable builtIn(update::tunables::jarSigningKey, c.key);
+    tunable::ScopedTunable builtIn(update::tunables::jarSigningKey, c.key);
     os::ReadOnlyFile file;
     const std::wstring path =
         testing_support::WindowsFormPath(dir / (c.readable ? "stock-relay.jar" : "missing.jar"));
@@ -111,7 +111,7 @@ TEST(JarSignature, OnlyTheVendorsSignatureOverThisFileIsValid) {
 TEST(JarSignature, TheWholeFileCountsDownToItsLastByte) {
   testing_support::TempDir dir;
   const Ed25519Key vendor;
-  ScopedTunable builtIn(update::tunables::jarSigningKey, vendor.PublicBase64());
+  tunable::ScopedTunable builtIn(update::tunables::jarSigningKey, vendor.PublicBase64());
   struct Size {
     const char* name;
     std::size_t size;

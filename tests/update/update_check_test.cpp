@@ -32,8 +32,8 @@ struct Result {
 
 // Runs the whole check against the given platform and update servers.
 Result Check(const std::string& platformBase, const std::string& updateBase) {
-  ScopedTunable platform(platform_client::tunables::baseUrl, platformBase);
-  ScopedTunable updateServer(update::tunables::serverBaseUrl, updateBase);
+  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, platformBase);
+  tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, updateBase);
   Result r;
   r.offered = update::CheckUpdate(r.url, r.version, r.error);
   return r;
@@ -111,8 +111,8 @@ TEST_F(UpdateCheck, TheOfferCarriesItsSignature) {
     SCOPED_TRACE(c.name);
     LocalHttpServer server;
     Answer(server, 200, c.body);
-    ScopedTunable platformBase(platform_client::tunables::baseUrl, platform.Url());
-    ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
+    tunable::ScopedTunable platformBase(platform_client::tunables::baseUrl, platform.Url());
+    tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
     update::UpdateOffer offer;
     std::string error;
     EXPECT_EQ(update::CheckUpdate(offer, error), c.offered);
@@ -164,7 +164,7 @@ TEST_F(UpdateCheck, UpdateServerDownIsNoOfferWithTheTransportError) {
 }
 
 TEST_F(UpdateCheck, StalledUpdateServerTimesOut) {
-  ScopedTunable shorter(comm::http::tunables::postTimeout, 1s);
+  tunable::ScopedTunable shorter(comm::http::tunables::postTimeout, 1s);
   LocalHttpServer server;
   server.Post(kCheckPath, [&server](const httplib::Request&, httplib::Response& res) {
     server.WaitUntilStopping(std::chrono::seconds(10));

@@ -23,7 +23,7 @@ struct Outcome {
 // Outputs start as markers so that "left alone" is visible. The two-output
 // form must agree with the offer's.
 Outcome Parse(const std::string& response) {
-  ScopedTunable base(update::tunables::serverBaseUrl, kBase);
+  tunable::ScopedTunable base(update::tunables::serverBaseUrl, kBase);
   update::UpdateOffer offer{"<untouched url>", "<untouched version>", "<untouched signature>"};
   update::ParseUpdateResponse(response, offer);
   std::string url = "<untouched url>";
@@ -157,7 +157,7 @@ TEST(ParseUpdateResponse, LocationsThatAreNotHttpOfferNothing) {
 
 TEST(ParseUpdateResponse, AnHttpsServerOffersHttpsOnly) {
   const std::string base = "https://updates.example:2406";
-  ScopedTunable secure(update::tunables::serverBaseUrl, base);
+  tunable::ScopedTunable secure(update::tunables::serverBaseUrl, base);
   struct Case {
     const char* url;
     std::string expected;  // empty: no offer

@@ -68,7 +68,7 @@ void ConsoleDialog::ShowWindow(bool visible) {
 
 bool ConsoleDialog::SetTimer(unsigned id, unsigned milliseconds) {
   const std::chrono::milliseconds period(milliseconds);
-  m_loop.SetTimer(id, WholeMilliseconds(std::min(period, tunables::longestTimer.Get())));
+  m_loop.SetTimer(id, tunable::WholeMilliseconds(std::min(period, tunables::longestTimer.Get())));
   return true;  // the poll loop's timers are entries in a map
 }
 

@@ -51,7 +51,7 @@ struct Outcome {
 
 // One update run against the update server at `server`.
 Outcome UpdateFrom(const char* server, const UploadInstallation& installation) {
-  ScopedTunable at(update::tunables::serverBaseUrl, server);
+  tunable::ScopedTunable at(update::tunables::serverBaseUrl, server);
   const int checksBefore = Hits("update");
   const int downloadsBefore = Hits("download");
   std::string error;
@@ -70,7 +70,7 @@ TEST(Win32HttpsUpdate, ACertificateTheStoreDoesNotTrustGetsNoUpdateIn) {
   StandinSession standin(WARDKEEP_NATIVE_STANDIN, {"--update", "offer-relative", "--tls", tlsDir,
                                                    "--tls-host", "localhost"});
   ASSERT_EQ(standin.Error(), "");
-  ScopedTunable platform(platform_client::tunables::baseUrl, "http://127.0.0.1:2405");
+  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, "http://127.0.0.1:2405");
   const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
 
   // Wine's root store is read from the host's and takes no additions from
@@ -133,7 +133,7 @@ TEST(Win32HttpsUpdate, AnAuthorityTheHostsBundleNamesGetsTheUpdateIn) {
     out << "\n" << ReadFile(OnDriveZ(tlsDir + "/ca.pem"));
     ASSERT_TRUE(out.flush()) << "cannot add the test authority to " << bundle;
   }
-  ScopedTunable platform(platform_client::tunables::baseUrl, "http://127.0.0.1:2405");
+  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, "http://127.0.0.1:2405");
   const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
   fs::remove(download);
 

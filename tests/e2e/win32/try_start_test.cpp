@@ -118,8 +118,8 @@ class Win32TryStart : public testing::Test {
     EXPECT_EQ(view.calls.back(), L"enable 1000 1");
   }
 
-  ScopedTunable<std::chrono::milliseconds> shortPause{host::tunables::serviceStartPause,
-                                                      std::chrono::milliseconds(kPauseMs)};
+  tunable::ScopedTunable<std::chrono::milliseconds> shortPause{host::tunables::serviceStartPause,
+                                                               std::chrono::milliseconds(kPauseMs)};
   BoxShowingView view;
   ULONGLONG elapsedMs = 0;
 };

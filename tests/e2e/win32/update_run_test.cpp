@@ -53,8 +53,8 @@ std::string RunUpdateOffering(const std::string& newJar, const std::string& sign
     res.set_content(newJar, "application/java-archive");
   });
   if (!server.Start()) return "no local server";
-  ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
-  ScopedTunable platform(platform_client::tunables::baseUrl, server.Url());
+  tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
+  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server.Url());
 
   const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
   fs::remove(download);
@@ -114,7 +114,7 @@ TEST(Win32UpdateRun, OnlyTheVendorsSignatureGetsAJarInstalled) {
   using testing_support::Sha256Hex;
   const testing_support::Ed25519Key key;
   ASSERT_EQ(key.PublicBase64().size(), 44u);
-  ScopedTunable signingKey(update::tunables::jarSigningKey, key.PublicBase64());
+  tunable::ScopedTunable signingKey(update::tunables::jarSigningKey, key.PublicBase64());
   const std::string newJar = testing_support::SampleJar(200000, 14);
   const struct {
     const char* what;
@@ -143,8 +143,8 @@ TEST(Win32UpdateRun, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
   UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
   ASSERT_EQ(installation.Error(), "");
   ASSERT_TRUE(installation.BreakService());
-  ScopedTunable runWait(upgrade::tunables::serviceRunWait, 3000ms);
-  ScopedTunable poll(upgrade::tunables::serviceWaitPoll, 100ms);
+  tunable::ScopedTunable runWait(upgrade::tunables::serviceRunWait, 3000ms);
+  tunable::ScopedTunable poll(upgrade::tunables::serviceWaitPoll, 100ms);
 
   const std::string output = RunUpdateOffering(testing_support::SampleJar(300000, 13));
   EXPECT_EQ(ReadFile(installation.installed), installation.oldJar) << output;

@@ -156,8 +156,8 @@ TEST_F(Flush, AHangingClientIsEndedAndTheServicesComeNext) {
   for (const char* unit : {"redis-orv", "Mysql-orv", "stock-relay"})
     manager.SetUnit(unit, "active");
   manager.SetUnit("Mysql-orv", "inactive");
-  ScopedTunable bound(host::tunables::redisFlushTimeLimit, 500ms);
-  ScopedTunable pause(host::tunables::serviceStartPause, 1ms);
+  tunable::ScopedTunable bound(host::tunables::redisFlushTimeLimit, 500ms);
+  tunable::ScopedTunable pause(host::tunables::serviceStartPause, 1ms);
   RecordingView view;
   CwardkeepDlg dialog(view);
 

@@ -45,7 +45,8 @@ class TryStart : public testing::Test {
   }
 
   ScopedEnv noDriveD{"WARDKEEP_DRIVE_D", std::nullopt};
-  ScopedTunable<std::chrono::milliseconds> shortPause{host::tunables::serviceStartPause, 1ms};
+  tunable::ScopedTunable<std::chrono::milliseconds> shortPause{host::tunables::serviceStartPause,
+                                                               1ms};
   ServiceManagerStandin manager;
   RecordingView view;
 };
@@ -173,7 +174,8 @@ TEST_F(TryStart, NoSystemctlAtAllShowsNothing) {
 // Only an accepted start pauses before the next service is looked at.
 TEST_F(TryStart, PauseFollowsAcceptedStartsOnly) {
   constexpr unsigned kPauseMs = 400;
-  ScopedTunable pause(host::tunables::serviceStartPause, std::chrono::milliseconds(kPauseMs));
+  tunable::ScopedTunable pause(host::tunables::serviceStartPause,
+                               std::chrono::milliseconds(kPauseMs));
   manager.SetUnit("redis-orv", "inactive");
   manager.SetUnit("Mysql-orv", "refuse");
   manager.SetUnit("stock-relay", "inactive");
@@ -192,7 +194,7 @@ TEST_F(TryStart, PauseFollowsAcceptedStartsOnly) {
 
 TEST_F(TryStart, RefusedStartsDoNotPause) {
   // A pause would hold the walk far longer than the whole walk may take.
-  ScopedTunable pause(host::tunables::serviceStartPause, 30000ms);
+  tunable::ScopedTunable pause(host::tunables::serviceStartPause, 30000ms);
   for (const char* unit : {"redis-orv", "Mysql-orv", "stock-relay"})
     manager.SetUnit(unit, "refuse");
   auto started = std::chrono::steady_clock::now();

@@ -25,8 +25,8 @@ namespace {
 TEST(Win32Readout, TheDialogShowsTheMachinesFiguresInTheirFormats) {
   // Initialisation also runs the update run: keep it off the production ports.
   std::string nowhere = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
-  ScopedTunable platform{platform_client::tunables::baseUrl, nowhere};
-  ScopedTunable updateServer{update::tunables::serverBaseUrl, nowhere};
+  tunable::ScopedTunable platform{platform_client::tunables::baseUrl, nowhere};
+  tunable::ScopedTunable updateServer{update::tunables::serverBaseUrl, nowhere};
   testing_support::RecordingView view;
   CwardkeepDlg dialog(view);
   dialog.OnInitDialog();

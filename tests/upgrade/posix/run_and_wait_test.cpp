@@ -37,7 +37,7 @@ TEST(RunAndWaitOnPath, ACommandThatOutlivesTheLimitIsEndedAndCountsAsNotRun) {
   UpgradeDrives drives;
   // The child it starts must end with it, or it would outlive the test.
   drives.WriteNet("sleep 30 &\necho $! > '" + drives.NetLog().string() + "'\nwait\n");
-  ScopedTunable shorter(upgrade::tunables::commandTimeLimit, 300ms);
+  tunable::ScopedTunable shorter(upgrade::tunables::commandTimeLimit, 300ms);
   Clock::time_point start = Clock::now();
   EXPECT_FALSE(upgrade::RunAndWait(L"net", L"stop stock-relay"));
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));

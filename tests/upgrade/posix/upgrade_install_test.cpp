@@ -163,10 +163,10 @@ TEST_F(Installation, InterruptedAnywhereTheJarIsWholeAndTheNextRunFinishes) {
 }
 
 TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
-  ScopedTunable runWait(upgrade::tunables::serviceRunWait, 400ms);
-  ScopedTunable stopWait(upgrade::tunables::serviceStopWait, 3000ms);
-  ScopedTunable poll(upgrade::tunables::serviceWaitPoll, 50ms);
-  ScopedTunable commandLimit(upgrade::tunables::commandTimeLimit, 300ms);
+  tunable::ScopedTunable runWait(upgrade::tunables::serviceRunWait, 400ms);
+  tunable::ScopedTunable stopWait(upgrade::tunables::serviceStopWait, 3000ms);
+  tunable::ScopedTunable poll(upgrade::tunables::serviceWaitPoll, 50ms);
+  tunable::ScopedTunable commandLimit(upgrade::tunables::commandTimeLimit, 300ms);
   const std::string unit = drives.services.UnitFile("stock-relay").string();
   const std::string starts = (Root() / "starts").string();
   struct Case {

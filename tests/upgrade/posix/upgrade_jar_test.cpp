@@ -206,8 +206,8 @@ TEST_F(JarUpgrade, WithoutAServiceManagerNothingIsTouched) {
 TEST_F(JarUpgrade, AStuckServiceCommandIsEndedAndAServiceThatDoesNotStopKeepsItsJar) {
   drives.WriteNet("echo \"$*\" >> '" + drives.NetLog().string() + "'\nexec sleep 30\n");
   WriteFile(Root() / "app" / "stock-relay.jar", kOldJar);
-  ScopedTunable shorter(upgrade::tunables::commandTimeLimit, 200ms);
-  ScopedTunable stopWait(upgrade::tunables::serviceStopWait, 300ms);
+  tunable::ScopedTunable shorter(upgrade::tunables::commandTimeLimit, 200ms);
+  tunable::ScopedTunable stopWait(upgrade::tunables::serviceStopWait, 300ms);
   Outcome outcome = Upgrade(newJar, root);
   // Still running once it has settled: no start is asked of it.
   EXPECT_NE(outcome.lines.find("警告: 停止服务失败，可能服务未运行\n"

@@ -95,8 +95,8 @@ class UpdateRun : public ::testing::Test {
  private:
   ScopedEnv m_programDrive;
   LocalHttpServer m_server;
-  std::optional<ScopedTunable<std::string>> m_updateServer;
-  std::optional<ScopedTunable<std::string>> m_platformService;
+  std::optional<tunable::ScopedTunable<std::string>> m_updateServer;
+  std::optional<tunable::ScopedTunable<std::string>> m_platformService;
 };
 
 TEST_F(UpdateRun, WithoutAnOfferNothingIsTouched) {
@@ -146,8 +146,8 @@ TEST_F(UpdateRun, ADownloadThatIsNoJarOrFailedIsNotInstalled) {
       {"an empty body", 200, "", "错误: 新的JAR文件不完整或已损坏 ("},
       {"a refused request", 404, "not found", "错误: 下载新的JAR文件失败 ("},
   };
-  ScopedTunable oneAttempt(comm::http::tunables::downloadAttempts, 1);
-  ScopedTunable noPause(comm::http::tunables::downloadRetryPause, 0ms);
+  tunable::ScopedTunable oneAttempt(comm::http::tunables::downloadAttempts, 1);
+  tunable::ScopedTunable noPause(comm::http::tunables::downloadRetryPause, 0ms);
   Install(drives.D());
   for (const Case& c : cases) {
     jarStatus = c.status;
@@ -209,8 +209,8 @@ TEST(UpdateRunSession, DISABLED_RunOnce) {
   const char* out = std::getenv("WARDKEEP_TEST_SESSION_OUTPUT");
   if (server == nullptr || out == nullptr)
     GTEST_SKIP() << "started by OneUpdateAtATimeOnTheMachine";
-  ScopedTunable update(update::tunables::serverBaseUrl, server);
-  ScopedTunable platform(platform_client::tunables::baseUrl, server);
+  tunable::ScopedTunable update(update::tunables::serverBaseUrl, server);
+  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server);
   std::string error;
   ::testing::internal::CaptureStdout();
   upgrade::RunUpdate(error);

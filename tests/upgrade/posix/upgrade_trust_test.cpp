@@ -102,7 +102,7 @@ TEST_F(UpgradeTrust, ServiceStatesDecideReplacementAndRollback) {
 }
 
 TEST_F(UpgradeTrust, AStopThatDoesNotFinishIsWaitedOutBeforeTheStart) {
-  ScopedTunable quickStop(upgrade::tunables::serviceStopWait, 300ms);
+  tunable::ScopedTunable quickStop(upgrade::tunables::serviceStopWait, 300ms);
   // The manager needs longer than "net stop" waited; the start records what it saw.
   Net("echo deactivating > \"$unit\"; (sleep 2; echo inactive > \"$unit\") &",
       "echo \"saw $(cat \"$unit\")\" >> '" + drives.NetLog().string() + "'; " + kRuns);
