@@ -24,12 +24,8 @@ using Started = std::optional<ChildPtr>;
 // standard streams go nowhere.
 Started StartHidden(const std::wstring& program, const std::wstring& parameters);
 
-// `commandLine`'s first word names a program found on the search path; the
-// child's output goes where the caller's does (os/processes.h says how).
-Started StartCommandLine(const std::wstring& commandLine);
-
 // One of the system's programs by its bare name (os/processes.h says where it
-// is found); output as for StartCommandLine.
+// is found); the child's output goes where the caller's does.
 Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments);
 
 // True once the child has ended within `timeoutMilliseconds`.

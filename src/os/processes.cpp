@@ -23,10 +23,6 @@ LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring
   return WaitOrEnd(process::StartHidden(program, parameters), timeoutMilliseconds);
 }
 
-LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned timeoutMilliseconds) {
-  return WaitOrEnd(process::StartCommandLine(commandLine), timeoutMilliseconds);
-}
-
 LaunchResult RunSystemProgramAndWait(const std::wstring& program, const std::wstring& arguments,
                                      unsigned timeoutMilliseconds) {
   if (program.empty() || program.find_first_of(L"\\/: ") != std::wstring::npos) {

@@ -20,16 +20,6 @@ enum class LaunchResult {
 LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring& parameters,
                                  unsigned timeoutMilliseconds);
 
-// --- Run a command line and wait ----------------------------------------------
-
-// Starts `commandLine` as a new process, its first word naming the program
-// (found on the search path), and waits at most `timeoutMilliseconds`. Natively
-// the child shares the caller's standard output and error; on Windows no handle is
-// inherited, so a console program writes to the caller's console, or to a new
-// one when the caller (a windowed program) has none. A program still
-// running at the deadline is ended. The exit code is not read.
-LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned timeoutMilliseconds);
-
 // --- Run one of the system's own programs and wait ----------------------------
 
 // One of the system's own programs by name ("net"): Windows starts
@@ -37,7 +27,10 @@ LaunchResult RunCommandLineAndWait(const std::wstring& commandLine, unsigned tim
 // line "<program> <arguments>", never found by a search (a program of that
 // name beside ours is never run); natively the program is found on PATH (the
 // demo and the tests put stand-ins there). A name with a path separator or a
-// space is refused. Same results and bounded wait as RunCommandLineAndWait.
+// space is refused. Natively the child shares the caller's standard output and
+// error; on Windows no handle is inherited, so a console program writes to the
+// caller's console, or to a new one when the caller (a windowed program) has
+// none. Same results and bounded wait as LaunchHiddenAndWait.
 LaunchResult RunSystemProgramAndWait(const std::wstring& program, const std::wstring& arguments,
                                      unsigned timeoutMilliseconds);
 

@@ -67,18 +67,4 @@ ServiceOutcome WaitUntilSettled(const std::wstring& name, std::chrono::milliseco
   });
 }
 
-std::wstring DescribeServiceOutcome(ServiceOutcome outcome) {
-  switch (outcome) {
-    case ServiceOutcome::Running:
-      return L"运行中";
-    case ServiceOutcome::Stopped:
-      return L"已停止";
-    case ServiceOutcome::Pending:
-      return L"仍在启动或停止中";
-    case ServiceOutcome::Unreadable:
-      return L"无法查询";
-  }
-  return L"无法查询";
-}
-
 }  // namespace upgrade

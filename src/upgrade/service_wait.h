@@ -27,7 +27,4 @@ ServiceOutcome WaitUntilStopped(const std::wstring& name, std::chrono::milliseco
 // returned, "stopped" is a settled failure and ends the wait at once.
 ServiceOutcome WaitUntilSettled(const std::wstring& name, std::chrono::milliseconds limit);
 
-// "运行中", "已停止", ... for the progress lines.
-std::wstring DescribeServiceOutcome(ServiceOutcome outcome);
-
 }  // namespace upgrade

@@ -57,11 +57,12 @@ TEST_F(OsSystemProgram, IsNeverOnePlantedBesideTheProgram) {
   if (!kWindowsTarget) GTEST_SKIP() << "natively the system's programs are found on PATH";
   // CreateProcessW's search looks in the program's own folder first.
   fs::path ownFolder = fs::path(os::ModuleFileName()).parent_path();
-  Plant(ownFolder / "net");
+  const fs::path plant = Plant(ownFolder / "net");
   Plant(ownFolder / "wardkeep-planted");
 
-  // The plant works: a search finds it...
-  ASSERT_EQ(os::RunCommandLineAndWait(L"net help", kTimeout), os::LaunchResult::Ended);
+  // The plant works when named...
+  ASSERT_EQ(os::LaunchHiddenAndWait(testing_support::WindowsFormPath(plant), L"help", kTimeout),
+            os::LaunchResult::Ended);
   ASSERT_EQ(Marks(), "help\n");
   // ...but the system's program is the one that runs.
   EXPECT_EQ(os::RunSystemProgramAndWait(L"net", L"help", kTimeout), os::LaunchResult::Ended);
@@ -119,17 +120,20 @@ class OsWaitedProgram : public OsSystemProgram {
     const char* name;
     std::function<os::LaunchResult(const OsWaitedProgram&, unsigned)> run;
   };
+  // On Windows a system program comes from the system directory only, where
+  // the sleeper is not.
   static std::vector<Launcher> Launchers() {
-    return {
-        {"LaunchHidden",
-         [](const OsWaitedProgram& self, unsigned timeout) {
+    std::vector<Launcher> launchers = {
+        {"LaunchHidden", [](const OsWaitedProgram& self, unsigned timeout) {
            return os::LaunchHiddenAndWait(self.program, L"stop stock-relay", timeout);
-         }},
-        {"CommandLine",
-         [](const OsWaitedProgram&, unsigned timeout) {
-           return os::RunCommandLineAndWait(L"wardkeep-sleeper stop stock-relay", timeout);
-         }},
-    };
+         }}};
+    if (!kWindowsTarget) {
+      launchers.push_back({"SystemProgram", [](const OsWaitedProgram&, unsigned timeout) {
+                             return os::RunSystemProgramAndWait(L"wardkeep-sleeper",
+                                                                L"stop stock-relay", timeout);
+                           }});
+    }
+    return launchers;
   }
 
   std::wstring program;
@@ -176,7 +180,7 @@ TEST(OsProcesses, AProgramThatIsNotThereIsNotStarted) {
               os::LaunchResult::NotStarted)
         << program;
   }
-  EXPECT_EQ(os::RunCommandLineAndWait(L"wardkeep-no-such-program stop x", kTimeout),
+  EXPECT_EQ(os::RunSystemProgramAndWait(L"wardkeep-no-such-program", L"stop x", kTimeout),
             os::LaunchResult::NotStarted);
 }
 

@@ -57,19 +57,15 @@ Started StartHidden(const std::wstring& program, const std::wstring& parameters)
   return SpawnInOwnGroup(std::move(argv), {});
 }
 
-Started StartCommandLine(const std::wstring& commandLine) {
+// The host has no system directory of the platform's kind: the program is
+// looked up on PATH, where the demo and the tests put their stand-ins.
+Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
   posix::SpawnOptions options;
   options.searchPath = true;
   // Like a console command on Windows, its messages reach whoever watches.
   options.stdoutFd = STDOUT_FILENO;
   options.stderrFd = STDERR_FILENO;
-  return SpawnInOwnGroup(SplitOnSpaces(commandLine), options);
-}
-
-// The host has no system directory of the platform's kind: the program is
-// looked up on PATH, where the demo and the tests put their stand-ins.
-Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
-  return StartCommandLine(program + L" " + arguments);
+  return SpawnInOwnGroup(SplitOnSpaces(program + L" " + arguments), options);
 }
 
 bool WaitForExit(Child& child, unsigned timeoutMilliseconds) {

@@ -37,7 +37,7 @@ Started StartHidden(const std::wstring& program, const std::wstring& parameters)
 
 namespace {
 
-// `application` null: the command line's first word is looked for.
+// `application` is the program's whole path: nothing is searched for.
 Started CreateChild(const wchar_t* application, const std::wstring& commandLine) {
   // CreateProcessW may write into the command line while parsing it.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
@@ -54,10 +54,6 @@ Started CreateChild(const wchar_t* application, const std::wstring& commandLine)
 }
 
 }  // namespace
-
-Started StartCommandLine(const std::wstring& commandLine) {
-  return CreateChild(nullptr, commandLine);
-}
 
 Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
   wchar_t directory[MAX_PATH];
