@@ -12,6 +12,7 @@
 
 #include "os/files.h"
 #include "os/win32/module_path.h"
+#include "support/win32/run_value.h"
 
 namespace {
 
@@ -41,14 +42,6 @@ RegistryValue ReadRunValue(const std::wstring& name) {
   return value;
 }
 
-void DeleteRunValue(const std::wstring& name) {
-  HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-    ::RegDeleteValueW(key, name.c_str());
-    ::RegCloseKey(key);
-  }
-}
-
 // The stored bytes: the characters and one NUL, as UTF-16.
 std::vector<BYTE> Utf16WithNul(const std::wstring& text) {
   const auto* begin = reinterpret_cast<const BYTE*>(text.c_str());
@@ -76,7 +69,7 @@ TEST(Win32Autostart, StoresThePathQuotedAsRegSzWithItsNulCounted) {
     EXPECT_EQ(value.bytes.size(), (quoted.size() + 1) * 2);
     EXPECT_EQ(value.bytes, Utf16WithNul(quoted));
   }
-  DeleteRunValue(name);
+  testing_support::win32::DeleteRunValue(name);
 }
 
 // The guard is the platform's named mutex, seen by anyone who opens the name.
