@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "http/crypto_setup.h"
 #include "update/base64.h"
 
 namespace update {
@@ -47,6 +48,7 @@ std::string& FormatPemPublicKey(std::string& text) {
 }
 
 std::string EncryptWithPublicKey(const std::string& plaintext, std::string& keyText) {
+  comm::http::UseCryptoWithoutConfiguration();
   FormatPemPublicKey(keyText);
 
   BioPtr bio(BIO_new_mem_buf(keyText.c_str(), -1));
