@@ -71,20 +71,36 @@ std::vector<HWND> Children(HWND dialog) {
   return children;
 }
 
+// A window's device context for as long as it is in scope.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) : m_window(window), m_dc(::GetDC(window)) {}
+  ~WindowDc() { ::ReleaseDC(m_window, m_dc); }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const { return m_dc; }
+
+ private:
+  HWND m_window;
+  HDC m_dc;
+};
+
+HFONT FontOf(HWND window) {
+  return reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0));
+}
+
 // The control's text as the control draws it on one line: its own device
 // context with the font the dialog gave it.
 SIZE TextSize(HWND control) {
-  HDC dc = ::GetDC(control);
-  auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
-  HGDIOBJ previous = ::SelectObject(dc, font);
+  WindowDc dc(control);
+  HGDIOBJ previous = ::SelectObject(dc.get(), FontOf(control));
   std::wstring text = TextOf(control);
   RECT box{0, 0, 0, 0};
-  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box,
+  ::DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &box,
               DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
   SIZE extent{0, 0};
-  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-  ::SelectObject(dc, previous);
-  ::ReleaseDC(control, dc);
+  ::GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent);
+  ::SelectObject(dc.get(), previous);
   return SIZE{std::max(box.right - box.left, extent.cx), std::max(box.bottom - box.top, extent.cy)};
 }
 
@@ -122,9 +138,7 @@ class DialogAtScale : public testing::TestWithParam<Scale> {
 
 TEST_P(DialogAtScale, EveryLabelAndTheButtonShowTheirWholeTextAndTheWindowFitsTheScreen) {
   const Scale scale = GetParam();
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
-  ::ReleaseDC(nullptr, screen);
+  const int dpi = ::GetDeviceCaps(WindowDc(nullptr).get(), LOGPIXELSX);
   ASSERT_EQ(dpi, scale.dpi) << "the session runs at another DPI";
   ASSERT_EQ(::GetSystemMetrics(SM_CXSCREEN), scale.screenWidth) << "another screen";
   ASSERT_EQ(::GetSystemMetrics(SM_CYSCREEN), scale.screenHeight) << "another screen";
@@ -132,6 +146,9 @@ TEST_P(DialogAtScale, EveryLabelAndTheButtonShowTheirWholeTextAndTheWindowFitsTh
   RECT margin{0, 0, kMarginUnits, 0};
   ASSERT_TRUE(::MapDialogRect(m_dialog, &margin));
   const int edges = 2 * ::GetSystemMetrics(SM_CXEDGE);
+  // The template's font, made for this DPI; the system font would measure otherwise.
+  HFONT dialogFont = FontOf(m_dialog);
+  ASSERT_NE(dialogFont, nullptr) << "the dialog has no font of its own";
 
   int labels = 0;
   int buttons = 0;
@@ -141,6 +158,7 @@ TEST_P(DialogAtScale, EveryLabelAndTheButtonShowTheirWholeTextAndTheWindowFitsTh
     const bool button = kind == L"Button";
     (button ? buttons : labels)++;
     SCOPED_TRACE(ToUtf8(TextOf(control)));
+    EXPECT_EQ(FontOf(control), dialogFont);
     RECT client{};
     ::GetClientRect(control, &client);
     // A push button draws its text inside its raised edges.
