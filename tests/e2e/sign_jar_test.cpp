@@ -275,6 +275,33 @@ TEST(ReleaseScript, RefusesAServerOrKeyItCannotTrust) {
   }
 }
 
+// The proof of a key is made after the release's own packages are there (it
+// needs the openssl tool) and before anything is built: a private key that is
+// not the public key's stops it.
+TEST(ReleaseScript, ASigningKeyIsProvenByItsPrivateHalf) {
+  TempDir dir;
+  testing_support::ChildProcess query(
+      {"dpkg-query", "-W", "-f=${Status}\n", "osslsigncode", "openssl"}, {}, dir.path());
+  const auto status = query.Wait(std::chrono::seconds(30));
+  if (!status || query.Stdout() != "install ok installed\ninstall ok installed\n") {
+    GTEST_SKIP() << "the release's packages are not installed; the script would install them";
+  }
+  const std::string pem = (dir / "vendor.pem").string();
+  const std::string otherPem = (dir / "other.pem").string();
+  const Outcome vendor = SignJar(dir, {"keygen", pem});
+  ASSERT_EQ(vendor.status, 0) << vendor.err;
+  ASSERT_EQ(SignJar(dir, {"keygen", otherPem}).status, 0);
+  const Outcome outcome =
+      Script(dir, "release",
+             {"--work", (dir / "work").string(), "--out", (dir / "dist").string(), "--server-url",
+              "https://updates.example:2406", "--signing-key", vendor.out, "--signing-key-proof",
+              otherPem});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("no --signing-key-proof signs so that it verifies"), std::string::npos)
+      << outcome.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "work" / "build"));
+}
+
 }  // namespace
 
 #endif  // WARDKEEP_STANDIN
