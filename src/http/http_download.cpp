@@ -94,7 +94,7 @@ bool FileIdentity::Contradicts(const FileIdentity& other) const {
 }
 
 HttpDownload::HttpDownload(const std::string& url, const std::wstring& path)
-    : m_url(url), m_path(path) {
+    : m_url(url), m_path(path), m_sizeLimit(tunables::downloadSizeLimit.Get()) {
   m_file.Open(path);
   m_handle.reset(curl_easy_init());
   CURL* h = m_handle.get();
@@ -130,6 +130,10 @@ HttpDownload::~HttpDownload() {
 
 void HttpDownload::SetObserver(DownloadObserver* observer) {
   m_observer = observer;
+}
+
+void HttpDownload::SetSizeLimit(std::int64_t bytes) {
+  m_sizeLimit = std::min(bytes, tunables::downloadSizeLimit.Get());
 }
 
 void HttpDownload::RequestAbort() {
@@ -265,7 +269,7 @@ bool HttpDownload::AcceptAnswer() {
 
 bool HttpDownload::CheckRoom(std::int64_t total) {
   if (total < 0) return true;  // unknown: the size limit still holds per write
-  if (total > tunables::downloadSizeLimit.Get()) return Fail(CURLE_FILESIZE_EXCEEDED, true);
+  if (total > m_sizeLimit) return Fail(CURLE_FILESIZE_EXCEEDED, true);
   const std::wstring folder = path::Parent(m_path);
   std::uint64_t freeBytes = 0;
   // A drive that cannot be asked is not refused: a full one fails the write.
@@ -314,7 +318,7 @@ size_t HttpDownload::Write(const char* data, size_t bytes) {
   if (!m_answerAccepted && !AcceptAnswer()) return 0;
   // A body longer than it said, or one that never said: the limit holds.
   const std::int64_t after = m_resumeOffset + m_written + static_cast<std::int64_t>(bytes);
-  if (after > tunables::downloadSizeLimit.Get()) {
+  if (after > m_sizeLimit) {
     Fail(CURLE_FILESIZE_EXCEEDED, true);
     return 0;
   }

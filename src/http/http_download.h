@@ -51,6 +51,10 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
 
   // Not owned; null detaches.
   void SetObserver(DownloadObserver* observer);
+  // Lowers the size limit for this file (a length known in advance): a body
+  // that would pass it ends the transfer, as one over the compiled-in limit
+  // does. A larger value than that limit changes nothing.
+  void SetSizeLimit(std::int64_t bytes);
   // Ends the transfer at its next progress call, or before the next attempt.
   // Safe from another thread.
   void RequestAbort();
@@ -91,6 +95,7 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
   os::AppendFile m_file;
   DownloadObserver* m_observer = nullptr;
   std::atomic<bool> m_abortRequested{false};
+  std::int64_t m_sizeLimit;
 
   // What the answer that started the file on disk said about it: its entity
   // tag and date (the If-Range value comes from them) and its whole length

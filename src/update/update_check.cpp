@@ -26,7 +26,7 @@ bool CheckUpdate(UpdateOffer& offer, std::string& error) {
 }
 
 bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::string& error) {
-  UpdateOffer offer{downloadUrl, remoteVersion, {}};
+  UpdateOffer offer{downloadUrl, remoteVersion, {}, {}, {}};
   const bool offered = CheckUpdate(offer, error);
   downloadUrl = std::move(offer.downloadUrl);
   remoteVersion = std::move(offer.remoteVersion);

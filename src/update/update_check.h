@@ -6,13 +6,16 @@
 
 namespace update {
 
-// What the update server offers. `signature` is the text form of
-// "data"."signature" as it came, empty when the answer has none; whether it
-// is any good is decided later, against the downloaded file.
+// What the update server offers. `size`, `sha256` and `signature` are the
+// text forms of those members of "data" as they came, each empty when the
+// answer has none; whether they are any good is judged before the download
+// (update/offer_check.h).
 struct UpdateOffer {
   std::string downloadUrl;
   std::string remoteVersion;
   std::string signature;
+  std::string size;
+  std::string sha256;
 };
 
 // As below, with the offer's signature as well.
@@ -33,7 +36,8 @@ std::string BuildUpdateRequest(const std::string& installedVersion);
 void ParseUpdateResponse(std::string response, std::string& downloadUrl,
                          std::string& remoteVersion);
 // The same, filling all of `offer` or leaving all of it alone; a
-// "data"."signature" that is an object or an array is no offer either.
+// "data"."signature", "size" or "sha256" that is an object or an array is no
+// offer either.
 void ParseUpdateResponse(std::string response, UpdateOffer& offer);
 
 }  // namespace update

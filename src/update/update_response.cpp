@@ -68,11 +68,17 @@ void ParseUpdateResponse(std::string response, UpdateOffer& offer) {
   Json::Value version;
   Json::Value url;
   Json::Value signature;
+  Json::Value size;
+  Json::Value sha256;
   if (!text::MemberOrNull(data, "version", version) || !text::MemberOrNull(data, "url", url) ||
-      !text::MemberOrNull(data, "signature", signature)) {
+      !text::MemberOrNull(data, "signature", signature) ||
+      !text::MemberOrNull(data, "size", size) || !text::MemberOrNull(data, "sha256", sha256)) {
     return;
   }
-  if (!IsScalarOrNull(version) || !IsScalarOrNull(url) || !IsScalarOrNull(signature)) return;
+  if (!IsScalarOrNull(version) || !IsScalarOrNull(url) || !IsScalarOrNull(signature) ||
+      !IsScalarOrNull(size) || !IsScalarOrNull(sha256)) {
+    return;
+  }
 
   const std::string v = text::JsonValueToText(version);
   if (v.empty()) return;
@@ -81,13 +87,15 @@ void ParseUpdateResponse(std::string response, UpdateOffer& offer) {
   if (!DownloadLocation(text::JsonValueToText(url), u)) return;
 
   offer.signature = text::JsonValueToText(signature);
+  offer.size = text::JsonValueToText(size);
+  offer.sha256 = text::JsonValueToText(sha256);
   offer.remoteVersion = v;
   offer.downloadUrl = u;
 }
 
 void ParseUpdateResponse(std::string response, std::string& downloadUrl,
                          std::string& remoteVersion) {
-  UpdateOffer offer{downloadUrl, remoteVersion, {}};
+  UpdateOffer offer{downloadUrl, remoteVersion, {}, {}, {}};
   ParseUpdateResponse(std::move(response), offer);
   downloadUrl = std::move(offer.downloadUrl);
   remoteVersion = std::move(offer.remoteVersion);

@@ -165,8 +165,8 @@ void SayStagingRefusal(const Staging& staging) {
     case StagingResult::ArchiveRefused:
       Say(L"错误: 新的JAR文件不完整或已损坏 (" + staging.reason + L")，不进行JAR包替换升级");
       break;
-    case StagingResult::SignatureRefused:
-      Say(L"错误: 新的JAR文件签名无效 (" + staging.reason + L")，不进行JAR包替换升级");
+    case StagingResult::DigestRefused:
+      Say(L"错误: 新的JAR文件与更新信息不符 (" + staging.reason + L")，不进行JAR包替换升级");
       break;
     case StagingResult::Staged:
       break;
@@ -208,7 +208,8 @@ std::wstring FormatBackupTimeStamp(const os::LocalTime& time) {
 }
 
 int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-               const std::string& signature) {
+               const update::JarDigest& expected, bool* newJarRunning) {
+  if (newJarRunning != nullptr) *newJarRunning = false;
   const installation::Layout layout{installRoot};
   const std::wstring service = installation::kServiceName;
   const std::wstring stagingPath = TemporaryPathFor(layout.InstalledJar());
@@ -243,7 +244,7 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
   // Everything slow happens while the service still runs: the copy into the
   // application folder and both checks, on the copy that is then moved.
   os::StagedFile staged;
-  if (Staging staging = StageVerifiedCopy(newJarPath, stagingPath, signature, staged);
+  if (Staging staging = StageVerifiedCopy(newJarPath, stagingPath, expected, staged);
       staging.result != StagingResult::Staged) {
     SayStagingRefusal(staging);
     Say(L"操作完成。");
@@ -266,6 +267,8 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
       Say(L"错误: 无法确认服务是否运行，不恢复旧JAR文件");
     } else if (replacement.replaced && started != ServiceOutcome::Running) {
       RollBack(replacement, layout);
+    } else if (replacement.replaced && newJarRunning != nullptr) {
+      *newJarRunning = true;
     }
   }
   Say(L"操作完成。");

@@ -6,16 +6,18 @@
 #include <string>
 
 #include "os/machine.h"
+#include "update/offer_signature.h"
 
 namespace upgrade {
 
 // 1 when the backup directory or its time-stamped sub-directory cannot be
 // made (nothing else is done then); 0 otherwise, whatever the copies and
-// service commands gave. `installRoot` has no trailing backslash. `signature`
-// is the offer's signature of the JAR (Base64), needed when a signing key is
-// built in.
+// service commands gave. `installRoot` has no trailing backslash. `expected`
+// is what the offer said the JAR is (its known parts are held against the
+// copy that is installed). `newJarRunning`, when given, is set to whether the
+// service ended up running the new JAR.
 int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-               const std::string& signature = {});
+               const update::JarDigest& expected = {}, bool* newJarRunning = nullptr);
 
 // "2024-03-05_14-07-09".
 std::wstring FormatBackupTimeStamp(const os::LocalTime& time);

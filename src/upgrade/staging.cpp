@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "update/jar_signature.h"
 #include "upgrade/failure_cause.h"
 #include "upgrade/jar_check.h"
 
@@ -25,10 +24,22 @@ bool CopyInto(const std::wstring& source, os::StagedFile& staged) {
   }
 }
 
+// Why the copy is not the file the offer described; empty when it is.
+std::wstring DigestFault(const os::ReadOnlyFile& copy, const update::JarDigest& expected) {
+  if (expected.size < 0 && expected.sha256.empty()) return {};
+  update::JarDigest actual;
+  if (!update::DigestWholeFile(copy, actual)) return L"无法完整读取文件";
+  if (expected.size >= 0 && actual.size != expected.size) return L"文件大小与更新信息不符";
+  if (!expected.sha256.empty() && actual.sha256 != expected.sha256) {
+    return L"SHA-256与更新信息不符";
+  }
+  return {};
+}
+
 }  // namespace
 
 Staging StageVerifiedCopy(const std::wstring& download, const std::wstring& stagingPath,
-                          const std::string& signature, os::StagedFile& staged) {
+                          const update::JarDigest& expected, os::StagedFile& staged) {
   std::wstring cause;
   if (!Attempt([&] { return staged.Create(stagingPath); }, cause)) {
     return {StagingResult::NotCreated, stagingPath, cause};
@@ -38,16 +49,15 @@ Staging StageVerifiedCopy(const std::wstring& download, const std::wstring& stag
     staged.Discard();
     return {StagingResult::NotCopied, download, cause};
   }
+  // Only the signed bytes are looked into at all.
+  if (std::wstring fault = DigestFault(staged.Contents(), expected); !fault.empty()) {
+    staged.Discard();
+    return {StagingResult::DigestRefused, std::move(fault), {}};
+  }
   // A cut, spliced or damaged archive would leave the service unable to start.
   if (JarCheck check = CheckJarArchive(staged.Contents()); !check) {
     staged.Discard();
     return {StagingResult::ArchiveRefused, DescribeJarFault(check), {}};
-  }
-  const update::SignatureVerdict verdict = update::VerifyJarSignature(staged.Contents(), signature);
-  if (verdict != update::SignatureVerdict::Valid &&
-      verdict != update::SignatureVerdict::NotRequired) {
-    staged.Discard();
-    return {StagingResult::SignatureRefused, update::DescribeSignatureVerdict(verdict), {}};
   }
   return {StagingResult::Staged, {}, {}};
 }

@@ -6,10 +6,11 @@
 #include <string>
 
 #include "os/files.h"
+#include "update/offer_signature.h"
 
 namespace upgrade {
 
-enum class StagingResult { Staged, NotCreated, NotCopied, ArchiveRefused, SignatureRefused };
+enum class StagingResult { Staged, NotCreated, NotCopied, ArchiveRefused, DigestRefused };
 
 struct Staging {
   StagingResult result = StagingResult::NotCreated;
@@ -18,8 +19,9 @@ struct Staging {
 };
 
 // Copies `download` into `staged` at `stagingPath` (made exclusively), forces it
-// to disk, and checks the archive and the signature on that copy.
+// to disk, and checks on that copy that it is the file the offer described
+// (whatever of `expected` is known) and a whole archive.
 Staging StageVerifiedCopy(const std::wstring& download, const std::wstring& stagingPath,
-                          const std::string& signature, os::StagedFile& staged);
+                          const update::JarDigest& expected, os::StagedFile& staged);
 
 }  // namespace upgrade

@@ -1,5 +1,7 @@
 #include "upgrade/update_run.h"
 
+#include <optional>
+
 #include "http/http_download.h"
 #include "installation/layout.h"
 #include "os/files.h"
@@ -7,9 +9,12 @@
 #include "os/session.h"
 #include "path/windows_path.h"
 #include "text/utf8.h"
+#include "update/offer_signature.h"
+#include "update/tunables.h"
 #include "update/update_check.h"
 #include "upgrade/file_system.h"
 #include "upgrade/jar_upgrade.h"
+#include "upgrade/offer_gate.h"
 #include "upgrade/progress.h"
 
 namespace upgrade {
@@ -35,6 +40,15 @@ void SayNoOffer(const std::string& errorText) {
 }  // namespace
 
 bool RunUpdate(std::string& errorText) {
+  // A package built without a real update server asks nobody.
+  if (update::tunables::serverBaseUrl.Get().empty()) {
+    Say(L"未配置更新服务器，不检查更新");
+    return false;
+  }
+  if (update::BuiltInSigningKeys() == update::SigningKeys::Unusable) {
+    Say(L"错误: 内置的签名公钥无效，不检查更新");
+    return false;
+  }
   update::UpdateOffer offer;
   const bool offered = update::CheckUpdate(offer, errorText);
   const std::optional<installation::Layout> layout = installation::FindInstallation();
@@ -53,6 +67,9 @@ bool RunUpdate(std::string& errorText) {
     Say(L"另一个会话正在更新，跳过本次更新");
     return true;
   }
+  // Judged before a byte is downloaded: a refused offer costs nothing.
+  const std::optional<update::JarDigest> expected = AcceptOffer(offer);
+  if (!expected) return true;
   if (const std::wstring link = installation::FindLinkInPath(*layout); !link.empty()) {
     Say(L"错误: 安装目录中有链接或联接点 (" + link + L")，不进行更新");
     return true;
@@ -81,6 +98,7 @@ bool RunUpdate(std::string& errorText) {
   CURLcode result;
   {
     comm::http::HttpDownload download(offer.downloadUrl, jarPath);
+    if (expected->size >= 0) download.SetSizeLimit(expected->size);
     result = download.Perform();
   }  // closed here, so the file is complete before it is copied
   if (result != CURLE_OK) {
@@ -88,7 +106,9 @@ bool RunUpdate(std::string& errorText) {
         L")，不进行更新");
     return true;
   }
-  UpgradeJar(jarPath, layout->root, offer.signature);
+  bool newJarRunning = false;
+  UpgradeJar(jarPath, layout->root, *expected, &newJarRunning);
+  if (newJarRunning) RecordInstalledVersion(offer);
   return true;
 }
 

@@ -18,7 +18,7 @@
 #include "support/posix/standin_process.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
-#include "update/jar_signature.h"
+#include "update/offer_check.h"
 #include "update/tunables.h"
 #include "update/update_check.h"
 
@@ -348,27 +348,30 @@ struct JarSigningKeyFile {
   std::string publicBase64;
 };
 
-// What the program would conclude of the offer and the JAR the stand-in
-// serves now, with the key built in.
-update::SignatureVerdict VerdictOnOffer(const Standin& standin, const std::string& publicKey,
-                                        const TempDir& dir) {
+// What the program would conclude of the offer the stand-in makes now, with
+// the key built in, and whether the JAR it then serves is the one offered.
+struct Verdict {
+  update::OfferFault fault = update::OfferFault::None;
+  bool servedAsOffered = false;
+};
+
+Verdict VerdictOnOffer(const Standin& standin, const std::string& publicKey) {
   const std::string base = "http://127.0.0.1:" + std::to_string(standin.UpdatePort());
   auto answer =
       standin.Update().Post("/api/updateVersion/checkTallyxSDKVersion", "{}", "application/json");
   EXPECT_TRUE(answer);
-  if (!answer) return update::SignatureVerdict::Unreadable;
+  if (!answer) return {};
   tunable::ScopedTunable server(update::tunables::serverBaseUrl, base);
   update::UpdateOffer offer;
   update::ParseUpdateResponse(answer->body, offer);
   EXPECT_EQ(offer.downloadUrl, base + "/files/stock-relay.jar") << answer->body;
   auto jar = standin.Update().Get("/files/stock-relay.jar");
   EXPECT_TRUE(jar && jar->status == 200);
-  if (!jar) return update::SignatureVerdict::Unreadable;
-  WriteFile(dir / "offered.jar", jar->body);
-  os::ReadOnlyFile file;
-  EXPECT_TRUE(file.Open(testing_support::WindowsFormPath(dir / "offered.jar")));
+  if (!jar) return {};
   tunable::ScopedTunable key(update::tunables::jarSigningKey, publicKey);
-  return update::VerifyJarSignature(file, offer.signature);
+  const update::OfferCheck check = update::CheckOffer(offer, std::nullopt);
+  return {check.fault, static_cast<std::int64_t>(jar->body.size()) == check.expected.size &&
+                           testing_support::Sha256Hex(jar->body) == check.expected.sha256};
 }
 
 TEST(Standin, WithAKeyOffersCarryASignatureThatVerifies) {
@@ -377,36 +380,43 @@ TEST(Standin, WithAKeyOffersCarryASignatureThatVerifies) {
   ASSERT_EQ(key.publicBase64.size(), 44u);
   Standin standin({"--update", "offer", "--jar-signing-key", key.path, "--jar-size", "300000"});
   ASSERT_TRUE(standin.Ready());
-  using update::SignatureVerdict;
+  using update::OfferFault;
   const struct {
     const char* control;  // applied on top of the start
-    SignatureVerdict expected;
+    Verdict expected;
   } cases[] = {
-      {"signature=valid", SignatureVerdict::Valid},
+      {"signature=valid", {OfferFault::None, true}},
       // Another file gets a signature of its own.
-      {"jar-size=200000&revision=2", SignatureVerdict::Valid},
-      {"signature=omit", SignatureVerdict::Missing},
-      {"signature=empty", SignatureVerdict::Missing},
-      {"signature=not-base64", SignatureVerdict::Malformed},
-      {"signature=short", SignatureVerdict::Malformed},
-      {"signature=other-key", SignatureVerdict::Mismatch},
-      {"signature=other-file", SignatureVerdict::Mismatch},
-      {"signature=unprefixed", SignatureVerdict::Mismatch},
-      {"signature=text&signature-text=QQ==", SignatureVerdict::Malformed},
+      {"jar-size=200000&revision=2", {OfferFault::None, true}},
+      {"offer-version=v3.0.1", {OfferFault::None, true}},
+      {"signature=omit", {OfferFault::NoSignature, true}},
+      {"signature=empty", {OfferFault::NoSignature, true}},
+      {"signature=not-base64", {OfferFault::BadSignature, true}},
+      {"signature=short", {OfferFault::BadSignature, true}},
+      {"signature=other-key", {OfferFault::WrongSignature, true}},
+      {"signature=other-hash", {OfferFault::WrongSignature, true}},
+      {"signature=other-size", {OfferFault::WrongSignature, true}},
+      {"signature=other-version", {OfferFault::WrongSignature, true}},
+      {"signature=old-format", {OfferFault::WrongSignature, true}},
+      {"signature=text&signature-text=QQ==", {OfferFault::BadSignature, true}},
+      // A valid offer of another JAR than the one served.
+      {"signature=other-jar", {OfferFault::None, false}},
       // The bytes on the way are not the bytes signed.
-      {"signature=valid&download=flip-byte&drop-after=1000", SignatureVerdict::Mismatch},
+      {"signature=valid&download=flip-byte&drop-after=1000", {OfferFault::None, false}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.control);
     standin.Control("/control", c.control);
-    EXPECT_EQ(VerdictOnOffer(standin, key.publicBase64, dir), c.expected);
+    const Verdict got = VerdictOnOffer(standin, key.publicBase64);
+    EXPECT_EQ(got.fault, c.expected.fault);
+    EXPECT_EQ(got.servedAsOffered, c.expected.servedAsOffered);
   }
 }
 
 TEST(Standin, WithoutAKeyOffersCarryNoSignature) {
   Standin standin({"--update", "offer"});
   ASSERT_TRUE(standin.Ready());
-  for (const char* scenario : {"valid", "short", "other-file", "unprefixed"}) {
+  for (const char* scenario : {"valid", "short", "other-hash", "other-size", "old-format"}) {
     SCOPED_TRACE(scenario);
     standin.Control("/control/signature", std::string("scenario=") + scenario);
     auto answer =
@@ -415,6 +425,8 @@ TEST(Standin, WithoutAKeyOffersCarryNoSignature) {
     const Json::Value offer = ParseJson(answer->body);
     EXPECT_EQ(offer["flag"].asInt(), 1);
     EXPECT_FALSE(offer["data"].isMember("signature")) << answer->body;
+    EXPECT_FALSE(offer["data"].isMember("size")) << answer->body;
+    EXPECT_FALSE(offer["data"].isMember("sha256")) << answer->body;
   }
 }
 

@@ -1,14 +1,12 @@
 // Signature texts of any shape, as an update server may send them: the check
-// must refuse what it cannot read without touching the file, and Base64 is
-// read one way only.
+// must refuse what it cannot read, and Base64 is read one way only.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-#include "os/files.h"
 #include "update/base64.h"
-#include "update/jar_signature.h"
+#include "update/offer_signature.h"
 #include "update/tunables.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,19 +21,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (again != text) __builtin_trap();
     }
 
-    // A key is built in (RFC 8032's first test key) and no file is open:
-    // only a well-formed signature gets as far as reading it.
+    // A key is built in (RFC 8032's first test key); nobody holds its
+    // private half's signature of this offer, so nothing verifies.
     static tunable::ScopedTunable<std::string> builtIn(
         update::tunables::jarSigningKey, "11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=");
-    const os::ReadOnlyFile closed;
-    const update::SignatureVerdict verdict = update::VerifyJarSignature(closed, text);
+    const std::string offer = update::OfferSignedText("2.0.0", 1, std::string(64, '0'));
+    const update::SignatureVerdict verdict = update::VerifyWithBuiltInKeys(offer, text);
     const bool wellFormed =
         !text.empty() && update::Base64Decode(text, bytes) && bytes.size() == 64;
     const update::SignatureVerdict expected =
         text.empty() ? update::SignatureVerdict::Missing
-                     : (wellFormed ? update::SignatureVerdict::Unreadable
+                     : (wellFormed ? update::SignatureVerdict::Mismatch
                                    : update::SignatureVerdict::Malformed);
     if (verdict != expected) __builtin_trap();
+
+    // Any text as a list of keys: either refused whole or every key 32 bytes
+    // and of large order.
+    if (const auto keys = update::ParseSigningKeys(text)) {
+      for (const std::string& key : *keys) {
+        if (key.size() != 32 || update::IsSmallOrderKey(key)) __builtin_trap();
+      }
+    }
   } catch (...) {
     __builtin_trap();
   }

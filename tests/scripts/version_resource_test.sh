@@ -2,7 +2,9 @@
 # What the version resource will say, as cmake/version_resource.cmake decides it
 # from the build's settings: the JAR-signing key's fingerprint is the first 16 hex
 # digits of the SHA-256 of its 32 raw bytes (as openssl computes it here), "none"
-# without a key; a key that is not Base64 of 32 bytes stops the configuration.
+# without a key, one fingerprint for each key of a list; a key that is not Base64
+# of 32 bytes, or is a point of small order, stops the configuration. A build
+# without an update server says "none".
 #   version_resource_test.sh REPO
 set -euo pipefail
 repo=$(cd "$1" && pwd)
@@ -14,14 +16,19 @@ openssl pkey -in "$scratch/key.pem" -pubout -outform DER | tail -c 32 >"$scratch
 key=$(base64 -w0 <"$scratch/key.raw")
 fingerprint=$(sha256sum <"$scratch/key.raw" | cut -c1-16)
 short_key=$(head -c 31 "$scratch/key.raw" | base64 -w0)
+openssl genpkey -algorithm ed25519 -out "$scratch/next.pem"
+openssl pkey -in "$scratch/next.pem" -pubout -outform DER | tail -c 32 >"$scratch/next.raw"
+next_key=$(base64 -w0 <"$scratch/next.raw")
+next_fingerprint=$(sha256sum <"$scratch/next.raw" | cut -c1-16)
+server=https://updates.example.com:2406
 
 failures=0
-Generate() { # key; prints the header's JAR-signing text, fails when cmake refuses
+Generate() { # key [server]; prints the header's JAR-signing text, fails when cmake refuses
   rm -rf "$scratch/build"
   mkdir -p "$scratch/build"
   # In script mode the binary directory is the working directory.
   (cd "$scratch/build" && cmake -DWARDKEEP_VERSION=2.3.4.5 \
-    -DWARDKEEP_COMMIT=0123abcd -DWARDKEEP_UPDATE_SERVER_URL=https://updates.example.com:2406 \
+    -DWARDKEEP_COMMIT=0123abcd -DWARDKEEP_UPDATE_SERVER_URL="${2-$server}" \
     -DWARDKEEP_JAR_SIGNING_KEY="$1" -P "$repo/cmake/version_resource.cmake") >"$scratch/cmake.log" 2>&1 ||
     return 1
   [[ ! -e $scratch/build/generated/res/jar_signing_key.bin ]] || { echo "(key bytes left behind)"; return 1; }
@@ -42,6 +49,18 @@ Row "no key" "" "none"
 Row "an Ed25519 public key" "$key" "Ed25519, SHA-256 $fingerprint"
 Row "31 bytes" "$short_key" refused
 Row "not Base64" "not*base64*at*all*but*44*characters*long*xx" refused
+Row "two keys, while one replaces the other" "$key,$next_key" "Ed25519, SHA-256 $fingerprint $next_fingerprint"
+Row "two keys by semicolon" "$key;$next_key" "Ed25519, SHA-256 $fingerprint $next_fingerprint"
+Row "an empty entry" "$key," refused
+while read -r weak; do
+  Row "the small-order point $weak" "$weak" refused
+  Row "a small-order point after a key" "$key,$weak" refused
+done < <(grep -v '^#' "$repo/cmake/ed25519_small_order_keys.txt")
+
+# Without an update server.
+Generate "" none >/dev/null
+grep -qxF '#define WARDKEEP_UPDATE_SERVER_TEXT "none"' "$scratch/build/generated/res/version.h" ||
+  { echo "FAILED: a build without a server does not say none"; failures=$((failures + 1)); }
 
 # The other texts of a build with a key.
 Generate "$key" >/dev/null

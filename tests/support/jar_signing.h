@@ -1,5 +1,5 @@
 #pragma once
-// JAR signatures made the way a vendor makes them, with OpenSSL and none of
+// Offer signatures made the way a vendor makes them, with OpenSSL and none of
 // the program's code: a fresh Ed25519 key, the signed text, Base64.
 
 #include <filesystem>
@@ -17,9 +17,11 @@ std::string OpenSslBase64(const std::string& bytes);
 std::string Sha256Hex(const std::string& bytes);
 std::string Sha256HexOfFile(const std::filesystem::path& path);
 
-// What is signed for a file with this SHA-256.
-inline std::string JarSignedText(const std::string& sha256Hex) {
-  return "wardkeep-jar-sha256:" + sha256Hex;
+// What is signed for an offer of this version of a file of this size and SHA-256.
+inline std::string OfferSignedText(const std::string& version, long long size,
+                                   const std::string& sha256Hex) {
+  return "wardkeep-offer-v1\nproduct=stock-relay\nversion=" + version +
+         "\nsize=" + std::to_string(size) + "\nsha256=" + sha256Hex + "\n";
 }
 
 class Ed25519Key {

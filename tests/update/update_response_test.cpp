@@ -24,7 +24,8 @@ struct Outcome {
 // form must agree with the offer's.
 Outcome Parse(const std::string& response) {
   tunable::ScopedTunable base(update::tunables::serverBaseUrl, kBase);
-  update::UpdateOffer offer{"<untouched url>", "<untouched version>", "<untouched signature>"};
+  update::UpdateOffer offer{"<untouched url>", "<untouched version>", "<untouched signature>",
+                            "<untouched size>", "<untouched sha256>"};
   update::ParseUpdateResponse(response, offer);
   std::string url = "<untouched url>";
   std::string version = "<untouched version>";
@@ -205,6 +206,38 @@ TEST(ParseUpdateResponse, TheSignatureTravelsWithTheOffer) {
        R"({"flag":1,"signature":"QQ==","data":{"version":"3","url":"/a.jar"}})",
        {kBase + "/a.jar", "3", ""}},
   });
+}
+
+// Size and hash are read as they came, in their text form; a JSON number is
+// its decimal digits. Whether they are any good is judged before the download.
+TEST(ParseUpdateResponse, SizeAndHashTravelWithTheOffer) {
+  tunable::ScopedTunable base(update::tunables::serverBaseUrl, kBase);
+  const struct {
+    const char* name;
+    std::string members;  // added to version and url
+    bool offer;
+    std::string size;
+    std::string sha256;
+  } rows[] = {
+      {"number and text", R"("size":123456,"sha256":"ab12")", true, "123456", "ab12"},
+      {"size as a string", R"("size":"123456")", true, "123456", ""},
+      {"a size beyond 32 bits", R"("size":5000000000)", true, "5000000000", ""},
+      {"a real number keeps its fixed form", R"("size":1.5)", true, "1.500000", ""},
+      {"null", R"("size":null,"sha256":null)", true, "", ""},
+      {"missing", R"("url2":1)", true, "", ""},
+      {"size an object: no offer", R"("size":{"n":1})", false, "", ""},
+      {"hash an array: no offer", R"("sha256":["ab"])", false, "", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    update::UpdateOffer offer{"<untouched url>", "<untouched version>", "<untouched signature>",
+                              "<untouched size>", "<untouched sha256>"};
+    update::ParseUpdateResponse(WithData(R"({"version":"3","url":"/a.jar",)" + row.members + "}"),
+                                offer);
+    EXPECT_EQ(offer.downloadUrl, row.offer ? kBase + "/a.jar" : "<untouched url>");
+    EXPECT_EQ(offer.size, row.offer ? row.size : "<untouched size>");
+    EXPECT_EQ(offer.sha256, row.offer ? row.sha256 : "<untouched sha256>");
+  }
 }
 
 TEST(ParseUpdateResponse, CommentsInTheAnswerAreAccepted) {

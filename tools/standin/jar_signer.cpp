@@ -76,7 +76,10 @@ std::string SignWithAFreshKey(const std::string& message) {
   return signature;
 }
 
-constexpr char kPrefix[] = "wardkeep-jar-sha256:";
+std::string OfferText(const std::string& version, std::int64_t size, const std::string& sha256) {
+  return "wardkeep-offer-v1\nproduct=stock-relay\nversion=" + version +
+         "\nsize=" + std::to_string(size) + "\nsha256=" + sha256 + "\n";
+}
 
 }  // namespace
 
@@ -130,49 +133,76 @@ bool JarSigner::DigestsOf(const Settings& s, Digests& digests, std::string& erro
     error = "SHA-256 unavailable";
     return false;
   }
-  digests = {Finish(context.get()), Finish(longer.get())};
+  digests = {source->Size(), Finish(context.get()), Finish(longer.get())};
   m_known[source->ETag()] = digests;
   return true;
 }
 
-bool JarSigner::Signature(const Settings& s, std::string& text, std::string& error) {
+void JarSigner::Describe(const Settings& s, Json::Value& data, std::string& error) {
   switch (s.signature) {
     case SignatureScenario::Omit:
-      return false;
+      break;
     case SignatureScenario::Empty:
-      text.clear();
-      return true;
+      data["signature"] = "";
+      break;
     case SignatureScenario::NotBase64:
-      text = std::string(86, '*') + "==";
-      return true;
+      data["signature"] = std::string(86, '*') + "==";
+      break;
     case SignatureScenario::Text:
-      text = s.signatureText;
-      return true;
+      data["signature"] = s.signatureText;
+      break;
     default:
       break;
   }
   // Without a key the JAR is not even hashed: a large one would hold up the offer.
-  if (!m_key && s.signature != SignatureScenario::OtherKey) return false;
+  if (!m_key && s.signature != SignatureScenario::OtherKey) return;
   Digests digests;
-  if (!DigestsOf(s, digests, error)) return false;
-  const std::string message = kPrefix + digests.served;
+  if (!DigestsOf(s, digests, error)) return;
+  const std::string& version = s.offerVersion;
+  std::int64_t size = digests.size;
+  std::string sha256 = digests.served;
+  if (s.signature == SignatureScenario::OtherJar) {
+    size += 1;
+    sha256 = digests.extended;
+  }
+  if (m_key) {
+    data["size"] = static_cast<Json::Int64>(size);
+    data["sha256"] = sha256;
+  }
   std::string bytes;
-  if (s.signature == SignatureScenario::OtherKey) {
-    bytes = SignWithAFreshKey(message);
-  } else if (s.signature == SignatureScenario::OtherFile) {
-    bytes = Sign(m_key.get(), kPrefix + digests.extended);
-  } else if (s.signature == SignatureScenario::Unprefixed) {
-    bytes = Sign(m_key.get(), digests.served);
-  } else {
-    bytes = Sign(m_key.get(), message);
+  switch (s.signature) {
+    case SignatureScenario::Omit:
+    case SignatureScenario::Empty:
+    case SignatureScenario::NotBase64:
+    case SignatureScenario::Text:
+      return;
+    case SignatureScenario::OtherKey:
+      bytes = SignWithAFreshKey(OfferText(version, size, sha256));
+      break;
+    case SignatureScenario::OtherHash:
+      bytes = Sign(m_key.get(), OfferText(version, size, digests.extended));
+      break;
+    case SignatureScenario::OtherSize:
+      bytes = Sign(m_key.get(), OfferText(version, size + 1, sha256));
+      break;
+    case SignatureScenario::OtherVersion:
+      bytes = Sign(m_key.get(), OfferText(version + ".1", size, sha256));
+      break;
+    case SignatureScenario::OldFormat:
+      bytes = Sign(m_key.get(), "wardkeep-jar-sha256:" + sha256);
+      break;
+    case SignatureScenario::Valid:
+    case SignatureScenario::Short:
+    case SignatureScenario::OtherJar:
+      bytes = Sign(m_key.get(), OfferText(version, size, sha256));
+      break;
   }
   if (bytes.empty()) {
     error = "signing failed";
-    return false;
+    return;
   }
   if (s.signature == SignatureScenario::Short) bytes.pop_back();
-  text = Base64(bytes);
-  return true;
+  data["signature"] = Base64(bytes);
 }
 
 }  // namespace standin

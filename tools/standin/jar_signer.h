@@ -1,13 +1,18 @@
 #pragma once
-// Signs the JAR an offer points at, as a vendor's update server would: Ed25519
-// over "wardkeep-jar-sha256:" and the lowercase hex SHA-256 of the whole file,
-// sent as Base64 in "data"."signature". The signature scenarios spoil it in
-// the ways a client must refuse.
+// Signs offers as a vendor's update server would: "data"."size" and "sha256"
+// of the JAR served, and "signature", the Base64 of an Ed25519 signature over
+// the five lines
+//   wardkeep-offer-v1 / product=stock-relay / version=V / size=N / sha256=H
+// each ended by a line feed. The signature scenarios spoil it in the ways a
+// client must refuse.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+
+#include <json/value.h>
 
 #include "settings.h"
 
@@ -23,15 +28,16 @@ class JarSigner {
   bool Load(const std::string& path, std::string& error);
   bool HasKey() const { return m_key != nullptr; }
 
-  // The "data"."signature" text for an offer of the JAR `s` describes; false
-  // when the offer carries no signature member. `error` is filled when the
-  // JAR could not be read.
-  bool Signature(const Settings& s, std::string& text, std::string& error);
+  // Adds to `data` (which holds "version") what the scenario says of the JAR
+  // `s` describes: size, hash and signature, or some of them, or none.
+  // `error` is filled when the JAR could not be read.
+  void Describe(const Settings& s, Json::Value& data, std::string& error);
 
  private:
   struct Digests {
-    std::string served;    // SHA-256 of the file as served
-    std::string extended;  // of the same file with one more byte: another file
+    std::int64_t size = 0;  // of the file as served
+    std::string served;     // SHA-256 of the file as served
+    std::string extended;   // of the same file with one more byte: another file
   };
   bool DigestsOf(const Settings& s, Digests& digests, std::string& error);
 

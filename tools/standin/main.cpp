@@ -83,14 +83,19 @@ Update server (POST /api/updateVersion/checkTallyxSDKVersion):
   --update-location URL a Location header on the --update raw answer
   --update-status N     status for --update raw (default 200)
   --signature S         valid | omit | empty | not-base64 | short | other-key |
-                        other-file | unprefixed | text (default valid): the
-                        offer's "data"."signature". valid: over the JAR served;
-                        short: the valid one less its last byte; other-key: by
-                        a key made for the purpose; other-file: over the JAR
-                        with one more byte; unprefixed: over the hex digits
-                        without "wardkeep-jar-sha256:"; text: --signature-text.
-                        valid, short, other-file and unprefixed need
-                        --jar-signing-key and are left out without it
+                        other-hash | other-size | other-version | old-format |
+                        other-jar | text (default valid): what the offer says
+                        of its JAR. With --jar-signing-key an offer carries
+                        "data"."size", "sha256" (of the JAR served) and
+                        "signature" over them. valid: over this offer; short:
+                        the valid one less its last byte; other-key: by a key
+                        made for the purpose; other-hash, other-size,
+                        other-version: over that part changed; old-format:
+                        over "wardkeep-jar-sha256:<hex>"; other-jar: a valid
+                        offer of the JAR with one more byte; text:
+                        --signature-text. Without --jar-signing-key the offer
+                        has no size and hash, and only omit, empty,
+                        not-base64, other-key and text give a signature
   --signature-text T    the signature for --signature text, verbatim
 
 JAR download (GET /files/stock-relay.jar on the update port; byte ranges):

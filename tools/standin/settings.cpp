@@ -72,15 +72,18 @@ constexpr std::array<std::pair<const char*, Validators>, 4> kValidatorNames{{
     {"none", Validators::None},
 }};
 
-constexpr std::array<std::pair<const char*, SignatureScenario>, 9> kSignatureNames{{
+constexpr std::array<std::pair<const char*, SignatureScenario>, 12> kSignatureNames{{
     {"valid", SignatureScenario::Valid},
     {"omit", SignatureScenario::Omit},
     {"empty", SignatureScenario::Empty},
     {"not-base64", SignatureScenario::NotBase64},
     {"short", SignatureScenario::Short},
     {"other-key", SignatureScenario::OtherKey},
-    {"other-file", SignatureScenario::OtherFile},
-    {"unprefixed", SignatureScenario::Unprefixed},
+    {"other-hash", SignatureScenario::OtherHash},
+    {"other-size", SignatureScenario::OtherSize},
+    {"other-version", SignatureScenario::OtherVersion},
+    {"old-format", SignatureScenario::OldFormat},
+    {"other-jar", SignatureScenario::OtherJar},
     {"text", SignatureScenario::Text},
 }};
 

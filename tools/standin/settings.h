@@ -23,18 +23,24 @@ enum class DownloadScenario {
   FlipByte,  // every GET carries the byte at drop-after inverted
 };
 enum class Validators { Both, Etag, LastModified, None };
-// "data"."signature" of an offer. Valid, Short, OtherFile and Unprefixed are
-// made with the JAR signing key and left out when there is none.
+// What an offer says of its JAR: "data"."size", "sha256" and "signature".
+// With the JAR signing key the offer carries the size and hash of the JAR
+// served and the signature over them; every scenario but Omit, Empty,
+// NotBase64, OtherKey and Text needs the key, and without it the offer
+// carries none of the three.
 enum class SignatureScenario {
-  Valid,       // over this JAR
-  Omit,        // no member
-  Empty,       // ""
-  NotBase64,   // 88 characters that are not Base64
-  Short,       // the valid signature less its last byte (63 bytes)
-  OtherKey,    // over this JAR, with a key made for the purpose
-  OtherFile,   // over this JAR with one more byte at its end
-  Unprefixed,  // over the hex digits alone, without the text before them
-  Text,        // signature-text, verbatim
+  Valid,         // over this offer
+  Omit,          // no "signature" member
+  Empty,         // ""
+  NotBase64,     // 88 characters that are not Base64
+  Short,         // the valid signature less its last byte (63 bytes)
+  OtherKey,      // over this offer, with a key made for the purpose
+  OtherHash,     // over the hash of this JAR with one more byte at its end
+  OtherSize,     // over a size one byte larger
+  OtherVersion,  // over another version ("<version>.1")
+  OldFormat,     // over "wardkeep-jar-sha256:<hex>", not the offer
+  OtherJar,      // a valid offer of this JAR with one more byte: not the JAR served
+  Text,          // signature-text, verbatim
 };
 
 struct Settings {

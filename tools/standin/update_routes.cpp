@@ -50,8 +50,8 @@ std::string Offer(const Settings& s, bool relative, const std::string& base, Jar
   answer["flag"] = s.flagAsString ? Json::Value("1") : Json::Value(1);
   answer["data"]["version"] = s.offerVersion;
   answer["data"]["url"] = url;
-  std::string signature, error;
-  if (signer.Signature(s, signature, error)) answer["data"]["signature"] = signature;
+  std::string error;
+  signer.Describe(s, answer["data"], error);
   if (!error.empty()) SetLogNote("unsigned: " + error);
   return WriteJson(answer);
 }

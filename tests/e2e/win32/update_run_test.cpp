@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "os/machine_values.h"
 #include "os/session.h"
 #include "platform_client/tunables.h"
 #include "support/jar_signing.h"
@@ -38,18 +39,22 @@ using testing_support::LocalHttpServer;
 using testing_support::ReadFile;
 using testing_support::win32::UploadInstallation;
 
-// The update run against a local update server offering `newJar`, with
-// `signature` in the offer when not empty; returns its standard output.
-std::string RunUpdateOffering(const std::string& newJar, const std::string& signature = {}) {
+// The update run against a local update server offering `newJar` with
+// `data` ("version" and "url" and whatever else; the default offers 2.0.0
+// unsigned); returns its standard output. `downloads`, when given, counts the
+// requests for the JAR.
+std::string RunUpdateOffering(
+    const std::string& newJar,
+    const std::string& data = R"("version":"2.0.0","url":"/files/stock-relay.jar")",
+    int* downloads = nullptr) {
   LocalHttpServer server;
-  const std::string offer =
-      R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar")" +
-      (signature.empty() ? "" : R"(,"signature":")" + signature + "\"") + "}}";
+  const std::string offer = R"({"flag":1,"data":{)" + data + "}}";
   server.Post("/api/updateVersion/checkTallyxSDKVersion",
               [&](const httplib::Request&, httplib::Response& res) {
                 res.set_content(offer, "application/json");
               });
   server.Get("/files/stock-relay.jar", [&](const httplib::Request&, httplib::Response& res) {
+    if (downloads != nullptr) ++*downloads;
     res.set_content(newJar, "application/java-archive");
   });
   if (!server.Start()) return "no local server";
@@ -107,36 +112,77 @@ TEST(Win32UpdateRun, AnOfferIsInstalledWithABackupBetweenNetStopAndNetStart) {
   EXPECT_NE(output.find("服务已运行: stock-relay\n操作完成。\n"), std::string::npos) << output;
 }
 
-// With a signing key built in: the offer's signature decides, and for a wrong
-// one the service is never stopped.
-TEST(Win32UpdateRun, OnlyTheVendorsSignatureGetsAJarInstalled) {
-  using testing_support::JarSignedText;
+// The installed version this prefix's machine keeps, and removing it.
+std::wstring InstalledMark() {
+  const os::MachineValue mark = os::ReadMachineValue(L"InstalledJarVersion");
+  return mark.status == os::MachineValueStatus::Found ? mark.value : L"<none>";
+}
+void ForgetInstalledMark() {
+  ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wardkeep", L"InstalledJarVersion");
+}
+
+// With a signing key built in: only the vendor's signed offer of a later
+// version is downloaded at all, and for any other the service is never
+// stopped. An install is recorded in HKLM, and the same offer replayed after
+// it is refused.
+TEST(Win32UpdateRun, OnlyTheVendorsSignedLaterOfferIsDownloaded) {
+  using testing_support::OfferSignedText;
   using testing_support::Sha256Hex;
+  ForgetInstalledMark();
   const testing_support::Ed25519Key key;
+  const testing_support::Ed25519Key stranger;
   ASSERT_EQ(key.PublicBase64().size(), 44u);
-  tunable::ScopedTunable signingKey(update::tunables::jarSigningKey, key.PublicBase64());
   const std::string newJar = testing_support::SampleJar(200000, 14);
+  const std::string size = std::to_string(newJar.size());
+  const std::string hash = Sha256Hex(newJar);
+  const auto data = [&](const std::string& version, const std::string& signature) {
+    return R"("version":")" + version + R"(","url":"/files/stock-relay.jar","size":)" + size +
+           R"(,"sha256":")" + hash + R"(","signature":")" + signature + "\"";
+  };
+  const std::string valid = key.SignBase64(OfferSignedText("2.0.0", newJar.size(), hash));
   const struct {
     const char* what;
-    std::string signature;
+    std::string keys;
+    std::string data;
     bool installs;
+    const char* says;
+    const wchar_t* markAfter;
   } rows[] = {
-      {"signed over the JAR", key.SignBase64(JarSignedText(Sha256Hex(newJar))), true},
-      {"no signature", "", false},
-      {"signed over another file", key.SignBase64(JarSignedText(Sha256Hex(newJar + "x"))), false},
-      {"the hash signed without the prefix", key.SignBase64(Sha256Hex(newJar)), false},
+      {"no signature", key.PublicBase64(), data("2.0.0", ""), false, "错误: 更新信息未通过校验 (",
+       L"<none>"},
+      {"signed for another hash", key.PublicBase64(),
+       data("2.0.0", key.SignBase64(OfferSignedText("2.0.0", newJar.size(), Sha256Hex("x")))),
+       false, "错误: 更新信息未通过校验 (", L"<none>"},
+      {"the old message", key.PublicBase64(),
+       data("2.0.0", key.SignBase64("wardkeep-jar-sha256:" + hash)), false,
+       "错误: 更新信息未通过校验 (", L"<none>"},
+      {"a foreign key built in", stranger.PublicBase64(), data("2.0.0", valid), false,
+       "错误: 更新信息未通过校验 (", L"<none>"},
+      {"a small-order key built in", std::string(43, 'A') + "=", data("2.0.0", valid), false,
+       "错误: 内置的签名公钥无效，不检查更新", L"<none>"},
+      {"the vendor's offer", key.PublicBase64(), data("2.0.0", valid), true,
+       "已记录已安装的版本: 2.0.0 (HKLM\\SOFTWARE\\Wardkeep)", L"2.0.0"},
+      {"the same offer replayed", key.PublicBase64(), data("2.0.0", valid), false,
+       "错误: 提供的版本 (2.0.0) 不高于本机已安装的版本 (2.0.0)，不进行更新", L"2.0.0"},
+      {"an older one", key.PublicBase64(),
+       data("1.5", key.SignBase64(OfferSignedText("1.5", newJar.size(), hash))), false,
+       "错误: 提供的版本 (1.5) 不高于", L"2.0.0"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
+    tunable::ScopedTunable signingKey(update::tunables::jarSigningKey, row.keys);
     UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
     ASSERT_EQ(installation.Error(), "");
-    const std::string output = RunUpdateOffering(newJar, row.signature);
+    int downloads = 0;
+    const std::string output = RunUpdateOffering(newJar, row.data, &downloads);
     EXPECT_EQ(ReadFile(installation.installed), row.installs ? newJar : installation.oldJar)
         << output;
+    EXPECT_EQ(downloads > 0, row.installs) << output;
     EXPECT_EQ(output.find("停止服务: stock-relay\n") != std::string::npos, row.installs) << output;
-    EXPECT_EQ(output.find("错误: 新的JAR文件签名无效 (") == std::string::npos, row.installs)
-        << output;
+    EXPECT_NE(output.find(row.says), std::string::npos) << output;
+    EXPECT_EQ(InstalledMark(), row.markAfter);
   }
+  ForgetInstalledMark();
 }
 
 TEST(Win32UpdateRun, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {

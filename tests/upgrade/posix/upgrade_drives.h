@@ -1,8 +1,8 @@
 #pragma once
 // Scratch drives D: and C: for the upgrade suites, a stand-in "net" first on
 // PATH that appends its arguments to a log and stops or starts the unit in the
-// stand-in service manager, which starts with "stock-relay" running. Restores
-// the environment after.
+// stand-in service manager, which starts with "stock-relay" running; a machine
+// values directory of their own. Restores the environment after.
 
 #include <sys/stat.h>
 
@@ -23,7 +23,8 @@ class UpgradeDrives {
       : m_d("WARDKEEP_DRIVE_D", (m_root / "d").string()),
         m_c("WARDKEEP_DRIVE_C", (m_root / "c").string()),
         m_path("PATH", (m_root / "bin").string() + ":" + CurrentPath()),
-        m_lockDir("WARDKEEP_LOCK_DIR", (m_root / "lock").string()) {
+        m_lockDir("WARDKEEP_LOCK_DIR", (m_root / "lock").string()),
+        m_stateDir("WARDKEEP_STATE_DIR", (m_root / "state").string()) {
     fs::create_directories(m_root / "lock");
     fs::create_directories(m_root / "d");
     fs::create_directories(m_root / "c");
@@ -49,6 +50,8 @@ class UpgradeDrives {
   fs::path D() const { return m_root / "d"; }
   fs::path C() const { return m_root / "c"; }
   fs::path NetLog() const { return m_root / "net.log"; }
+  // Where the machine values live (made by the first write).
+  fs::path StateDir() const { return m_root / "state"; }
   std::string NetCalls() const {
     return fs::exists(NetLog()) ? testing_support::ReadFile(NetLog()) : std::string();
   }
@@ -73,6 +76,8 @@ class UpgradeDrives {
   testing_support::ScopedEnv m_path;
   // The machine-wide update lock of these drives' machine, apart from other tests'.
   testing_support::ScopedEnv m_lockDir;
+  // The machine values (the installed version) of these drives' machine.
+  testing_support::ScopedEnv m_stateDir;
 
  public:
   // After m_path: first on PATH, and its PATH is restored before m_path's.

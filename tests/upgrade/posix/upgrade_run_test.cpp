@@ -14,6 +14,7 @@
 
 #include "http/tunables.h"
 #include "platform_client/tunables.h"
+#include "support/jar_signing.h"
 #include "support/local_http_server.h"
 #include "support/posix/child_process.h"
 #include "support/posix/program_dir_lock.h"
@@ -116,6 +117,54 @@ TEST_F(UpdateRun, WithoutAnInstallationNothingIsDownloaded) {
   EXPECT_EQ(ReadFile(Download()), "left by an earlier run");
   EXPECT_EQ(DownloadRequests(), 0);
   EXPECT_EQ(output, "未找到已安装的程序，不进行更新\n");
+}
+
+// A build without an update server asks nobody and says so.
+TEST_F(UpdateRun, WithoutAnUpdateServerNobodyIsAsked) {
+  Install(drives.D());
+  tunable::ScopedTunable none(update::tunables::serverBaseUrl, std::string());
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(output, "未配置更新服务器，不检查更新\n");
+  EXPECT_EQ(DownloadRequests(), 0);
+  EXPECT_EQ(drives.NetCalls(), "");
+}
+
+// What the offer says of its JAR holds even unsigned: its size bounds the
+// download, and the copy that would be installed must be that size and hash.
+TEST_F(UpdateRun, TheOfferedSizeAndHashAreHeldAgainstTheDownload) {
+  const std::string jar = JarBytes();
+  const std::string size = std::to_string(jar.size());
+  const std::string hash = testing_support::Sha256Hex(jar);
+  const struct {
+    const char* what;
+    std::string data;  // besides version and url
+    bool installs;
+    const char* says;
+  } rows[] = {
+      {"size and hash as served", R"("size":)" + size + R"(,"sha256":")" + hash + "\"", true,
+       "服务已运行: stock-relay"},
+      {"size as a string", R"("size":")" + size + "\"", true, "服务已运行: stock-relay"},
+      {"a smaller size", R"("size":)" + std::to_string(jar.size() - 1), false,
+       "错误: 下载新的JAR文件失败 ("},
+      {"a larger size", R"("size":)" + std::to_string(jar.size() + 1), false,
+       "错误: 新的JAR文件与更新信息不符 (文件大小与更新信息不符)"},
+      {"another hash", R"("sha256":")" + testing_support::Sha256Hex(jar + "x") + "\"", false,
+       "错误: 新的JAR文件与更新信息不符 (SHA-256与更新信息不符)"},
+      {"a hash in capitals", R"("sha256":"ABC")", false, "错误: 更新信息未通过校验 ("},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fs::remove_all(drives.D() / "orv");
+    fs::remove(drives.NetLog());
+    Install(drives.D());
+    answer =
+        R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar",)" + row.data + "}}";
+    Run();
+    EXPECT_EQ(ReadFile(InstalledJar(drives.D())), row.installs ? jar : "installed") << output;
+    EXPECT_EQ(drives.NetCalls(), row.installs ? "stop stock-relay\nstart stock-relay\n" : "")
+        << output;
+    EXPECT_NE(output.find(row.says), std::string::npos) << output;
+  }
 }
 
 TEST_F(UpdateRun, AnOfferIsDownloadedAfreshAndInstalledOnDOnly) {
