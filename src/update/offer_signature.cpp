@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 
+#include "http/crypto_setup.h"
 #include "os/files.h"
 #include "update/base64.h"
 #include "update/tunables.h"
@@ -63,6 +64,7 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 bool Verifies(const std::string& rawKey, const std::string& signature, const std::string& message) {
+  comm::http::UseCryptoWithoutConfiguration();
   const PkeyPtr key(
       EVP_PKEY_new_raw_public_key(EVP_PKEY_ED25519, nullptr, Bytes(rawKey), rawKey.size()));
   MdContextPtr context(EVP_MD_CTX_new());
@@ -144,6 +146,7 @@ bool DigestWholeFile(const os::ReadOnlyFile& file, JarDigest& digest) {
   if (!file.IsOpen()) return false;
   const std::int64_t size = file.Size();
   if (size < 0) return false;
+  comm::http::UseCryptoWithoutConfiguration();
   MdContextPtr context(EVP_MD_CTX_new());
   if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return false;
   std::vector<char> chunk(kChunk);
