@@ -7,6 +7,7 @@
 #include "upgrade/failure_cause.h"
 #include "upgrade/file_install.h"
 #include "upgrade/file_system.h"
+#include "upgrade/known_jars.h"
 #include "upgrade/progress.h"
 #include "upgrade/service_wait.h"
 #include "upgrade/staging.h"
@@ -133,25 +134,27 @@ Replacement BackUpAndReplace(os::StagedFile& staged, const std::wstring& newJar,
 }
 
 // The new JAR does not run: the service is stopped first, so that the old JAR
-// never goes back under a running service, then the old JAR returns.
-void RollBack(const Replacement& replacement, const installation::Layout& layout) {
+// never goes back under a running service, then the old JAR returns. True when
+// the service runs the old JAR again, which shows that the new one was at fault.
+bool RollBack(const Replacement& replacement, const installation::Layout& layout) {
   const std::wstring service = installation::kServiceName;
   if (replacement.backupCopy.empty()) {
     Say(L"错误: 服务未能运行，且没有可恢复的旧JAR文件");
-    return;
+    return false;
   }
   Say(L"错误: 服务未能运行，恢复旧JAR文件: " + replacement.backupCopy + L" -> " +
       layout.AppDirectory());
   if (StopAndWait(service) != ServiceOutcome::Stopped) {
     Say(L"错误: 服务未能停止，不恢复旧JAR文件");
-    return;
+    return false;
   }
   std::wstring cause;
   if (!Attempt([&] { return Restore(replacement.backupCopy, layout.InstalledJar()); }, cause)) {
     Say(L"恢复旧JAR文件失败");
     SayCause(cause);
+    return false;
   }
-  StartAndConfirm(service);
+  return StartAndConfirm(service) == ServiceOutcome::Running;
 }
 
 void SayStagingRefusal(const Staging& staging) {
@@ -208,8 +211,8 @@ std::wstring FormatBackupTimeStamp(const os::LocalTime& time) {
 }
 
 int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-               const update::JarDigest& expected, bool* newJarRunning) {
-  if (newJarRunning != nullptr) *newJarRunning = false;
+               const update::JarDigest& expected, bool* newJarKept) {
+  if (newJarKept != nullptr) *newJarKept = false;
   const installation::Layout layout{installRoot};
   const std::wstring service = installation::kServiceName;
   const std::wstring stagingPath = TemporaryPathFor(layout.InstalledJar());
@@ -250,12 +253,22 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
     Say(L"操作完成。");
     return 0;
   }
+  // Judged on the bytes that would be moved, before the service is touched.
+  const std::string newSha256 = Sha256Of(staged.Contents(), expected);
+  if (!MayInstallJar(newSha256, layout)) {
+    Say(L"操作完成。");
+    return 0;
+  }
   // A state that cannot be read is not "stopped": nothing is touched.
-  if (ReadServiceOutcome(service) == ServiceOutcome::Unreadable) {
+  const ServiceOutcome before = ReadServiceOutcome(service);
+  if (before == ServiceOutcome::Unreadable) {
     Say(L"错误: 无法查询服务状态: " + service + L"，不进行JAR包替换升级");
     Say(L"操作完成。");
     return 0;
   }
+  // Only a service that ran (or was on its way) before shows that the new JAR
+  // is what keeps it from running; one stopped by someone says nothing of it.
+  const bool ranBefore = before != ServiceOutcome::Stopped;
 
   bool startAgain = true;
   const Replacement replacement =
@@ -265,10 +278,15 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
     const ServiceOutcome started = StartAndConfirm(service);
     if (replacement.replaced && started == ServiceOutcome::Unreadable) {
       Say(L"错误: 无法确认服务是否运行，不恢复旧JAR文件");
-    } else if (replacement.replaced && started != ServiceOutcome::Running) {
-      RollBack(replacement, layout);
-    } else if (replacement.replaced && newJarRunning != nullptr) {
-      *newJarRunning = true;
+    } else if (replacement.replaced && started != ServiceOutcome::Running && ranBefore) {
+      // Kept refused only when the old JAR runs where the new one did not: a
+      // service that runs neither fails for another reason.
+      if (RollBack(replacement, layout)) RecordRolledBackJar(newSha256);
+    } else if (replacement.replaced) {
+      if (started != ServiceOutcome::Running) {
+        Say(L"服务在更新前未运行，保留新的JAR文件: " + service);
+      }
+      if (newJarKept != nullptr) *newJarKept = true;
     }
   }
   Say(L"操作完成。");

@@ -18,7 +18,7 @@ constexpr const wchar_t* kInstalledVersionValue = L"InstalledJarVersion";
 // saying why, when it is refused.
 std::optional<update::JarDigest> AcceptOffer(const update::UpdateOffer& offer);
 
-// After the service runs the offered JAR: keeps its version as the installed
+// After the offered JAR stays installed: keeps its version as the installed
 // one (with a signing key built in; without one nothing is kept). One line.
 void RecordInstalledVersion(const update::UpdateOffer& offer);
 

@@ -14,6 +14,7 @@
 #include "update/update_check.h"
 #include "upgrade/file_system.h"
 #include "upgrade/jar_upgrade.h"
+#include "upgrade/known_jars.h"
 #include "upgrade/offer_gate.h"
 #include "upgrade/progress.h"
 
@@ -74,6 +75,9 @@ bool RunUpdate(std::string& errorText) {
     Say(L"错误: 安装目录中有链接或联接点 (" + link + L")，不进行更新");
     return true;
   }
+  // A signed offer names its bytes: the same JAR again, or one that was put
+  // back, is known before the download and costs nothing.
+  if (!MayInstallJar(expected->sha256, *layout)) return true;
   if (!CanControlService()) {
     Say(std::wstring(L"错误: 没有停止和启动服务的权限，或服务不存在: ") +
         installation::kServiceName + L"，不进行更新");
@@ -106,9 +110,9 @@ bool RunUpdate(std::string& errorText) {
         L")，不进行更新");
     return true;
   }
-  bool newJarRunning = false;
-  UpgradeJar(jarPath, layout->root, *expected, &newJarRunning);
-  if (newJarRunning) RecordInstalledVersion(offer);
+  bool newJarKept = false;
+  UpgradeJar(jarPath, layout->root, *expected, &newJarKept);
+  if (newJarKept) RecordInstalledVersion(offer);
   return true;
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "support/jar_signing.h"
 #include "support/zip_builder.h"
 #include "upgrade/command_runner.h"
 #include "upgrade/jar_upgrade.h"
@@ -148,14 +149,24 @@ TEST_F(Installation, InterruptedAnywhereTheJarIsWholeAndTheNextRunFinishes) {
       EXPECT_TRUE(WIFSIGNALED(status)) << output;
     }
 
-    // The next run installs the new JAR and leaves nothing behind.
+    // The next run installs the new JAR and leaves nothing behind; when the
+    // new JAR is already whole in place it is not installed again.
     drives.WriteNet(drives.LogNet() + drives.ServeNet());
+    fs::remove(drives.NetLog());
     ::testing::internal::CaptureStdout();
     upgrade::UpgradeJar(L"D:\\dl\\stock-relay.jar", L"D:\\orv\\stock-relay");
     const std::string next = ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(Installed() == kNewJar) << next;
     EXPECT_FALSE(TemporaryLeft());
-    EXPECT_EQ(drives.services.UnitState("stock-relay"), "active");
+    if (installed == kNewJar) {
+      EXPECT_NE(next.find("提供的JAR文件与已安装的相同 (SHA-256 " +
+                          testing_support::Sha256Hex(kNewJar) + ")，不进行更新\n操作完成。\n"),
+                std::string::npos)
+          << next;
+      EXPECT_EQ(drives.NetCalls(), "") << next;
+    } else {
+      EXPECT_EQ(drives.services.UnitState("stock-relay"), "active");
+    }
   }
   // Both ends were reached: the kills did land before and after the move.
   EXPECT_GT(sawOld, 0);
@@ -169,15 +180,28 @@ TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
   tunable::ScopedTunable commandLimit(upgrade::tunables::commandTimeLimit, 300ms);
   const std::string unit = drives.services.UnitFile("stock-relay").string();
   const std::string starts = (Root() / "starts").string();
+  const std::string recorded = "RolledBackJarSha256=" + testing_support::Sha256Hex(kNewJar) + "\n";
   struct Case {
     const char* what;
     std::string net;  // runs before the stand-in serves the call
     std::string installed;
     std::string starts;
     std::string lines;
+    bool refusedAfter = false;  // the new JAR's hash is kept
+    const char* before = "active";
   } cases[] = {
       {"runs with the new JAR", "", kNewJar, "1",
        "启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n"},
+      // Stopped before the update: that the new JAR does not run says nothing
+      // of it, so it stays, and nothing is kept against it.
+      {"stopped before, the new JAR does not run", "[ \"$1\" = start ] && exit 2\n", kNewJar, "1",
+       "启动服务: stock-relay\n错误: 服务启动后已停止: stock-relay\n"
+       "服务在更新前未运行，保留新的JAR文件: stock-relay\n操作完成。\n",
+       false, "inactive"},
+      {"failed before, the new JAR does not run", "[ \"$1\" = start ] && exit 2\n", kNewJar, "1",
+       "服务在更新前未运行，保留新的JAR文件: stock-relay\n", false, "failed"},
+      {"stopped before, the new JAR runs", "", kNewJar, "1",
+       "启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n", false, "inactive"},
       {"the new JAR does not start, the old one does",
        // The first start fails as a broken JAR would; the next one runs.
        "[ \"$1\" = start ] && [ $(wc -l < '" + starts + "') -eq 1 ] && exit 2\n", kOldJar, "2",
@@ -188,11 +212,16 @@ TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
        "错误: 服务未能运行，恢复旧JAR文件: D:\\orv\\stock-relay\\backUp\\<stamp>\\stock-relay.jar "
        "-> D:\\orv\\stock-relay\\app\n"
        "停止服务: stock-relay\n"
-       "启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n"},
+       "启动服务: stock-relay\n服务已运行: stock-relay\n"
+       "已记录未能运行的JAR文件: SHA-256 " +
+           testing_support::Sha256Hex(kNewJar) + " (" + drives.StateDir().string() +
+           "/state)\n操作完成。\n",
+       true},
       {"nothing runs at all", "[ \"$1\" = start ] && exit 2\n", kOldJar, "2",
        "错误: 服务未能运行，恢复旧JAR文件: D:\\orv\\stock-relay\\backUp\\<stamp>\\stock-relay.jar "
        "-> D:\\orv\\stock-relay\\app\n"
        "停止服务: stock-relay\n"
+       // Neither JAR runs: the cause lies elsewhere, nothing is kept against the new one.
        "启动服务: stock-relay\n错误: 服务启动后已停止: stock-relay\n操作完成。\n"},
       {"a stop that times out while the service is still stopping",
        // "net stop" gives up; the manager stops the service a moment later.
@@ -204,8 +233,9 @@ TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
     SCOPED_TRACE(c.what);
     fs::remove(Root() / "starts");
     fs::remove_all(Root() / "backUp");
+    fs::remove_all(drives.StateDir());
     WriteFile(App() / "stock-relay.jar", kOldJar);
-    drives.services.SetUnit("stock-relay", "active");
+    drives.services.SetUnit("stock-relay", c.before);
     drives.WriteNet(drives.LogNet() + "[ \"$1\" = start ] && echo x >> '" + starts + "'\n" + c.net +
                     drives.ServeNet());
     ::testing::internal::CaptureStdout();
@@ -223,6 +253,8 @@ TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
     std::string started = fs::exists(Root() / "starts") ? ReadFile(Root() / "starts") : "";
     EXPECT_EQ(std::to_string(std::count(started.begin(), started.end(), '\n')), c.starts) << output;
     EXPECT_FALSE(TemporaryLeft());
+    const fs::path state = drives.StateDir() / "state";
+    EXPECT_EQ(fs::exists(state) ? ReadFile(state) : "", c.refusedAfter ? recorded : "") << output;
   }
 }
 

@@ -1,5 +1,7 @@
 // The whole update run against a local update server: the offer, the download
 // beside the program, and the upgrade of the installation found.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -164,6 +166,67 @@ TEST_F(UpdateRun, TheOfferedSizeAndHashAreHeldAgainstTheDownload) {
     EXPECT_EQ(drives.NetCalls(), row.installs ? "stop stock-relay\nstart stock-relay\n" : "")
         << output;
     EXPECT_NE(output.find(row.says), std::string::npos) << output;
+  }
+}
+
+// The JAR installed now, and one that was put back because the service did
+// not run with it, are not installed: the service is never stopped for them.
+// An offer that names its hash is judged before the download.
+TEST_F(UpdateRun, TheInstalledJarAndOnePutBackAreNotInstalled) {
+  const std::string jar = JarBytes();
+  const std::string hash = testing_support::Sha256Hex(jar);
+  const std::string hashed = R"(,"sha256":")" + hash + "\"";
+  const std::string place = (drives.StateDir() / "state").string();
+  const std::string same = "提供的JAR文件与已安装的相同 (SHA-256 " + hash + ")，不进行更新\n";
+  const std::string putBack =
+      "错误: 该JAR文件曾因服务未能运行而被换回 (SHA-256 " + hash + ", " + place + ")，不进行更新\n";
+  const std::string recordOfOurs = "RolledBackJarSha256=" + hash + "\n";
+  const std::string recordOfAnother =
+      "RolledBackJarSha256=" + testing_support::Sha256Hex(jar + "x") + "\n";
+  const struct {
+    const char* what;
+    std::string installed;
+    std::string data;    // besides version and url
+    std::string record;  // the state file before; none when empty
+    bool rootsOwn;
+    int downloads;
+    bool installs;
+    std::string says;
+  } rows[] = {
+      {"the installed JAR, unhashed", jar, "", "", true, 1, false, same + "操作完成。\n"},
+      {"the installed JAR, hashed", jar, hashed, "", true, 0, false, same},
+      {"a JAR put back, unhashed", "installed", "", recordOfOurs, true, 1, false,
+       putBack + "操作完成。\n"},
+      {"a JAR put back, hashed", "installed", hashed, recordOfOurs, true, 0, false, putBack},
+      {"another JAR put back", "installed", hashed, recordOfAnother, true, 1, true,
+       "服务已运行: stock-relay\n"},
+      {"a record root does not own", "installed", hashed, recordOfOurs, false, 1, true,
+       "警告: 无法读取被换回的JAR文件的记录 (" + place + ")\n"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fs::remove_all(drives.D() / "orv");
+    fs::remove(drives.NetLog());
+    fs::remove_all(drives.StateDir());
+    Install(drives.D());
+    WriteFile(InstalledJar(drives.D()), row.installed);
+    if (!row.record.empty()) {
+      fs::create_directories(drives.StateDir());
+      WriteFile(drives.StateDir() / "state", row.record);
+      if (!row.rootsOwn) ASSERT_EQ(chown(place.c_str(), 65534, 65534), 0);
+    }
+    answer =
+        R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar")" + row.data + "}}";
+    const int downloadsBefore = DownloadRequests();
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(DownloadRequests() - downloadsBefore, row.downloads) << output;
+    EXPECT_EQ(ReadFile(InstalledJar(drives.D())), row.installs ? jar : row.installed) << output;
+    EXPECT_EQ(drives.NetCalls(), row.installs ? "stop stock-relay\nstart stock-relay\n" : "")
+        << output;
+    EXPECT_NE(output.find(row.says), std::string::npos) << output;
+    if (row.downloads == 0) EXPECT_EQ(output.find("应用目录: "), std::string::npos) << output;
+    const fs::path state = drives.StateDir() / "state";
+    EXPECT_EQ(fs::exists(state) ? ReadFile(state) : "", row.record) << "kept as it was";
   }
 }
 

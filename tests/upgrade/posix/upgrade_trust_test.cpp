@@ -74,6 +74,14 @@ TEST_F(UpgradeTrust, ServiceStatesDecideReplacementAndRollback) {
        "错误: 服务启动后已停止: stock-relay\n"},
       {"unreadable after the start: no rollback", "active", kBecomesUnreadable, true,
        "stop stock-relay\nstart stock-relay\n", "错误: 无法确认服务是否运行，不恢复旧JAR文件\n"},
+      // Not running before: nothing shows the new JAR at fault, so it stays.
+      {"stopped before, settles stopped: the new JAR stays", "inactive", kStaysStopped, true,
+       "stop stock-relay\nstart stock-relay\n",
+       "错误: 服务启动后已停止: stock-relay\n服务在更新前未运行，保留新的JAR文件: stock-relay\n"},
+      // On its way up before: it counts as running, and the old JAR goes back.
+      {"starting before, settles stopped: the old JAR", "activating", kStaysStopped, false,
+       "stop stock-relay\nstart stock-relay\nstop stock-relay\nstart stock-relay\n",
+       "错误: 服务未能运行，恢复旧JAR文件: "},
       {"unreadable before: nothing touched", "broken", kRuns, false, "",
        "错误: 无法查询服务状态: stock-relay，不进行JAR包替换升级\n"},
       {"not registered: nothing touched", nullptr, kRuns, false, "",
@@ -83,6 +91,7 @@ TEST_F(UpgradeTrust, ServiceStatesDecideReplacementAndRollback) {
     SCOPED_TRACE(row.what);
     SetUp();
     fs::remove_all(Root() / "backUp");
+    fs::remove_all(drives.StateDir());
     fs::remove(drives.NetLog());
     if (row.unitBefore != nullptr) {
       drives.services.SetUnit("stock-relay", row.unitBefore);
