@@ -167,4 +167,61 @@ TEST_F(SignedUpdate, EveryOfferButTheVendorsSignedLaterOneIsRefusedBeforeTheDown
   fs::remove(ProgramDir() / "stock-relay.jar");
 }
 
+// With the vendor's signed offer: the JAR installed now is not downloaded
+// again; a JAR the service ran with only after it was put back is recorded,
+// and offered again it is not downloaded either. The service is not stopped
+// for either.
+TEST_F(SignedUpdate, TheInstalledJarAndOnePutBackAreNotDownloaded) {
+  const fs::path app = m_drives.D() / "orv" / "stock-relay" / "app";
+  const std::string hash = testing_support::Sha256Hex(m_standin->Jar());
+  const fs::path offered = m_keys / "offered.jar";
+  WriteFile(offered, m_standin->Jar());
+  ASSERT_TRUE(m_standin->Control("/control", "signature=valid&offer-version=2.0.0"));
+  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, m_standin->PlatformUrl());
+  tunable::ScopedTunable server(update::tunables::serverBaseUrl, m_standin->UpdateUrl());
+  tunable::ScopedTunable signingKey(update::tunables::jarSigningKey, m_vendor.PublicBase64());
+  // The offered JAR never runs; the old one does.
+  m_drives.WriteNet(m_drives.LogNet() + "[ \"$1\" = start ] && cmp -s '" +
+                    (app / "stock-relay.jar").string() + "' '" + offered.string() +
+                    "' && exit 2\n" + m_drives.ServeNet());
+  const std::string putBack = "RolledBackJarSha256=" + hash + "\n";
+  const struct {
+    const char* what;
+    std::string installed;
+    bool downloads;
+    const char* netCalls;
+    std::string says;
+    std::string stateAfter;
+  } rows[] = {
+      {"the installed JAR offered", m_standin->Jar(), false, "",
+       "提供的JAR文件与已安装的相同 (SHA-256 " + hash + ")，不进行更新\n", ""},
+      {"a JAR that does not run", m_oldJar, true,
+       "stop stock-relay\nstart stock-relay\nstop stock-relay\nstart stock-relay\n",
+       "已记录未能运行的JAR文件: SHA-256 " + hash, putBack},
+      {"offered again", m_oldJar, false, "",
+       "错误: 该JAR文件曾因服务未能运行而被换回 (SHA-256 " + hash + ", " +
+           (m_drives.StateDir() / "state").string() + ")，不进行更新\n",
+       putBack},
+  };
+  fs::remove_all(m_drives.StateDir());
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    fs::remove_all(m_drives.D() / "orv");
+    fs::create_directories(app);
+    WriteFile(app / "stock-relay.jar", row.installed);
+    fs::remove(m_drives.NetLog());
+    const long downloadsBefore = Downloads();
+    std::string error;
+    ::testing::internal::CaptureStdout();
+    upgrade::RunUpdate(error);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(Downloads() > downloadsBefore, row.downloads) << out;
+    EXPECT_EQ(ReadFile(app / "stock-relay.jar"), row.installed) << out;
+    EXPECT_EQ(m_drives.NetCalls(), row.netCalls) << out;
+    EXPECT_NE(out.find(row.says), std::string::npos) << out;
+    EXPECT_EQ(Mark(), row.stateAfter) << out;
+  }
+  fs::remove(ProgramDir() / "stock-relay.jar");
+}
+
 }  // namespace
