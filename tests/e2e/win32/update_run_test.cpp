@@ -25,6 +25,7 @@
 #include "support/win32/build_path.h"
 #include "support/win32/upload_installation.h"
 #include "support/zip_builder.h"
+#include "text/utf8.h"
 #include "update/tunables.h"
 #include "upgrade/service_wait.h"
 #include "upgrade/tunables.h"
@@ -185,7 +186,84 @@ TEST(Win32UpdateRun, OnlyTheVendorsSignedLaterOfferIsDownloaded) {
   ForgetInstalledMark();
 }
 
+std::wstring RolledBackMark() {
+  const os::MachineValue mark = os::ReadMachineValue(L"RolledBackJarSha256");
+  return mark.status == os::MachineValueStatus::Found ? mark.value : L"<none>";
+}
+void ForgetRolledBackMark() {
+  ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Wardkeep", L"RolledBackJarSha256");
+}
+
+// The JAR installed now and one recorded as put back are not installed, and
+// the service is not stopped for them; a service stopped before the update
+// whose new JAR does not run keeps it, with nothing recorded.
+TEST(Win32UpdateRun, KnownJarsAndAServiceStoppedBefore) {
+  using testing_support::Sha256Hex;
+  ForgetRolledBackMark();
+  const std::string newJar = testing_support::SampleJar(200000, 15);
+  const std::wstring newHash = text::Utf8ToWideReplacing(Sha256Hex(newJar));
+  const auto hashed = [](const std::string& jar) {
+    return R"("version":"2.0.0","url":"/files/stock-relay.jar","sha256":")" + Sha256Hex(jar) + "\"";
+  };
+  const std::string unhashed = R"("version":"2.0.0","url":"/files/stock-relay.jar")";
+  const std::string oldJar = UploadInstallation::OldJar();
+  const std::string same =
+      "提供的JAR文件与已安装的相同 (SHA-256 " + Sha256Hex(oldJar) + ")，不进行更新\n";
+  const struct {
+    const char* what;
+    std::string offered;
+    std::string data;
+    std::wstring markBefore;  // empty: none
+    bool stoppedBefore;       // and its program ends at once from then on
+    bool downloads;
+    bool installs;
+    std::string says;
+  } rows[] = {
+      {"the installed JAR, hashed", oldJar, hashed(oldJar), L"", false, false, false, same},
+      {"the installed JAR, unhashed", oldJar, unhashed, L"", false, true, false,
+       same + "操作完成。\n"},
+      {"a JAR put back, hashed", newJar, hashed(newJar), newHash, false, false, false,
+       "错误: 该JAR文件曾因服务未能运行而被换回 (SHA-256 " + Sha256Hex(newJar) +
+           ", HKLM\\SOFTWARE\\Wardkeep)，不进行更新\n"},
+      {"a JAR put back, unhashed", newJar, unhashed, newHash, false, true, false,
+       "错误: 该JAR文件曾因服务未能运行而被换回 (SHA-256 "},
+      {"stopped before, the new JAR does not run", newJar, unhashed, L"", true, true, true,
+       "服务在更新前未运行，保留新的JAR文件: stock-relay\n"},
+  };
+  tunable::ScopedTunable runWait(upgrade::tunables::serviceRunWait, 3000ms);
+  tunable::ScopedTunable poll(upgrade::tunables::serviceWaitPoll, 100ms);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ForgetRolledBackMark();
+    if (!row.markBefore.empty()) {
+      ASSERT_TRUE(os::WriteMachineValue(L"RolledBackJarSha256", row.markBefore));
+    }
+    UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
+    ASSERT_EQ(installation.Error(), "");
+    if (row.stoppedBefore) {
+      ASSERT_TRUE(installation.StopService());
+      ASSERT_TRUE(installation.BreakService());
+    }
+    int downloads = 0;
+    const std::string output = RunUpdateOffering(row.offered, row.data, &downloads);
+    EXPECT_EQ(downloads > 0, row.downloads) << output;
+    EXPECT_EQ(ReadFile(installation.installed), row.installs ? row.offered : oldJar) << output;
+    const std::size_t start = output.find("启动服务: stock-relay\n");
+    EXPECT_EQ(start != std::string::npos, row.installs) << output;
+    if (start != std::string::npos) {
+      EXPECT_EQ(output.find("启动服务: stock-relay\n", start + 1), std::string::npos)
+          << "no second start, no rollback\n"
+          << output;
+    }
+    EXPECT_EQ(output.find("停止服务: ") != std::string::npos, row.installs) << output;
+    EXPECT_NE(output.find(row.says), std::string::npos) << output;
+    EXPECT_EQ(RolledBackMark(), row.markBefore.empty() ? L"<none>" : row.markBefore) << output;
+  }
+  ForgetRolledBackMark();
+}
+
 TEST(Win32UpdateRun, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
+  ForgetRolledBackMark();
   UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
   ASSERT_EQ(installation.Error(), "");
   ASSERT_TRUE(installation.BreakService());
@@ -203,6 +281,8 @@ TEST(Win32UpdateRun, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
   EXPECT_NE(output.find("启动服务: stock-relay\n", firstStart + 1), std::string::npos) << output;
   EXPECT_EQ(output.find("服务已运行"), std::string::npos) << output;
   EXPECT_FALSE(fs::exists(installation.installed.parent_path() / L"stock-relay.jar.part"));
+  // The old JAR does not run either: nothing shows the new one at fault.
+  EXPECT_EQ(RolledBackMark(), L"<none>") << output;
 }
 
 }  // namespace

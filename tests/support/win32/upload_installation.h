@@ -42,6 +42,9 @@ class UploadInstallation {
     return stamps;
   }
 
+  // Stopped, as an administrator may leave it before an update.
+  bool StopService() { return m_service.Stop(); }
+
   // The service's program now ends at once, whatever JAR is installed.
   bool BreakService() { return m_service.ExitAtOnce(); }
 
@@ -58,7 +61,10 @@ class UploadInstallation {
  public:
   const std::filesystem::path root = m_drive.Root() / L"orv" / L"stock-relay";
   const std::filesystem::path installed = root / L"app" / L"stock-relay.jar";
-  const std::string oldJar = SampleJar(20000, 11);
+  const std::string oldJar = OldJar();
+
+  // The JAR every installation starts with.
+  static std::string OldJar() { return SampleJar(20000, 11); }
 };
 
 }  // namespace testing_support::win32
