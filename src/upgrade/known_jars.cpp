@@ -13,6 +13,13 @@ std::wstring Wide(const std::string& text) {
   return text::Utf8ToWideReplacing(text);
 }
 
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
 // Read through a handle of its own, as the staged copy is; empty when there
 // is no JAR or it cannot be read, which is "not the same" (the upgrade then
 // backs it up or refuses as it would without this check).
@@ -40,7 +47,8 @@ bool MayInstallJar(const std::string& sha256, const installation::Layout& layout
   const os::MachineValue rolledBack = os::ReadMachineValue(kRolledBackJarValue);
   switch (rolledBack.status) {
     case os::MachineValueStatus::Found:
-      if (text::WideToUtf8(rolledBack.value) != sha256) return true;
+      // An administrator may have written it by hand, in capitals.
+      if (Lower(text::WideToUtf8(rolledBack.value)) != sha256) return true;
       Say(L"错误: 该JAR文件曾因服务未能运行而被换回 (SHA-256 " + Wide(sha256) + L", " +
           os::MachineValuesPlace() + L")，不进行更新");
       return false;

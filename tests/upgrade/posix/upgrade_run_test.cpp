@@ -6,6 +6,8 @@
 
 #include <chrono>
 
+#include <cctype>
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -181,6 +183,9 @@ TEST_F(UpdateRun, TheInstalledJarAndOnePutBackAreNotInstalled) {
   const std::string putBack =
       "错误: 该JAR文件曾因服务未能运行而被换回 (SHA-256 " + hash + ", " + place + ")，不进行更新\n";
   const std::string recordOfOurs = "RolledBackJarSha256=" + hash + "\n";
+  std::string recordInCapitals = recordOfOurs;
+  for (std::size_t at = recordInCapitals.find('=') + 1; at < recordInCapitals.size(); ++at)
+    recordInCapitals[at] = static_cast<char>(std::toupper(recordInCapitals[at]));
   const std::string recordOfAnother =
       "RolledBackJarSha256=" + testing_support::Sha256Hex(jar + "x") + "\n";
   const struct {
@@ -198,6 +203,8 @@ TEST_F(UpdateRun, TheInstalledJarAndOnePutBackAreNotInstalled) {
       {"a JAR put back, unhashed", "installed", "", recordOfOurs, true, 1, false,
        putBack + "操作完成。\n"},
       {"a JAR put back, hashed", "installed", hashed, recordOfOurs, true, 0, false, putBack},
+      {"a JAR put back, recorded by hand in capitals", "installed", hashed, recordInCapitals, true,
+       0, false, putBack},
       {"another JAR put back", "installed", hashed, recordOfAnother, true, 1, true,
        "服务已运行: stock-relay\n"},
       {"a record root does not own", "installed", hashed, recordOfOurs, false, 1, true,
