@@ -11,6 +11,7 @@
 #include "upgrade/file_system.h"
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/progress.h"
+#include "upgrade/update_policy.h"
 
 namespace upgrade {
 
@@ -35,6 +36,10 @@ void SayNoOffer(const std::string& errorText) {
 }  // namespace
 
 bool RunUpdate(std::string& errorText) {
+  if (UpdatesSwitchedOffByPolicy()) {
+    Say(L"管理员策略已关闭更新，不检查更新");
+    return false;
+  }
   update::UpdateOffer offer;
   const bool offered = update::CheckUpdate(offer, errorText);
   const std::optional<installation::Layout> layout = installation::FindInstallation();
