@@ -46,21 +46,26 @@ BuildMsi() { # exe task_xml version commit out
   local product_code contents
   product_code=$(MsiUuid "wardkeep-product $version")
   contents=$(cat "$exe" "$task" "$source" | sha256sum | cut -c1-64)
-  local log=$out.log
+  # wixl finds the files it packages only by names relative to where it runs.
+  local stage
+  stage=$(mktemp -d "${TMPDIR:-/tmp}/wardkeep-msi.XXXXXX")
+  cp "$exe" "$stage/wardkeep.exe"
+  cp "$task" "$stage/wardkeep-task.xml"
+  cp "$source" "$stage/wardkeep.wxs"
+  out=$(realpath -m "$out")
+  local log=$stage/wixl.log status=0
   # i0: the clock does not move, so every time stamp in the package is the same.
-  TZ=UTC faketime -f "@$frozen i0" wixl -a x64 -o "$out" \
+  (cd "$stage" && TZ=UTC faketime -f "@$frozen i0" wixl -a x64 -o "$out" \
     -D Version="$version" -D ProductCode="$product_code" -D Manufacturer="$manufacturer" \
-    -D Program="$exe" -D TaskXml="$task" "$source" >"$log" 2>&1 || {
-    cat "$log" >&2
-    return 1
-  }
+    -D Program=wardkeep.exe -D TaskXml=wardkeep-task.xml wardkeep.wxs) >"$log" 2>&1 || status=$?
   # wixl warns through GLib; any warning or assertion means a table went wrong.
-  if grep -qE 'WARNING|CRITICAL' "$log"; then
+  if ((status != 0)) || grep -qE 'WARNING|CRITICAL' "$log"; then
     cat "$log" >&2
+    rm -rf "$stage"
     return 1
   fi
+  rm -rf "$stage"
   TZ=UTC faketime -f "@$frozen i0" msibuild "$out" \
     -s "Wardkeep $version" "$manufacturer" "x64;1033" "$(MsiUuid "wardkeep-package $version $commit $contents")" ||
     return 1
-  rm -f "$log"
 }

@@ -7,7 +7,7 @@
 # replaces it in place; a silent uninstall leaves nothing the package made.
 #   msi_install_test.sh WINE_RUN WARDKEEP_EXE WK_PROBE_EXE SCRATCH
 set -euo pipefail
-wine_run=$1 exe=$2 probe=$3 scratch=$4
+wine_run=$(realpath "$1") exe=$(realpath "$2") probe=$(realpath "$3") scratch=$(realpath -m "$4")
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 source "$repo/scripts/lib/msi.bash"
 for tool in wixl msibuild faketime; do
@@ -28,6 +28,7 @@ Fail() {
 Wine() { "$wine_run" "$@"; }
 # reg's own answer, as the guide's administrator reads it (UTF-8, CR removed).
 Reg() { Wine reg "$@" 2>/dev/null | iconv -f GBK -t UTF-8 | tr -d '\r'; }
+KeyExists() { Wine reg query "$1" >/dev/null 2>&1; }
 Windows() { Wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 drive_c=$WARDKEEP_WINEPREFIX/drive_c
 installed=$drive_c/Program\ Files/Wardkeep
@@ -81,7 +82,8 @@ Wine reg add "$policy_key" /v Updates /t REG_DWORD /d 0 /f >/dev/null
 Wine 'C:\Program Files\Wardkeep\wardkeep.exe' >"$scratch/program.out" 2>/dev/null &
 program=$!
 if Wine "$probe" wait-hidden 60 >/dev/null; then
-  [[ $(cat "$scratch/program.out") == "管理员策略已关闭更新，不检查更新" ]] ||
+  # Wine's C runtime writes a text-mode CR before each LF.
+  [[ $(tr -d '\r' <"$scratch/program.out") == "管理员策略已关闭更新，不检查更新" ]] ||
     Fail "the update run did not stop at the policy: $(cat "$scratch/program.out")"
   [[ $(Reg query "$run_key") != *orvWardkeep* ]] ||
     Fail "under Autostart = task the program left a Run value: $(Reg query "$run_key")"
@@ -95,7 +97,7 @@ wait "$program" || true
 Wine msiexec /i "$(Windows "$scratch/wardkeep-1.0.1.0.msi")" /qn || Fail "the upgrade exited with $?"
 [[ $(Reg query "$uninstall_key\\$second_code") == *'DisplayVersion    REG_SZ    1.0.1.0'* ]] ||
   Fail "no Add/Remove Programs entry for 1.0.1.0"
-[[ -z $(Reg query "$uninstall_key\\$first_code") ]] || Fail "1.0.0.1 is still installed beside 1.0.1.0"
+! KeyExists "$uninstall_key\\$first_code" || Fail "1.0.0.1 is still installed beside 1.0.1.0"
 cmp -s "$exe" "$installed/wardkeep.exe" || Fail "the upgrade left no wardkeep.exe"
 [[ -f $task_file ]] || Fail "the upgrade left no task"
 [[ $(Reg query "$policy_key" /v Autostart) == *task* ]] || Fail "the upgrade left no Autostart policy"
@@ -107,8 +109,8 @@ Wine msiexec /x "$(Windows "$scratch/wardkeep-1.0.1.0.msi")" /qn || Fail "msiexe
 [[ $(Reg query "$policy_key") != *Autostart* ]] || Fail "the Autostart policy is still set"
 # The administrator's own value is the administrator's to remove.
 [[ $(Reg query "$policy_key" /v Updates) == *Updates* ]] || Fail "the uninstall removed the administrator's Updates value"
-[[ -z $(Reg query "$uninstall_key\\$second_code") ]] || Fail "the Add/Remove Programs entry is still there"
-[[ -z $(Reg query "$event_key") ]] || Fail "the event source is still registered"
+! KeyExists "$uninstall_key\\$second_code" || Fail "the Add/Remove Programs entry is still there"
+! KeyExists "$event_key" || Fail "the event source is still registered"
 
 ((failures == 0)) || exit 1
 echo "installed, started, upgraded and removed"
