@@ -52,6 +52,8 @@ BuildMsi() { # exe task_xml version commit out
   cp "$exe" "$stage/wardkeep.exe"
   cp "$task" "$stage/wardkeep-task.xml"
   cp "$source" "$stage/wardkeep.wxs"
+  # The cabinet records each file's time.
+  touch -d "@$epoch" "$stage"/*
   out=$(realpath -m "$out")
   local log=$stage/wixl.log status=0
   # i0: the clock does not move, so every time stamp in the package is the same.
