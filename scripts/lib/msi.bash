@@ -8,6 +8,8 @@
 #     %ProgramFiles%\Wardkeep; VERSION a.b.c.d (Windows Installer compares only
 #     a.b.c when it decides what is newer), COMMIT names the build. The WiX
 #     source is packaging/wardkeep.wxs beside this script, or $MSI_SOURCE.
+#     The publisher Add/Remove Programs shows is $WARDKEEP_MSI_MANUFACTURER
+#     (default Wardkeep).
 #
 # The same inputs give the same bytes: wixl stamps its package with the clock
 # and a random package code, so it runs on a frozen clock (SOURCE_DATE_EPOCH,
