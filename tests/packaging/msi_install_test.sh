@@ -44,6 +44,19 @@ BuildMsi "$exe" "$scratch/wardkeep-task.xml" 1.0.1.0 second "$scratch/wardkeep-1
 first_code=$(MsiUuid "wardkeep-product 1.0.0.1")
 second_code=$(MsiUuid "wardkeep-product 1.0.1.0")
 
+# The guide gives the commands this test runs, in both of its halves.
+guide=$repo/docs/deploy.md
+for command in 'msiexec /i wardkeep-<version>-win64.msi /qn /l*v' 'msiexec /x wardkeep-<version>-win64.msi /qn' \
+  'reg add "HKLM\SOFTWARE\Policies\Wardkeep" /v Updates /t REG_DWORD /d 0 /f' \
+  'reg query "HKLM\SOFTWARE\Policies\Wardkeep"'; do
+  for version in '<version>' '<版本>'; do
+    line=${command/<version>/$version}
+    # One of each language: the English and the Chinese placeholder, or twice the same.
+    [[ $command == *'<version>'* ]] && count=1 || count=2
+    (($(grep -cF -- "$line" "$guide") >= count)) || Fail "the guide lacks: $line"
+  done
+done
+
 # --- Install ------------------------------------------------------------------------
 Wine msiexec /i "$(Windows "$scratch/wardkeep-1.0.0.1.msi")" /qn /l*v "$(Windows "$scratch/install.log")" ||
   Fail "msiexec /i exited with $?"
