@@ -95,6 +95,11 @@ Wine reg add "$policy_key" /v Updates /t REG_DWORD /d 0 /f >/dev/null
 Wine 'C:\Program Files\Wardkeep\wardkeep.exe' >"$scratch/program.out" 2>/dev/null &
 program=$!
 if Wine "$probe" wait-hidden 60 >/dev/null; then
+  # The dialog exists while its initialisation, the update run, still runs.
+  for _ in {1..100}; do
+    [[ -s $scratch/program.out ]] && break
+    sleep 0.3
+  done
   # Wine's C runtime writes a text-mode CR before each LF.
   [[ $(tr -d '\r' <"$scratch/program.out") == "管理员策略已关闭更新，不检查更新" ]] ||
     Fail "the update run did not stop at the policy: $(cat "$scratch/program.out")"
