@@ -24,6 +24,9 @@ bool AcquireSingleInstance(const std::wstring& name);
 // Failures are silent by design.
 void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& programPath);
 
+// Removes that entry of this user, if there is one; failures are silent.
+void RemoveAutostartEntry(const std::wstring& entryName);
+
 // The running program's full path, Windows form, as far as it could be read,
 // and whether that is the whole path: one longer than the platform's buffer
 // (MAX_PATH on Windows) comes back cut short and may name an ancestor.

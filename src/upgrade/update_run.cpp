@@ -16,6 +16,7 @@
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/offer_gate.h"
 #include "upgrade/progress.h"
+#include "upgrade/update_policy.h"
 
 namespace upgrade {
 
@@ -40,6 +41,11 @@ void SayNoOffer(const std::string& errorText) {
 }  // namespace
 
 bool RunUpdate(std::string& errorText) {
+  // The administrator's switch comes before anything else is asked.
+  if (UpdatesSwitchedOffByPolicy()) {
+    Say(L"管理员策略已关闭更新，不检查更新");
+    return false;
+  }
   // A package built without a real update server asks nobody.
   if (update::tunables::serverBaseUrl.Get().empty()) {
     Say(L"未配置更新服务器，不检查更新");
