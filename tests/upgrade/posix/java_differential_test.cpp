@@ -79,8 +79,8 @@ TEST(JavaDifferential, WhatJavaReadsIsAcceptedAndWhatItRefusesIsRefused) {
     if (!FindOnPath(tool)) missing += std::string(" ") + tool;
   }
   if (!missing.empty()) {
-    GTEST_SKIP() << "Java's reader is the reference here, and" << missing
-                 << " is not on PATH (scripts/setup installs it)";
+    GTEST_SKIP() << "Java's reader is the reference here, and these are not on PATH:" << missing
+                 << " (scripts/setup installs them)";
   }
   testing_support::TempDir dir;
   const fs::path classes = dir / "classes";
