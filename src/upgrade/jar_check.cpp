@@ -230,13 +230,17 @@ bool ApplyZip64Extra(const unsigned char* extra, std::size_t size,
 
 // Reads the entries of one archive in turn. The buffers and the decompressor
 // are made once and shared by every entry, so that an archive of many small
-// entries costs no fresh memory (and no page faults) for each.
+// entries costs no fresh memory (and no page faults) for each. Small reads
+// come from a window read ahead: an entry's header, name, data and descriptor
+// and the next entry's header lie one after the other, and a read from the
+// file costs far more than copying a few bytes.
 class EntryReader {
  public:
   explicit EntryReader(const os::ReadOnlyFile& file)
       : m_file(file),
         m_input(std::make_unique_for_overwrite<unsigned char[]>(kChunk)),
-        m_output(std::make_unique_for_overwrite<unsigned char[]>(kChunk)) {}
+        m_output(std::make_unique_for_overwrite<unsigned char[]>(kChunk)),
+        m_window(std::make_unique_for_overwrite<unsigned char[]>(kChunk)) {}
   ~EntryReader() {
     if (m_inflating) inflateEnd(&m_stream);
   }
@@ -249,6 +253,11 @@ class EntryReader {
                             std::int64_t limit, std::int64_t& entryEnd);
 
  private:
+  // Exactly `size` (at most kChunk) bytes at `offset`, valid until the next
+  // call; nullptr when the file holds fewer.
+  const unsigned char* Fetch(std::int64_t offset, std::size_t size);
+  // Exactly `size` bytes at `offset` copied to `data`, or false.
+  bool Read(std::int64_t offset, unsigned char* data, std::size_t size);
   // Inflates (or, stored, reads) one entry's data, bounded by its declared size.
   JarCheck CheckData(std::int64_t dataStart, const Entry& entry, std::uint32_t number);
   // The decompressor at the start of a new raw deflate stream.
@@ -257,10 +266,40 @@ class EntryReader {
   const os::ReadOnlyFile& m_file;
   std::unique_ptr<unsigned char[]> m_input;
   std::unique_ptr<unsigned char[]> m_output;
+  std::unique_ptr<unsigned char[]> m_window;
+  std::int64_t m_windowStart = 0;
+  std::size_t m_windowSize = 0;
   std::vector<unsigned char> m_variable;  // a local header's name and extra field
   z_stream m_stream{};
   bool m_inflating = false;
 };
+
+const unsigned char* EntryReader::Fetch(std::int64_t offset, std::size_t size) {
+  const auto inWindow = [&] {
+    return offset >= m_windowStart &&
+           static_cast<std::uint64_t>(offset - m_windowStart) + size <= m_windowSize;
+  };
+  if (!inWindow()) {
+    // A large read goes straight to its buffer; a small one refills the window.
+    if (size > kChunk / 2) {
+      return ReadExactly(m_file, offset, m_input.get(), size) ? m_input.get() : nullptr;
+    }
+    const std::int64_t got =
+        m_file.ReadFullAt(offset, reinterpret_cast<char*>(m_window.get()), kChunk);
+    m_windowStart = offset;
+    m_windowSize = got > 0 ? static_cast<std::size_t>(got) : 0;
+    if (!inWindow()) return nullptr;
+  }
+  return m_window.get() + (offset - m_windowStart);
+}
+
+bool EntryReader::Read(std::int64_t offset, unsigned char* data, std::size_t size) {
+  if (size > kChunk) return ReadExactly(m_file, offset, data, size);
+  const unsigned char* bytes = Fetch(offset, size);
+  if (bytes == nullptr) return false;
+  std::copy(bytes, bytes + size, data);
+  return true;
+}
 
 bool EntryReader::StartInflating() {
   if (m_inflating) return inflateReset(&m_stream) == Z_OK;
@@ -272,7 +311,6 @@ bool EntryReader::StartInflating() {
 JarCheck EntryReader::CheckData(std::int64_t dataStart, const Entry& entry, std::uint32_t number) {
   const bool deflated = entry.method == kMethodDeflated;
   if (deflated && !StartInflating()) return Fault(JarFault::Corrupt, number);
-  unsigned char* const input = m_input.get();
   unsigned char* const output = m_output.get();
 
   uLong crc = crc32(0L, Z_NULL, 0);
@@ -282,9 +320,8 @@ JarCheck EntryReader::CheckData(std::int64_t dataStart, const Entry& entry, std:
   while (consumed < entry.compressedSize) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, entry.compressedSize - consumed));
-    if (!ReadExactly(m_file, dataStart + static_cast<std::int64_t>(consumed), input, want)) {
-      return Fault(JarFault::Unreadable, number);
-    }
+    const unsigned char* const input = Fetch(dataStart + static_cast<std::int64_t>(consumed), want);
+    if (input == nullptr) return Fault(JarFault::Unreadable, number);
     consumed += want;
     if (!deflated) {
       crc = crc32(crc, input, static_cast<uInt>(want));
@@ -292,7 +329,7 @@ JarCheck EntryReader::CheckData(std::int64_t dataStart, const Entry& entry, std:
       continue;
     }
     if (streamEnded) return Fault(JarFault::Corrupt, number);  // data after the stream's end
-    m_stream.next_in = input;
+    m_stream.next_in = const_cast<unsigned char*>(input);      // zlib does not write through it
     m_stream.avail_in = static_cast<uInt>(want);
     while (m_stream.avail_in > 0 && !streamEnded) {
       m_stream.next_out = output;
@@ -331,8 +368,7 @@ JarCheck EntryReader::CheckLocalHeader(const Entry& entry, std::uint32_t number,
                                        std::int64_t limit, std::int64_t& entryEnd) {
   std::array<unsigned char, kLocalHeaderSize> header{};
   if (at + static_cast<std::int64_t>(kLocalHeaderSize) > limit ||
-      !ReadExactly(m_file, at, header.data(), header.size()) ||
-      Le32(header.data()) != kLocalSignature) {
+      !Read(at, header.data(), header.size()) || Le32(header.data()) != kLocalSignature) {
     return Fault(JarFault::LocalHeader, number);
   }
   const std::uint16_t flags = Le16(header.data() + 6);
@@ -349,8 +385,8 @@ JarCheck EntryReader::CheckLocalHeader(const Entry& entry, std::uint32_t number,
   if (m_variable.size() < nameLength + extraLength) m_variable.resize(nameLength + extraLength);
   const unsigned char* const variable = m_variable.data();
   // Names are bytes: compared as such, whatever their encoding.
-  if (!ReadExactly(m_file, at + static_cast<std::int64_t>(kLocalHeaderSize), m_variable.data(),
-                   nameLength + extraLength) ||
+  if (!Read(at + static_cast<std::int64_t>(kLocalHeaderSize), m_variable.data(),
+            nameLength + extraLength) ||
       std::string_view(reinterpret_cast<const char*>(variable), nameLength) != entry.name) {
     return Fault(JarFault::LocalHeader, number);
   }
@@ -376,7 +412,7 @@ JarCheck EntryReader::CheckLocalHeader(const Entry& entry, std::uint32_t number,
     std::array<unsigned char, 24> descriptor{};
     const std::size_t available =
         static_cast<std::size_t>(std::min<std::int64_t>(fieldsSize + 4, limit - entryEnd));
-    if (available < fieldsSize || !ReadExactly(m_file, entryEnd, descriptor.data(), available)) {
+    if (available < fieldsSize || !Read(entryEnd, descriptor.data(), available)) {
       return Fault(JarFault::LocalHeader, number);
     }
     std::size_t skip = 0;
