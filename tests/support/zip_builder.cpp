@@ -143,8 +143,8 @@ BuiltZip BuildZip(const std::vector<ZipEntry>& entries, const ZipOptions& option
   Put32(zip.bytes, 0x06054b50);
   Put16(zip.bytes, 0);
   Put16(zip.bytes, 0);
-  Put16(zip.bytes, options.zip64 ? 0xFFFF : entries.size());
-  Put16(zip.bytes, options.zip64 ? 0xFFFF : entries.size());
+  Put16(zip.bytes, options.zip64 ? 0xFFFF : entries.size() & 0xFFFF);
+  Put16(zip.bytes, options.zip64 ? 0xFFFF : entries.size() & 0xFFFF);
   Put32(zip.bytes, options.zip64 ? kMax32 : directory.size());
   Put32(zip.bytes, options.zip64 ? kMax32 : directoryAt);
   Put16(zip.bytes, options.comment.size());
