@@ -22,24 +22,6 @@ namespace fs = std::filesystem;
 
 constexpr int kRuns = 3;
 
-std::string Text(std::size_t size, unsigned seed) {
-  std::string text;
-  for (unsigned i = 0; text.size() < size; ++i) {
-    text += "class Relay" + std::to_string(i) + " { long v = " + std::to_string(i * seed) + "; }\n";
-  }
-  return text;
-}
-
-std::string Noise(std::size_t size, unsigned seed) {
-  std::string noise;
-  std::uint64_t state = seed * 2654435761ull + 1;
-  while (noise.size() < size) {
-    state = state * 6364136223846793005ull + 1442695040888963407ull;
-    noise += static_cast<char>(state >> 33);
-  }
-  return noise;
-}
-
 // Best wall and CPU time of `kRuns`, the highest peak; status of the last.
 Usage Best(const std::vector<std::string>& argv, const std::string& scratch) {
   Usage best;
@@ -71,13 +53,14 @@ std::vector<Row> JarCheckBench(const Options& options) {
                    {"large.jar", "4 entries of 32 MiB (2 deflated, 2 stored)", {}}};
   archives[0].entries.push_back({"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n", true});
   for (int i = 1; i < 70000; ++i) {
-    archives[0].entries.push_back(
-        {"com/example/c" + std::to_string(i) + ".class", Text(150 + i % 400, i), true});
+    archives[0].entries.push_back({"com/example/c" + std::to_string(i) + ".class",
+                                   testing_support::SampleClasses(150 + i % 400, i), true});
   }
   for (unsigned i = 0; i < 4; ++i) {
     const bool deflate = i % 2 == 0;
     archives[1].entries.push_back({"lib/part" + std::to_string(i) + ".bin",
-                                   deflate ? Text(32u << 20, i + 1) : Noise(32u << 20, i + 1),
+                                   deflate ? testing_support::SampleClasses(32u << 20, i + 1)
+                                           : testing_support::SampleNoise(32u << 20, i + 1),
                                    deflate});
   }
 

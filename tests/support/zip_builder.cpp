@@ -152,22 +152,30 @@ BuiltZip BuildZip(const std::vector<ZipEntry>& entries, const ZipOptions& option
   return zip;
 }
 
-std::string SampleJar(std::size_t size, unsigned seed) {
+std::string SampleNoise(std::size_t size, unsigned seed) {
   std::string noise;
   std::uint64_t state = seed * 2654435761ull + 1;
   while (noise.size() < size) {
     state = state * 6364136223846793005ull + 1442695040888963407ull;
     noise += static_cast<char>(state >> 33);
   }
+  return noise;
+}
+
+std::string SampleClasses(std::size_t size, unsigned seed) {
   std::string classes;
-  for (std::size_t i = 0; classes.size() < size / 4; ++i) {
+  for (std::size_t i = 0; classes.size() < size; ++i) {
     classes +=
         "class Relay" + std::to_string(i) + " { int v = " + std::to_string(seed * i) + "; }\n";
   }
+  return classes;
+}
+
+std::string SampleJar(std::size_t size, unsigned seed) {
   return BuildZip({{"META-INF/MANIFEST.MF",
                     "Manifest-Version: 1.0\nBuild: " + std::to_string(seed) + "\n", true},
-                   {"com/example/Relay.class", classes, true, true},
-                   {"static/blob.bin", noise}})
+                   {"com/example/Relay.class", SampleClasses(size / 4, seed), true, true},
+                   {"static/blob.bin", SampleNoise(size, seed)}})
       .bytes;
 }
 

@@ -44,5 +44,9 @@ BuiltZip BuildZip(const std::vector<ZipEntry>& entries, const ZipOptions& option
 // A small JAR-like archive (manifest, classes deflated, a stored resource) of
 // about `size` bytes, pseudo-random so that it does not compress away.
 std::string SampleJar(std::size_t size, unsigned seed);
+// Its parts: `size` pseudo-random bytes, and at least `size` bytes of source
+// text that compresses as classes do.
+std::string SampleNoise(std::size_t size, unsigned seed);
+std::string SampleClasses(std::size_t size, unsigned seed);
 
 }  // namespace testing_support
