@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "os/posix/root_only_file.h"
 #include "os/posix/unique_fd.h"
 #include "unicode/utf8.h"
 
@@ -18,17 +19,11 @@ namespace {
 
 constexpr const char* kPolicyFile = "/etc/wardkeep/policy";
 // Far more than two short lines; a file that big is not a policy file.
-constexpr off_t kMaxPolicyBytes = 64 * 1024;
+constexpr std::size_t kMaxPolicyBytes = 64 * 1024;
 
 std::string PolicyFilePath() {
   const char* configured = std::getenv("WARDKEEP_POLICY_FILE");
   return configured != nullptr && *configured == '/' ? configured : kPolicyFile;
-}
-
-// Only root may have written it: another user who could change the file, or
-// replace it through its folder, could otherwise decide for the machine.
-bool OnlyRootMayWrite(const struct stat& info) {
-  return info.st_uid == 0 && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 std::string ReadTrustedPolicyFile() {
@@ -36,24 +31,15 @@ std::string ReadTrustedPolicyFile() {
   const std::string folder = path.substr(0, path.find_last_of('/') + 1);
   struct stat folderInfo {};
   if (stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode) ||
-      !OnlyRootMayWrite(folderInfo)) {
+      !posix::OnlyRootMayWrite(folderInfo)) {
     return {};
   }
   posix::UniqueFd file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-  struct stat info {};
-  if (!file || fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode) || !OnlyRootMayWrite(info) ||
-      info.st_size > kMaxPolicyBytes) {
+  std::string contents;
+  if (!file ||
+      posix::ReadRootOnlyFile(file.Get(), kMaxPolicyBytes, contents) != posix::RootFileRead::Read) {
     return {};
   }
-  std::string contents(static_cast<std::size_t>(info.st_size), '\0');
-  std::size_t got = 0;
-  while (got < contents.size()) {
-    ssize_t n = read(file.Get(), contents.data() + got, contents.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  contents.resize(got);
   return contents;
 }
 
