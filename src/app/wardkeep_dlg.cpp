@@ -6,6 +6,8 @@
 
 #include "app/dialog_ids.h"
 #include "app/guarded.h"
+#include "os/session.h"
+#include "upgrade/progress.h"
 #include "upgrade/update_run.h"
 
 namespace {
@@ -24,10 +26,15 @@ void RunRealUpdate() {
 
 CwardkeepDlg::CwardkeepDlg(app::View& view) : CwardkeepDlg(view, &RunRealUpdate) {}
 
-CwardkeepDlg::CwardkeepDlg(app::View& view, UpdateRun updateRun)
-    : m_view(view), m_appIcon(view.LoadAppIcon()), m_updateRun(std::move(updateRun)) {}
+CwardkeepDlg::CwardkeepDlg(app::View& view, UpdateRun updateRun, app::EventSink events)
+    : m_view(view),
+      m_appIcon(view.LoadAppIcon()),
+      m_updateRun(std::move(updateRun)),
+      m_events(std::move(events)) {}
 
 bool CwardkeepDlg::OnInitDialog() {
+  m_events.Report(app::StartEvent(os::CurrentProcessRights()));
+
   m_statusEdit.Bind(m_view, app::kStatusEditId);
   m_memFreeEdit.Bind(m_view, app::kMemFreeEditId);
   m_diskCEdit.Bind(m_view, app::kDiskCEditId);
@@ -39,9 +46,7 @@ bool CwardkeepDlg::OnInitDialog() {
 
   UpdateResourceReadout();
 
-  // The update prints its own progress; whatever escapes it must not keep
-  // the watch from starting.
-  if (m_updateRun) app::Guarded(m_updateRun);
+  if (m_updateRun) RunUpdateAndReport();
 
   if (!StartHealthTimer()) {
     // Hidden, the window could say nothing ever again: it stays on screen
@@ -53,6 +58,19 @@ bool CwardkeepDlg::OnInitDialog() {
   // the modal loop runs, so it appears only when a health check finds a fault.
   m_view.PostMessageToSelf(app::kHideAfterStartMessage);
   return true;
+}
+
+void CwardkeepDlg::RunUpdateAndReport() {
+  upgrade::RunRecord record;
+  const auto started = std::chrono::steady_clock::now();
+  {
+    upgrade::ScopedRunRecord collecting(record);
+    // The update prints its own progress; whatever escapes it must not keep
+    // the watch from starting.
+    app::Guarded(m_updateRun);
+  }
+  m_events.Report(app::UpdateEvent(record, std::chrono::duration_cast<std::chrono::seconds>(
+                                               std::chrono::steady_clock::now() - started)));
 }
 
 bool CwardkeepDlg::StartHealthTimer() {

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "app/dialog_ids.h"
 #include "app/service_names.h"
 #include "app/wardkeep_dlg.h"
@@ -7,7 +9,11 @@ void CwardkeepDlg::OnHealthTimer(unsigned timerId) {
   platform_client::ServiceMonitor monitor;
   app::AddInstallationServices(monitor);
   std::wstring message;
-  if (monitor.CheckHealth(message)) {
+  const bool healthy = monitor.CheckHealth(message);
+  if (app::Event change; m_health.Observe(healthy, message, change)) {
+    m_events.Report(std::move(change));
+  }
+  if (healthy) {
     m_statusEdit.SetWindowText(L"服务正常运行");
     m_view.ShowWindow(false);
   } else {
