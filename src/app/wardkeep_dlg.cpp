@@ -49,9 +49,10 @@ bool CwardkeepDlg::OnInitDialog() {
   if (m_updateRun) RunUpdateAndReport();
 
   if (!StartHealthTimer()) {
-    // Hidden, the window could say nothing ever again: it stays on screen
-    // with the reason, as the template shows it.
+    // Hidden, the window could say nothing ever again: it is shown with the
+    // reason (a front end may have created it hidden).
     m_statusEdit.SetWindowText(L"健康检查定时器无法启动，服务状态不再检查，请重新启动本程序");
+    m_view.ShowWindow(true);
     return true;
   }
   // The template is visible; the queued message hides the window as soon as
