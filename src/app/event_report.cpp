@@ -73,7 +73,7 @@ const std::array<EventDefinition, 8> kEventDefinitions = {{
 
 EventSink SystemEventLog() {
   return [](EventId id, os::EventLevel level, const std::vector<std::wstring>& lines) {
-    os::ReportEvent(static_cast<unsigned>(id), level, lines);
+    os::WriteEvent(static_cast<unsigned>(id), level, lines);
   };
 }
 

@@ -16,6 +16,6 @@ enum class EventLevel { Information, Warning, Error };
 // insertion strings as `lines` has); natively the lines are joined by "; "
 // after "[id]". Failures are silent: the event log is an addition to the
 // program's own output, never a reason to stop.
-void ReportEvent(unsigned id, EventLevel level, const std::vector<std::wstring>& lines);
+void WriteEvent(unsigned id, EventLevel level, const std::vector<std::wstring>& lines);
 
 }  // namespace os

@@ -60,7 +60,7 @@ bool SendToTestSocket(int priority, const std::string& message) {
 
 }  // namespace
 
-void ReportEvent(unsigned id, EventLevel level, const std::vector<std::wstring>& lines) {
+void WriteEvent(unsigned id, EventLevel level, const std::vector<std::wstring>& lines) {
   const std::string message = Message(id, lines);
   if (SendToTestSocket(Priority(level), message)) return;
   ::openlog("wardkeep", LOG_PID, LOG_USER);

@@ -55,7 +55,7 @@ std::wstring WithWindowsLineEnds(const std::wstring& text) {
 
 }  // namespace
 
-void ReportEvent(unsigned id, EventLevel level, const std::vector<std::wstring>& lines) {
+void WriteEvent(unsigned id, EventLevel level, const std::vector<std::wstring>& lines) {
   // A source that nobody registered still takes events; Event Viewer then
   // shows the strings without the message table's layout.
   const EventSource source(::RegisterEventSourceW(nullptr, L"Wardkeep"));
