@@ -9,7 +9,7 @@ namespace app {
 
 namespace {
 
-using Level = os::EventLevel;
+using Level = host::EventLevel;
 
 std::wstring Widen(const char* ascii) {
   return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii));
@@ -72,8 +72,8 @@ const std::array<EventDefinition, 8> kEventDefinitions = {{
 }};
 
 EventSink SystemEventLog() {
-  return [](EventId id, os::EventLevel level, const std::vector<std::wstring>& lines) {
-    os::WriteEvent(static_cast<unsigned>(id), level, lines);
+  return [](EventId id, host::EventLevel level, const std::vector<std::wstring>& lines) {
+    host::WriteEvent(static_cast<unsigned>(id), level, lines);
   };
 }
 
@@ -100,18 +100,18 @@ void EventReporter::Report(Event event) {
   if (m_sink) m_sink(event.id, definition.level, event.lines);
 }
 
-Event StartEvent(os::ProcessRights rights) {
+Event StartEvent(host::ProcessRights rights) {
   std::wstring rightsText;
   switch (rights) {
-    case os::ProcessRights::Full:
+    case host::ProcessRights::Full:
       rightsText = L"full (an administrator's elevated token: may stop and start services)";
       break;
-    case os::ProcessRights::Filtered:
+    case host::ProcessRights::Filtered:
       rightsText =
           L"filtered (an administrator's UAC-filtered token: may not stop or start "
           L"services)";
       break;
-    case os::ProcessRights::Standard:
+    case host::ProcessRights::Standard:
       rightsText = L"standard user (may not stop or start services)";
       break;
   }

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "os/event_log.h"
-#include "os/session.h"
+#include "host/event_log.h"
 #include "upgrade/progress.h"
 
 namespace app {
@@ -31,7 +30,7 @@ enum class EventId : unsigned {
 
 struct EventDefinition {
   EventId id;
-  os::EventLevel level;
+  host::EventLevel level;
   std::size_t lineCount;  // the insertion strings the message table places
 };
 extern const std::array<EventDefinition, 8> kEventDefinitions;
@@ -42,7 +41,7 @@ struct Event {
 };
 
 // Where events go: the system's event log, or a test's recorder.
-using EventSink = std::function<void(EventId, os::EventLevel, const std::vector<std::wstring>&)>;
+using EventSink = std::function<void(EventId, host::EventLevel, const std::vector<std::wstring>&)>;
 EventSink SystemEventLog();
 
 // At most this many events of one kind (start, update, button, health) in any
@@ -67,7 +66,7 @@ class EventReporter {
 };
 
 // The start: version, commit, JAR-signing key, the token's rights, policies.
-Event StartEvent(os::ProcessRights rights);
+Event StartEvent(host::ProcessRights rights);
 
 // The update run's end, from what it said and found.
 Event UpdateEvent(const upgrade::RunRecord& record, std::chrono::seconds duration);

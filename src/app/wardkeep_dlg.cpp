@@ -6,7 +6,7 @@
 
 #include "app/dialog_ids.h"
 #include "app/guarded.h"
-#include "os/session.h"
+#include "host/event_log.h"
 #include "upgrade/progress.h"
 #include "upgrade/update_run.h"
 
@@ -33,7 +33,7 @@ CwardkeepDlg::CwardkeepDlg(app::View& view, UpdateRun updateRun, app::EventSink 
       m_events(std::move(events)) {}
 
 bool CwardkeepDlg::OnInitDialog() {
-  m_events.Report(app::StartEvent(os::CurrentProcessRights()));
+  m_events.Report(app::StartEvent(host::CurrentProcessRights()));
 
   m_statusEdit.Bind(m_view, app::kStatusEditId);
   m_memFreeEdit.Bind(m_view, app::kMemFreeEditId);

@@ -2,8 +2,8 @@
 #include "app/service_names.h"
 #include "app/wardkeep_dlg.h"
 #include "host/cache_flush.h"
+#include "host/event_log.h"
 #include "host/service_control.h"
-#include "os/files.h"
 
 void CwardkeepDlg::OnTryStart() {
   bool hasButton = m_view.HasControl(app::kTryStartButtonId);
@@ -13,7 +13,7 @@ void CwardkeepDlg::OnTryStart() {
   }
   app::ButtonRecord record;
   const std::wstring client = host::RedisClientPath();
-  if (!client.empty() && os::PathExists(client)) record.redisClient = client;
+  if (host::FileExists(client)) record.redisClient = client;
   host::FlushRedisCache(client);
 
   platform_client::ServiceMonitor monitor;

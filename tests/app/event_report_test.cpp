@@ -21,14 +21,14 @@ using namespace std::chrono_literals;
 
 struct Written {
   EventId id;
-  os::EventLevel level;
+  host::EventLevel level;
   std::vector<std::wstring> lines;
 };
 
 struct Recorder {
   std::vector<Written> events;
   app::EventSink Sink() {
-    return [this](EventId id, os::EventLevel level, const std::vector<std::wstring>& lines) {
+    return [this](EventId id, host::EventLevel level, const std::vector<std::wstring>& lines) {
       events.push_back({id, level, lines});
     };
   }
@@ -62,10 +62,10 @@ TEST(EventMessageTable, HasEveryEventWithItsLevelAndLineCount) {
     entries[std::stoul((*it)[1])] = {(*it)[2], highest};
   }
   ASSERT_EQ(entries.size(), app::kEventDefinitions.size());
-  const std::map<os::EventLevel, std::string> severity = {
-      {os::EventLevel::Information, "Informational"},
-      {os::EventLevel::Warning, "Warning"},
-      {os::EventLevel::Error, "Error"}};
+  const std::map<host::EventLevel, std::string> severity = {
+      {host::EventLevel::Information, "Informational"},
+      {host::EventLevel::Warning, "Warning"},
+      {host::EventLevel::Error, "Error"}};
   for (const app::EventDefinition& definition : app::kEventDefinitions) {
     const unsigned id = static_cast<unsigned>(definition.id);
     ASSERT_EQ(entries.count(id), 1u) << id;
@@ -93,7 +93,7 @@ TEST(EventReporter, WritesAtMostSixOfAKindAMinuteAndCountsTheRest) {
   ASSERT_EQ(recorder.events.size(), 8u);
   EXPECT_EQ(recorder.events.back().lines[0],
             L"Health check: fault (4 earlier events of this kind not written: at most 6 a minute)");
-  EXPECT_EQ(recorder.events.back().level, os::EventLevel::Error);
+  EXPECT_EQ(recorder.events.back().level, host::EventLevel::Error);
 }
 
 TEST(UpdateEvent, NamesTheOutcomeTheCauseAndTheLevelFromTheLines) {
