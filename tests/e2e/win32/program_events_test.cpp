@@ -2,13 +2,9 @@
 // stand-in on the production ports. Wine's ReportEventW writes each event's
 // strings to its "eventlog" debug channel: the program runs under
 // WINEDEBUG=+eventlog from a host shell whose standard error the test reads.
-// The sockets header must come before the system header that httplib meets.
-#include <winsock2.h>
-
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <cctype>
 #include <chrono>
@@ -90,18 +86,6 @@ std::vector<unsigned> Ids(const std::vector<LoggedEvent>& events) {
   return ids;
 }
 
-// Health reports the stand-in has answered so far.
-int HealthHits() {
-  httplib::Client client("127.0.0.1", 2405);
-  auto result = client.Get("/control/hits");
-  std::smatch found;
-  static const std::regex health(R"("health"\s*:\s*([0-9]+))");
-  if (!result || result->status != 200 || !std::regex_search(result->body, found, health)) {
-    return -1;
-  }
-  return std::stoi(found[1]);
-}
-
 TEST(WardkeepProgramEvents, StartUpdateButtonAndEachHealthChangeReachTheEventLog) {
   StandinSession standin(WARDKEEP_NATIVE_STANDIN, {"--platform", "healthy"});
   ASSERT_EQ(standin.Error(), "");
@@ -125,7 +109,7 @@ TEST(WardkeepProgramEvents, StartUpdateButtonAndEachHealthChangeReachTheEventLog
   ASSERT_TRUE(WaitUntil(
       [&] { return (dialog = testing_support::win32::FindStatusDialog()) != nullptr; }, 60s));
   // Two healthy cycles write nothing.
-  ASSERT_TRUE(WaitUntil([] { return HealthHits() >= 2; }, 2 * kCycle + 10s));
+  ASSERT_TRUE(WaitUntil([] { return StandinSession::HealthHits() >= 2; }, 2 * kCycle + 10s));
   std::vector<LoggedEvent> seen = events();
   ASSERT_EQ(Ids(seen), (std::vector<unsigned>{1000, 1100})) << ReadFile(logFile);
   EXPECT_EQ(seen[0].type, 4u);
