@@ -54,6 +54,16 @@ void SayNoOffer(const update::CheckResult& check) {
   }
 }
 
+// A text from the update server on a line of its own: no control character
+// may break it into lines that read like the run's.
+std::wstring OneLine(const std::string& text) {
+  std::wstring line = text::Utf8ToWideReplacing(text);
+  for (wchar_t& c : line) {
+    if (c < L' ' || c == 0x7f) c = L'?';
+  }
+  return line;
+}
+
 // The host (and port) of an http(s) URL, as the offer line names it.
 std::string UrlHost(const std::string& url) {
   const std::size_t start = url.find("://");
@@ -117,8 +127,7 @@ bool RunUpdate(std::string& errorText) {
   }
   // The offer is taken. A download may take half an hour: its start and its
   // end each say so.
-  Say(L"更新服务器提供版本 " + text::Utf8ToWideReplacing(offer.remoteVersion) + L"，下载自 " +
-      text::Utf8ToWideReplacing(host));
+  Say(L"更新服务器提供版本 " + OneLine(offer.remoteVersion) + L"，下载自 " + OneLine(host));
   Say(L"开始下载: " + jarPath);
   const auto started = std::chrono::steady_clock::now();
   CURLcode result;

@@ -139,6 +139,16 @@ TEST_F(UpdateRun, EachAnswerWithoutAnOfferSaysWhatItWas) {
   }
 }
 
+// The server's version text stays on its line: it cannot print lines of its own.
+TEST_F(UpdateRun, TheOfferLineKeepsTheServersTextOnOneLine) {
+  Install(drives.D());
+  answer = R"({"flag":1,"data":{"version":"2.0.0\n操作完成。","url":"/files/stock-relay.jar"}})";
+  EXPECT_TRUE(Run());
+  EXPECT_NE(output.find("更新服务器提供版本 2.0.0?操作完成。，下载自 "), std::string::npos)
+      << output;
+  EXPECT_EQ(output.find("\n操作完成。\n"), output.rfind("\n操作完成。\n")) << output;
+}
+
 TEST_F(UpdateRun, WithoutAnInstallationNothingIsDownloaded) {
   WriteFile(Download(), "left by an earlier run");
   EXPECT_FALSE(Run());
