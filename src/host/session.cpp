@@ -43,6 +43,7 @@ std::wstring ModuleFileName() {
 }
 
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
+  // guide-texts: forwarded
   os::ShowStartupMessageBox(text, caption);
 }
 

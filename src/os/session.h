@@ -77,6 +77,15 @@ std::wstring ProgramFileName();
 // program's own message boxes, as the framework titles them.
 std::wstring AppTitle();
 
+// Whether this process may stop and start the machine's services: Windows an
+// administrator's full (elevated) token, natively the superuser.
+enum class ProcessRights {
+  Full,      // elevated, or an administrator without the approval mode
+  Filtered,  // an administrator's filtered token (UAC): no service control
+  Standard,  // no administrator at all
+};
+ProcessRights CurrentProcessRights();
+
 // A message box with no owner window, OK only, in English (start-up errors,
 // before there is a dialog to own one).
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption);
