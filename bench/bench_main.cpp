@@ -1,6 +1,6 @@
 // wardkeep-bench: measures, prints a table, never fails on a figure.
 // Usage: wardkeep-bench [--runs N (15)] [--cycles N] [--timer-ms N]
-//                      [--only download|watchdog|answers|signature|downtime]
+//                      [--only download|watchdog|answers|signature|downtime|archive]
 // Needs the curl tool on PATH and, for the watchdog, free ports 2405 and 2406.
 #include <unistd.h>
 
@@ -83,6 +83,10 @@ int main(int argc, char** argv) {
   }
   if (only.empty() || only == "downtime") {
     auto some = bench::DowntimeBench(options);
+    rows.insert(rows.end(), some.begin(), some.end());
+  }
+  if (only.empty() || only == "archive") {
+    auto some = bench::JarCheckBench(options);
     rows.insert(rows.end(), some.begin(), some.end());
   }
   if (only.empty() || only == "signature") {

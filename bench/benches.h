@@ -42,6 +42,8 @@ std::vector<Row> AnswersBench(const Options& options);
 std::vector<Row> SignatureBench(const Options& options);
 // g. the upload service's downtime while a large JAR is installed.
 std::vector<Row> DowntimeBench(const Options& options);
+// h. the archive check's time and memory on many small and a few large entries.
+std::vector<Row> JarCheckBench(const Options& options);
 
 std::string Format(const char* format, double value);
 

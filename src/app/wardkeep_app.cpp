@@ -8,16 +8,24 @@ void app::RegisterAutostart(const std::wstring& valueName, const std::wstring& d
   host::WriteAutostartEntry(valueName, data);
 }
 
+void app::SetUpAutostart() {
+  if (host::AutostartRouteByPolicy() == host::AutostartRoute::MachineTask) {
+    host::RemoveAutostartEntry(kAutostartValueName);
+    return;
+  }
+  // A program whose own folder is unknown writes no entry rather than a wrong one.
+  if (const std::wstring program = AutostartProgramPath(); !program.empty()) {
+    RegisterAutostart(kAutostartValueName, program);
+  }
+}
+
 bool CwardkeepApp::InitInstance() {
   if (!host::AcquireSingleInstance(app::kSingleInstanceName)) {
     // Nothing else happens for a second copy: no autostart write, no window.
     host::ShowStartupMessageBox(L"The program is already running!", L"Error");
     return false;
   }
-  // A program whose own folder is unknown writes no entry rather than a wrong one.
-  if (const std::wstring program = app::AutostartProgramPath(); !program.empty()) {
-    app::RegisterAutostart(app::kAutostartValueName, program);
-  }
+  app::SetUpAutostart();
   m_host.InitCommonControls();
   CwardkeepDlg dialog(m_host.GetView());
   m_host.RunModal(dialog);

@@ -6,6 +6,10 @@
 
 #include "app/dialog_ids.h"
 #include "app/guarded.h"
+#include "host/event_log.h"
+#include "host/session.h"
+#include "upgrade/progress.h"
+#include "upgrade/update_policy.h"
 #include "upgrade/update_run.h"
 
 namespace {
@@ -24,10 +28,18 @@ void RunRealUpdate() {
 
 CwardkeepDlg::CwardkeepDlg(app::View& view) : CwardkeepDlg(view, &RunRealUpdate) {}
 
-CwardkeepDlg::CwardkeepDlg(app::View& view, UpdateRun updateRun)
-    : m_view(view), m_appIcon(view.LoadAppIcon()), m_updateRun(std::move(updateRun)) {}
+CwardkeepDlg::CwardkeepDlg(app::View& view, UpdateRun updateRun, app::EventSink events)
+    : m_view(view),
+      m_appIcon(view.LoadAppIcon()),
+      m_updateRun(std::move(updateRun)),
+      m_events(std::move(events)) {}
 
 bool CwardkeepDlg::OnInitDialog() {
+  m_events.Report(app::StartEvent(
+      host::CurrentProcessRights(),
+      {host::AutostartRouteByPolicy() == host::AutostartRoute::MachineTask,
+       upgrade::UpdatesSwitchedOffByPolicy()}));
+
   m_statusEdit.Bind(m_view, app::kStatusEditId);
   m_memFreeEdit.Bind(m_view, app::kMemFreeEditId);
   m_diskCEdit.Bind(m_view, app::kDiskCEditId);
@@ -39,20 +51,32 @@ bool CwardkeepDlg::OnInitDialog() {
 
   UpdateResourceReadout();
 
-  // The update prints its own progress; whatever escapes it must not keep
-  // the watch from starting.
-  if (m_updateRun) app::Guarded(m_updateRun);
+  if (m_updateRun) RunUpdateAndReport();
 
   if (!StartHealthTimer()) {
-    // Hidden, the window could say nothing ever again: it stays on screen
-    // with the reason, as the template shows it.
+    // Hidden, the window could say nothing ever again: it is shown with the
+    // reason (a front end may have created it hidden).
     m_statusEdit.SetWindowText(L"健康检查定时器无法启动，服务状态不再检查，请重新启动本程序");
+    m_view.ShowWindow(true);
     return true;
   }
   // The template is visible; the queued message hides the window as soon as
   // the modal loop runs, so it appears only when a health check finds a fault.
   m_view.PostMessageToSelf(app::kHideAfterStartMessage);
   return true;
+}
+
+void CwardkeepDlg::RunUpdateAndReport() {
+  upgrade::RunRecord record;
+  const auto started = std::chrono::steady_clock::now();
+  {
+    upgrade::ScopedRunRecord collecting(record);
+    // The update prints its own progress; whatever escapes it must not keep
+    // the watch from starting.
+    app::Guarded(m_updateRun);
+  }
+  m_events.Report(app::UpdateEvent(record, std::chrono::duration_cast<std::chrono::seconds>(
+                                               std::chrono::steady_clock::now() - started)));
 }
 
 bool CwardkeepDlg::StartHealthTimer() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/edit_control.h"
+#include "app/event_report.h"
 #include "app/view.h"
 
 class CwardkeepDlg {
@@ -15,7 +16,8 @@ class CwardkeepDlg {
 
   // With the real update run.
   explicit CwardkeepDlg(app::View& view);
-  CwardkeepDlg(app::View& view, UpdateRun updateRun);
+  // Events go to `events` (the system's event log unless a test records them).
+  CwardkeepDlg(app::View& view, UpdateRun updateRun, app::EventSink events = app::SystemEventLog());
 
   // WM_INITDIALOG. Returns TRUE so the platform focuses the first tab stop.
   bool OnInitDialog();
@@ -33,10 +35,14 @@ class CwardkeepDlg {
  private:
   // Sets the health timer, trying again a few times; false when it never took.
   bool StartHealthTimer();
+  // The update run, recorded for its event.
+  void RunUpdateAndReport();
 
   app::View& m_view;
   app::IconHandle m_appIcon;
   UpdateRun m_updateRun;
+  app::EventReporter m_events;
+  app::HealthWatch m_health;
   app::EditControl m_statusEdit;
   app::EditControl m_memFreeEdit;
   app::EditControl m_diskCEdit;

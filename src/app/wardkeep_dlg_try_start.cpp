@@ -2,6 +2,7 @@
 #include "app/service_names.h"
 #include "app/wardkeep_dlg.h"
 #include "host/cache_flush.h"
+#include "host/event_log.h"
 #include "host/service_control.h"
 
 void CwardkeepDlg::OnTryStart() {
@@ -10,15 +11,24 @@ void CwardkeepDlg::OnTryStart() {
     m_view.SetControlText(app::kTryStartButtonId, L"启动..耐心等待");
     m_view.EnableControl(app::kTryStartButtonId, false);
   }
-  host::FlushRedisCache(host::RedisClientPath());
+  app::ButtonRecord record;
+  const std::wstring client = host::RedisClientPath();
+  if (host::FileExists(client)) record.redisClient = client;
+  host::FlushRedisCache(client);
 
   platform_client::ServiceMonitor monitor;
   app::AddInstallationServices(monitor);
   // One service failing does not keep the later ones from being started.
   for (std::size_t i = 0; i < monitor.serviceNames.size(); ++i) {
     const std::wstring& name = monitor.serviceNames[i];
-    if (!host::IsServiceRunning(name, m_view)) host::StartServiceIfStopped(name, m_view);
+    app::ServiceStart start = app::ServiceStart::AlreadyRunning;
+    if (!host::IsServiceRunning(name, m_view)) {
+      start = host::StartServiceIfStopped(name, m_view) ? app::ServiceStart::Accepted
+                                                        : app::ServiceStart::Failed;
+    }
+    record.services.emplace_back(name, start);
   }
+  m_events.Report(app::ButtonEvent(record));
 
   if (hasButton) {
     m_view.SetControlText(app::kTryStartButtonId, L"尝试启动");

@@ -3,6 +3,7 @@
 #include "host/tunables.h"
 #include "os/machine.h"
 #include "os/services.h"
+#include "os/session.h"
 
 namespace host {
 
@@ -28,7 +29,13 @@ bool RequestStart(const std::wstring& name) {
 }  // namespace
 
 bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
-  switch (QueryStatus(name)) {
+  const StatusQuery query = QueryStatus(name);
+  // The manager is opened to connect only, which every user may. A user who
+  // may not start services is shown nothing, as when the manager was opened
+  // with rights only an administrator's full token gets.
+  const bool mayShow = query == StatusQuery::Running || query == StatusQuery::NotRunning ||
+                       os::CurrentProcessRights() == os::ProcessRights::Full;
+  switch (mayShow ? query : StatusQuery::NoManager) {
     case StatusQuery::Running:
       return true;
     case StatusQuery::NoService:

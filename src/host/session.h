@@ -13,6 +13,15 @@ bool AcquireSingleInstance(const std::wstring& name);
 // Starts `programPath` at the user's log-on; failures are silent.
 void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& programPath);
 
+// Removes this user's autostart entry of that name, if any; failures are silent.
+void RemoveAutostartEntry(const std::wstring& entryName);
+
+// What starts the program at log-on, as the machine's administrator decided
+// (policy "Autostart"): the scheduled task registered for every user
+// ("task"), or, by default and for any other value, the user's own entry.
+enum class AutostartRoute { UserEntry, MachineTask };
+AutostartRoute AutostartRouteByPolicy();
+
 // The running program's path as the platform reports it (possibly cut short).
 std::wstring ModuleFileName();
 

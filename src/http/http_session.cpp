@@ -73,6 +73,7 @@ void HttpSession::ResetResponse() {
   response.clear();
   received = 0;
   m_responseTooLarge = false;
+  m_status = 0;
 }
 
 std::string HttpSession::Get(const std::string& query, std::string& error) {
@@ -145,6 +146,7 @@ std::string HttpSession::Post(const std::string& body, std::string& error) {
   curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
   if (rc == CURLE_OK) rc = curl_easy_perform(easy);
   error = ResultText(rc);
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &m_status);
   // The handle still points at the list; it must not outlive it.
   curl::ClearOpt(easy, CURLOPT_HTTPHEADER);
   return response.str();

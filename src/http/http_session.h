@@ -28,6 +28,8 @@ class HttpSession {
   void SetResponseLimit(std::size_t bytes) { m_responseLimit = bytes; }
   // True when the last request ended because its body passed the limit.
   bool ResponseTooLarge() const { return m_responseTooLarge; }
+  // The last request's HTTP status; 0 when no answer's status line came.
+  long ResponseStatus() const { return m_status; }
 
  private:
   // libcurl's write callback: the body so far, up to the size limit.
@@ -40,6 +42,7 @@ class HttpSession {
   std::size_t received = 0;
   std::size_t m_responseLimit = 0;
   bool m_responseTooLarge = false;
+  long m_status = 0;
   // The first option the constructor could not set; a POST is not sent then.
   CURLcode m_setupResult = CURLE_OK;
 };

@@ -24,6 +24,9 @@ bool AcquireSingleInstance(const std::wstring& name);
 // Failures are silent by design.
 void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& programPath);
 
+// Removes that entry of this user, if there is one; failures are silent.
+void RemoveAutostartEntry(const std::wstring& entryName);
+
 // The running program's full path, Windows form, as far as it could be read,
 // and whether that is the whole path: one longer than the platform's buffer
 // (MAX_PATH on Windows) comes back cut short and may name an ancestor.
@@ -73,6 +76,15 @@ std::wstring ProgramFileName();
 // The program file's base name without its extension: the caption of the
 // program's own message boxes, as the framework titles them.
 std::wstring AppTitle();
+
+// Whether this process may stop and start the machine's services: Windows an
+// administrator's full (elevated) token, natively the superuser.
+enum class ProcessRights {
+  Full,      // elevated, or an administrator without the approval mode
+  Filtered,  // an administrator's filtered token (UAC): no service control
+  Standard,  // no administrator at all
+};
+ProcessRights CurrentProcessRights();
 
 // A message box with no owner window, OK only, in English (start-up errors,
 // before there is a dialog to own one).

@@ -104,6 +104,15 @@ std::optional<std::wstring> DecodeUtf8(std::string_view utf8) {
   return Decode(utf8, false, Utf8Rules::Lenient);
 }
 
+bool IsUtf8(std::string_view utf8, Utf8Rules rules) {
+  std::size_t pos = 0;
+  std::uint32_t c = 0;
+  while (pos < utf8.size()) {
+    if (!DecodeOne(utf8, pos, c, rules)) return false;
+  }
+  return true;
+}
+
 std::wstring DecodeUtf8Replacing(std::string_view utf8, Utf8Rules rules) {
   return *Decode(utf8, true, rules);
 }

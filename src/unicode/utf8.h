@@ -23,6 +23,9 @@ std::optional<std::wstring> DecodeUtf8(std::string_view utf8);
 // so overlong and five- or six-byte forms and encoded surrogates are malformed.
 enum class Utf8Rules { Lenient, Shortest };
 
+// Whether all of the input decodes under `rules`, without building the text.
+bool IsUtf8(std::string_view utf8, Utf8Rules rules);
+
 // The same decoding, but each byte that cannot start or continue a sequence
 // becomes U+FFFD and decoding goes on with the next byte.
 std::wstring DecodeUtf8Replacing(std::string_view utf8, Utf8Rules rules = Utf8Rules::Lenient);

@@ -18,6 +18,26 @@ struct UpdateOffer {
   std::string sha256;
 };
 
+// What became of a check, beyond offered or not, so that each outcome can
+// be told apart: only a 200 answer that offers nothing is "no update".
+enum class CheckOutcome {
+  Offered,          // an offer was taken
+  NoOffer,          // a 200 answer that offers nothing
+  TransportFailed,  // no whole answer; `text` is the network library's
+  HttpError,        // an answer of another status; `text` is the status
+  EmptyAnswer,      // a 200 answer with an empty body
+  Unreadable,       // not JSON, or not of the expected shape; `text` says what
+  OfferRefused,     // an offer a rule refuses; `text` says which rule
+};
+struct CheckResult {
+  CheckOutcome kind = CheckOutcome::NoOffer;
+  std::string text;
+};
+
+// The check with its outcome; `offer` is filled exactly when it is Offered,
+// `error` as below.
+CheckResult CheckUpdateOutcome(UpdateOffer& offer, std::string& error);
+
 // As below, with the offer's signature as well.
 bool CheckUpdate(UpdateOffer& offer, std::string& error);
 
@@ -39,5 +59,8 @@ void ParseUpdateResponse(std::string response, std::string& downloadUrl,
 // "data"."signature", "size" or "sha256" that is an object or an array is no
 // offer either.
 void ParseUpdateResponse(std::string response, UpdateOffer& offer);
+// The same, saying why an answer offers nothing: NoOffer, Unreadable or
+// OfferRefused (or Offered).
+CheckResult ReadUpdateResponse(std::string response, UpdateOffer& offer);
 
 }  // namespace update

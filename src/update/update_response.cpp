@@ -37,32 +37,36 @@ bool HasScheme(const std::string& location) {
 }
 
 // Where to download from: an http(s) location as it is, anything without a
-// scheme after the update server's base. False for every other scheme, and
-// for plain HTTP when the update server itself is reached over HTTPS: the
-// package would otherwise arrive unprotected after a protected offer.
-bool DownloadLocation(const std::string& location, std::string& url) {
+// scheme after the update server's base. Refused (with the rule, as the line
+// shows it) for every other scheme, and for plain HTTP when the update server
+// itself is reached over HTTPS: the package would otherwise arrive unprotected
+// after a protected offer.
+std::string DownloadLocation(const std::string& location, std::string& url) {
   const std::string& base = tunables::serverBaseUrl.Get();
   if (comm::http::IsHttpUrl(location)) {
     url = location;
   } else if (HasScheme(location)) {
-    return false;
+    return "下载地址不是http或https: " + location.substr(0, location.find(':') + 1);
   } else {
     url = base + location;
   }
-  return comm::http::IsHttpUrl(url) &&
-         (comm::http::IsHttpsUrl(url) || !comm::http::IsHttpsUrl(base));
+  if (!comm::http::IsHttpUrl(url)) return "下载地址不是http或https";
+  if (!comm::http::IsHttpsUrl(url) && comm::http::IsHttpsUrl(base)) {
+    return "HTTPS更新服务器提供了HTTP下载地址";
+  }
+  return {};
 }
 
 }  // namespace
 
-void ParseUpdateResponse(std::string response, UpdateOffer& offer) {
+CheckResult ReadUpdateResponse(std::string response, UpdateOffer& offer) {
   const std::optional<Json::Value> document = text::ParseJson(response);
-  if (!document) return;
+  if (!document) return {CheckOutcome::Unreadable, "不是JSON"};
   const Json::Value& root = *document;
   // Every member access below is on an object or null, the only values
   // jsoncpp lets us index by name without throwing.
-  if (!root.isObject() && !root.isNull()) return;
-  if (text::JsonValueToText(root["flag"]) != "1") return;
+  if (!root.isObject() && !root.isNull()) return {CheckOutcome::Unreadable, "不是JSON对象"};
+  if (text::JsonValueToText(root["flag"]) != "1") return {CheckOutcome::NoOffer, {}};
 
   const Json::Value& data = root["data"];
   Json::Value version;
@@ -73,24 +77,31 @@ void ParseUpdateResponse(std::string response, UpdateOffer& offer) {
   if (!text::MemberOrNull(data, "version", version) || !text::MemberOrNull(data, "url", url) ||
       !text::MemberOrNull(data, "signature", signature) ||
       !text::MemberOrNull(data, "size", size) || !text::MemberOrNull(data, "sha256", sha256)) {
-    return;
+    return {CheckOutcome::Unreadable, "\"data\"不是对象"};
   }
   if (!IsScalarOrNull(version) || !IsScalarOrNull(url) || !IsScalarOrNull(signature) ||
       !IsScalarOrNull(size) || !IsScalarOrNull(sha256)) {
-    return;
+    return {CheckOutcome::Unreadable, "\"data\"的成员不是简单值"};
   }
 
   const std::string v = text::JsonValueToText(version);
-  if (v.empty()) return;
+  if (v.empty()) return {CheckOutcome::NoOffer, {}};
 
   std::string u;
-  if (!DownloadLocation(text::JsonValueToText(url), u)) return;
+  if (std::string refusal = DownloadLocation(text::JsonValueToText(url), u); !refusal.empty()) {
+    return {CheckOutcome::OfferRefused, std::move(refusal)};
+  }
 
   offer.signature = text::JsonValueToText(signature);
   offer.size = text::JsonValueToText(size);
   offer.sha256 = text::JsonValueToText(sha256);
   offer.remoteVersion = v;
   offer.downloadUrl = u;
+  return {CheckOutcome::Offered, {}};
+}
+
+void ParseUpdateResponse(std::string response, UpdateOffer& offer) {
+  ReadUpdateResponse(std::move(response), offer);
 }
 
 void ParseUpdateResponse(std::string response, std::string& downloadUrl,

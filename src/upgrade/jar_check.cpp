@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
+#include <memory>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "os/files.h"
+#include "unicode/utf8.h"
 
 namespace upgrade {
 
@@ -69,18 +72,20 @@ struct EndRecord {
   std::uint64_t entries = 0;
   std::uint64_t directorySize = 0;
   std::uint64_t directoryOffset = 0;  // as declared, relative to the archive's start
+  // A 16-bit count with no ZIP64 record behind it: writers that know no ZIP64
+  // store the number of entries modulo 65,536.
+  bool countMayWrap = false;
 };
 
-// A ZIP64 end record, announced by the end record's maximal values: its
-// locator right before the end record, the record itself where the locator
-// says (as Java reads it, from the file's start) and ending at the locator, so
-// that nothing lies hidden between the directory and the file's end.
+// A ZIP64 end record, announced by its locator right before the end record:
+// the record itself where the locator says (as Java reads it, from the file's
+// start) and ending at the locator, so that nothing lies hidden between the
+// directory and the file's end.
 JarCheck ReadZip64End(const os::ReadOnlyFile& file, std::int64_t endAt, const unsigned char* record,
                       EndRecord& end) {
   const std::int64_t locatorAt = endAt - static_cast<std::int64_t>(kZip64LocatorSize);
   std::array<unsigned char, kZip64LocatorSize> locator{};
-  if (locatorAt < 0 || !ReadExactly(file, locatorAt, locator.data(), locator.size()) ||
-      Le32(locator.data()) != kZip64LocatorSignature) {
+  if (locatorAt < 0 || !ReadExactly(file, locatorAt, locator.data(), locator.size())) {
     return Fault(JarFault::Zip64);
   }
   if (Le32(locator.data() + 4) != 0 || Le32(locator.data() + 16) > 1) {
@@ -115,6 +120,14 @@ JarCheck ReadZip64End(const os::ReadOnlyFile& file, std::int64_t endAt, const un
   return {};
 }
 
+bool HasZip64Locator(const os::ReadOnlyFile& file, std::int64_t endAt) {
+  std::array<unsigned char, 4> signature{};
+  return endAt >= static_cast<std::int64_t>(kZip64LocatorSize) &&
+         ReadExactly(file, endAt - static_cast<std::int64_t>(kZip64LocatorSize), signature.data(),
+                     signature.size()) &&
+         Le32(signature.data()) == kZip64LocatorSignature;
+}
+
 // The end record is the last thing in the file, followed only by its own
 // comment: search the tail for a record whose comment ends exactly at the end.
 JarCheck FindEndRecord(const os::ReadOnlyFile& file, std::int64_t length, EndRecord& end) {
@@ -138,15 +151,20 @@ JarCheck FindEndRecord(const os::ReadOnlyFile& file, std::int64_t length, EndRec
     if ((disk != 0 && disk != kMax16) || (directoryDisk != 0 && directoryDisk != kMax16)) {
       return Fault(JarFault::MultiDisk);
     }
-    if (entries == kMax16 || entriesHere == kMax16 || size == kMax32 || offset == kMax32 ||
-        disk == kMax16 || directoryDisk == kMax16) {
-      return ReadZip64End(file, endAt, record, end);
+    const bool deferred = entries == kMax16 || entriesHere == kMax16 || size == kMax32 ||
+                          offset == kMax32 || disk == kMax16 || directoryDisk == kMax16;
+    if (deferred && HasZip64Locator(file, endAt)) return ReadZip64End(file, endAt, record, end);
+    // Without a locator the values are meant as they stand: a writer that
+    // stores exactly 65,535 entries without ZIP64 leaves 0xFFFF, and Java
+    // takes it so. A maximal size or offset then fails the bounds below.
+    if (disk != 0 || directoryDisk != 0 || entriesHere != entries) {
+      return Fault(JarFault::MultiDisk);
     }
-    if (entriesHere != entries) return Fault(JarFault::MultiDisk);
     end.directoryEnd = endAt;
     end.entries = entries;
     end.directorySize = size;
     end.directoryOffset = offset;
+    end.countMayWrap = true;
     return {};
   }
   return Fault(JarFault::NoEndRecord);
@@ -159,7 +177,7 @@ struct Entry {
   std::uint64_t compressedSize = 0;
   std::uint64_t size = 0;
   std::uint64_t localOffset = 0;
-  std::string name;
+  std::string_view name;  // within the central directory's buffer
 };
 
 // The data of the ZIP64 extended-information field, if there is one.
@@ -174,6 +192,18 @@ std::optional<std::pair<const unsigned char*, std::size_t>> FindZip64Extra(
     size -= 4 + length;
   }
   return std::nullopt;
+}
+
+// Whether every block of an extra field lies within it, as Java demands of the
+// central directory's (a few bytes too short for a block header may follow).
+bool ExtraBlocksFit(const unsigned char* extra, std::size_t size) {
+  while (size >= 4) {
+    const std::size_t length = Le16(extra + 2);
+    if (length + 4 > size) return false;
+    extra += 4 + length;
+    size -= 4 + length;
+  }
+  return true;
 }
 
 // Replaces, in the order given, each value left at its 32-bit maximum by the
@@ -198,21 +228,90 @@ bool ApplyZip64Extra(const unsigned char* extra, std::size_t size,
   return true;
 }
 
-// Inflates (or, stored, reads) one entry's data, bounded by its declared size.
-JarCheck CheckData(const os::ReadOnlyFile& file, std::int64_t dataStart, const Entry& entry,
-                   std::uint32_t number) {
-  std::vector<unsigned char> input(kChunk);
-  std::vector<unsigned char> output(entry.method == kMethodDeflated ? kChunk : 0);
-  z_stream stream{};
-  const bool deflated = entry.method == kMethodDeflated;
-  if (deflated && inflateInit2(&stream, -MAX_WBITS) != Z_OK)
-    return Fault(JarFault::Corrupt, number);
-  struct InflateEnd {
-    z_stream* stream;
-    ~InflateEnd() {
-      if (stream != nullptr) inflateEnd(stream);
+// Reads the entries of one archive in turn. The buffers and the decompressor
+// are made once and shared by every entry, so that an archive of many small
+// entries costs no fresh memory (and no page faults) for each. Small reads
+// come from a window read ahead: an entry's header, name, data and descriptor
+// and the next entry's header lie one after the other, and a read from the
+// file costs far more than copying a few bytes.
+class EntryReader {
+ public:
+  explicit EntryReader(const os::ReadOnlyFile& file)
+      : m_file(file),
+        m_input(std::make_unique_for_overwrite<unsigned char[]>(kChunk)),
+        m_output(std::make_unique_for_overwrite<unsigned char[]>(kChunk)),
+        m_window(std::make_unique_for_overwrite<unsigned char[]>(kChunk)) {}
+  ~EntryReader() {
+    if (m_inflating) inflateEnd(&m_stream);
+  }
+  EntryReader(const EntryReader&) = delete;
+  EntryReader& operator=(const EntryReader&) = delete;
+
+  // The local header at `at` must agree with the central directory; returns
+  // where the entry (data and descriptor) ends.
+  JarCheck CheckLocalHeader(const Entry& entry, std::uint32_t number, std::int64_t at,
+                            std::int64_t limit, std::int64_t& entryEnd);
+
+ private:
+  // Exactly `size` (at most kChunk) bytes at `offset`, valid until the next
+  // call; nullptr when the file holds fewer.
+  const unsigned char* Fetch(std::int64_t offset, std::size_t size);
+  // Exactly `size` bytes at `offset` copied to `data`, or false.
+  bool Read(std::int64_t offset, unsigned char* data, std::size_t size);
+  // Inflates (or, stored, reads) one entry's data, bounded by its declared size.
+  JarCheck CheckData(std::int64_t dataStart, const Entry& entry, std::uint32_t number);
+  // The decompressor at the start of a new raw deflate stream.
+  bool StartInflating();
+
+  const os::ReadOnlyFile& m_file;
+  std::unique_ptr<unsigned char[]> m_input;
+  std::unique_ptr<unsigned char[]> m_output;
+  std::unique_ptr<unsigned char[]> m_window;
+  std::int64_t m_windowStart = 0;
+  std::size_t m_windowSize = 0;
+  std::vector<unsigned char> m_variable;  // a local header's name and extra field
+  z_stream m_stream{};
+  bool m_inflating = false;
+};
+
+const unsigned char* EntryReader::Fetch(std::int64_t offset, std::size_t size) {
+  const auto inWindow = [&] {
+    return offset >= m_windowStart &&
+           static_cast<std::uint64_t>(offset - m_windowStart) + size <= m_windowSize;
+  };
+  if (!inWindow()) {
+    // A large read goes straight to its buffer; a small one refills the window.
+    if (size > kChunk / 2) {
+      return ReadExactly(m_file, offset, m_input.get(), size) ? m_input.get() : nullptr;
     }
-  } inflateEnd{deflated ? &stream : nullptr};
+    const std::int64_t got =
+        m_file.ReadFullAt(offset, reinterpret_cast<char*>(m_window.get()), kChunk);
+    m_windowStart = offset;
+    m_windowSize = got > 0 ? static_cast<std::size_t>(got) : 0;
+    if (!inWindow()) return nullptr;
+  }
+  return m_window.get() + (offset - m_windowStart);
+}
+
+bool EntryReader::Read(std::int64_t offset, unsigned char* data, std::size_t size) {
+  if (size > kChunk) return ReadExactly(m_file, offset, data, size);
+  const unsigned char* bytes = Fetch(offset, size);
+  if (bytes == nullptr) return false;
+  std::copy(bytes, bytes + size, data);
+  return true;
+}
+
+bool EntryReader::StartInflating() {
+  if (m_inflating) return inflateReset(&m_stream) == Z_OK;
+  m_stream = z_stream{};
+  m_inflating = inflateInit2(&m_stream, -MAX_WBITS) == Z_OK;
+  return m_inflating;
+}
+
+JarCheck EntryReader::CheckData(std::int64_t dataStart, const Entry& entry, std::uint32_t number) {
+  const bool deflated = entry.method == kMethodDeflated;
+  if (deflated && !StartInflating()) return Fault(JarFault::Corrupt, number);
+  unsigned char* const output = m_output.get();
 
   uLong crc = crc32(0L, Z_NULL, 0);
   std::uint64_t produced = 0;
@@ -221,42 +320,41 @@ JarCheck CheckData(const os::ReadOnlyFile& file, std::int64_t dataStart, const E
   while (consumed < entry.compressedSize) {
     const std::size_t want =
         static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, entry.compressedSize - consumed));
-    if (!ReadExactly(file, dataStart + static_cast<std::int64_t>(consumed), input.data(), want)) {
-      return Fault(JarFault::Unreadable, number);
-    }
+    const unsigned char* const input = Fetch(dataStart + static_cast<std::int64_t>(consumed), want);
+    if (input == nullptr) return Fault(JarFault::Unreadable, number);
     consumed += want;
     if (!deflated) {
-      crc = crc32(crc, input.data(), static_cast<uInt>(want));
+      crc = crc32(crc, input, static_cast<uInt>(want));
       produced += want;
       continue;
     }
     if (streamEnded) return Fault(JarFault::Corrupt, number);  // data after the stream's end
-    stream.next_in = input.data();
-    stream.avail_in = static_cast<uInt>(want);
-    while (stream.avail_in > 0 && !streamEnded) {
-      stream.next_out = output.data();
-      stream.avail_out = static_cast<uInt>(output.size());
-      const int status = inflate(&stream, Z_NO_FLUSH);
+    m_stream.next_in = const_cast<unsigned char*>(input);      // zlib does not write through it
+    m_stream.avail_in = static_cast<uInt>(want);
+    while (m_stream.avail_in > 0 && !streamEnded) {
+      m_stream.next_out = output;
+      m_stream.avail_out = static_cast<uInt>(kChunk);
+      const int status = inflate(&m_stream, Z_NO_FLUSH);
       if (status != Z_OK && status != Z_STREAM_END) return Fault(JarFault::Corrupt, number);
-      const std::size_t out = output.size() - stream.avail_out;
+      const std::size_t out = kChunk - m_stream.avail_out;
       produced += out;
       // Stop a bomb as soon as it passes what it declared.
       if (produced > entry.size) return Fault(JarFault::SizeMismatch, number);
-      crc = crc32(crc, output.data(), static_cast<uInt>(out));
+      crc = crc32(crc, output, static_cast<uInt>(out));
       streamEnded = status == Z_STREAM_END;
     }
-    if (streamEnded && stream.avail_in > 0) return Fault(JarFault::Corrupt, number);
+    if (streamEnded && m_stream.avail_in > 0) return Fault(JarFault::Corrupt, number);
   }
   if (deflated && !streamEnded) {
     // The input may hold the whole stream while output is still pending.
     for (;;) {
-      stream.next_out = output.data();
-      stream.avail_out = static_cast<uInt>(output.size());
-      const int status = inflate(&stream, Z_NO_FLUSH);
-      const std::size_t out = output.size() - stream.avail_out;
+      m_stream.next_out = output;
+      m_stream.avail_out = static_cast<uInt>(kChunk);
+      const int status = inflate(&m_stream, Z_NO_FLUSH);
+      const std::size_t out = kChunk - m_stream.avail_out;
       produced += out;
       if (produced > entry.size) return Fault(JarFault::SizeMismatch, number);
-      crc = crc32(crc, output.data(), static_cast<uInt>(out));
+      crc = crc32(crc, output, static_cast<uInt>(out));
       if (status == Z_STREAM_END) break;
       if (status != Z_OK || out == 0) return Fault(JarFault::Corrupt, number);
     }
@@ -266,14 +364,11 @@ JarCheck CheckData(const os::ReadOnlyFile& file, std::int64_t dataStart, const E
   return {};
 }
 
-// The local header at `at` must agree with the central directory; returns
-// where the entry (data and descriptor) ends.
-JarCheck CheckLocalHeader(const os::ReadOnlyFile& file, const Entry& entry, std::uint32_t number,
-                          std::int64_t at, std::int64_t limit, std::int64_t& entryEnd) {
+JarCheck EntryReader::CheckLocalHeader(const Entry& entry, std::uint32_t number, std::int64_t at,
+                                       std::int64_t limit, std::int64_t& entryEnd) {
   std::array<unsigned char, kLocalHeaderSize> header{};
   if (at + static_cast<std::int64_t>(kLocalHeaderSize) > limit ||
-      !ReadExactly(file, at, header.data(), header.size()) ||
-      Le32(header.data()) != kLocalSignature) {
+      !Read(at, header.data(), header.size()) || Le32(header.data()) != kLocalSignature) {
     return Fault(JarFault::LocalHeader, number);
   }
   const std::uint16_t flags = Le16(header.data() + 6);
@@ -287,13 +382,15 @@ JarCheck CheckLocalHeader(const os::ReadOnlyFile& file, const Entry& entry, std:
   const std::int64_t dataStart =
       at + static_cast<std::int64_t>(kLocalHeaderSize + nameLength + extraLength);
   if (dataStart > limit) return Fault(JarFault::LocalHeader, number);
-  std::vector<unsigned char> variable(nameLength + extraLength);
-  if (!ReadExactly(file, at + static_cast<std::int64_t>(kLocalHeaderSize), variable.data(),
-                   variable.size()) ||
-      !std::equal(entry.name.begin(), entry.name.end(), variable.begin())) {
+  if (m_variable.size() < nameLength + extraLength) m_variable.resize(nameLength + extraLength);
+  const unsigned char* const variable = m_variable.data();
+  // Names are bytes: compared as such, whatever their encoding.
+  if (!Read(at + static_cast<std::int64_t>(kLocalHeaderSize), m_variable.data(),
+            nameLength + extraLength) ||
+      std::string_view(reinterpret_cast<const char*>(variable), nameLength) != entry.name) {
     return Fault(JarFault::LocalHeader, number);
   }
-  const unsigned char* extra = variable.data() + nameLength;
+  const unsigned char* extra = variable + nameLength;
   if ((flags & kFlagDescriptor) == 0) {
     std::uint64_t size = Le32(header.data() + 22);
     std::uint64_t compressedSize = Le32(header.data() + 18);
@@ -315,7 +412,7 @@ JarCheck CheckLocalHeader(const os::ReadOnlyFile& file, const Entry& entry, std:
     std::array<unsigned char, 24> descriptor{};
     const std::size_t available =
         static_cast<std::size_t>(std::min<std::int64_t>(fieldsSize + 4, limit - entryEnd));
-    if (available < fieldsSize || !ReadExactly(file, entryEnd, descriptor.data(), available)) {
+    if (available < fieldsSize || !Read(entryEnd, descriptor.data(), available)) {
       return Fault(JarFault::LocalHeader, number);
     }
     std::size_t skip = 0;
@@ -328,7 +425,7 @@ JarCheck CheckLocalHeader(const os::ReadOnlyFile& file, const Entry& entry, std:
     }
     entryEnd += static_cast<std::int64_t>(fieldsSize + skip);
   }
-  return CheckData(file, dataStart, entry, number);
+  return CheckData(dataStart, entry, number);
 }
 
 // A launcher stub is a script or a program, never the start of an archive: one
@@ -359,7 +456,15 @@ JarCheck ReadCentralRecord(const unsigned char* header, std::size_t available, s
   entry.localOffset = Le32(header + 42);
   recordSize = kCentralHeaderSize + nameLength + extraLength + commentLength;
   if (recordSize > available) return Fault(JarFault::CentralDirectory, number);
-  entry.name.assign(reinterpret_cast<const char*>(header + kCentralHeaderSize), nameLength);
+  entry.name =
+      std::string_view(reinterpret_cast<const char*>(header + kCentralHeaderSize), nameLength);
+  // Java opens no archive with a name that is not UTF-8, whatever its flags say.
+  if (!unicode::IsUtf8(entry.name, unicode::Utf8Rules::Shortest)) {
+    return Fault(JarFault::EntryName, number);
+  }
+  if (!ExtraBlocksFit(header + kCentralHeaderSize + nameLength, extraLength)) {
+    return Fault(JarFault::CentralDirectory, number);
+  }
   if (!ApplyZip64Extra(header + kCentralHeaderSize + nameLength, extraLength,
                        {&entry.size, &entry.compressedSize, &entry.localOffset}, false)) {
     return Fault(JarFault::Zip64, number);
@@ -383,16 +488,20 @@ JarCheck CheckJarArchive(const os::ReadOnlyFile& file) {
 
   EndRecord end;
   if (JarCheck found = FindEndRecord(file, length, end); !found) return found;
-  if (end.entries == 0) return Fault(JarFault::CentralDirectory);
+  // An archive with no entry is no JAR, whatever Java makes of it.
+  if (end.directorySize == 0) return Fault(JarFault::CentralDirectory);
+  // The directory ends where the end record begins: nothing hidden between.
+  // Whatever lies before the position it declares is a prefix, as Java sees it.
+  if (end.directorySize > static_cast<std::uint64_t>(end.directoryEnd)) {
+    return Fault(JarFault::CentralDirectory);
+  }
   if (end.directorySize > kMaxCentralDirectoryBytes) return Fault(JarFault::TooLarge);
   if (end.entries > end.directorySize / kCentralHeaderSize) {
     return Fault(JarFault::CentralDirectory);
   }
-  // The directory ends where the end record begins: nothing hidden between.
-  // Whatever lies before the position it declares is a prefix, as Java sees it.
   const std::int64_t directoryStart =
       end.directoryEnd - static_cast<std::int64_t>(end.directorySize);
-  if (directoryStart < 0 || end.directoryOffset > static_cast<std::uint64_t>(directoryStart)) {
+  if (end.directoryOffset > static_cast<std::uint64_t>(directoryStart)) {
     return Fault(JarFault::CentralDirectory);
   }
   const std::int64_t prefix = directoryStart - static_cast<std::int64_t>(end.directoryOffset);
@@ -404,11 +513,17 @@ JarCheck CheckJarArchive(const os::ReadOnlyFile& file) {
 
   // Entries lie one after the other up to the directory, in directory order:
   // no gap, no overlap, no entry that the directory does not list. Only what
-  // precedes the first one (a launcher stub) is not read.
+  // precedes the first one (a launcher stub) is not read. The records are
+  // counted by walking the directory to its end: each is at least a header
+  // long, so the directory's bound is also the bound on their number.
+  EntryReader reader(file);
   std::uint64_t declaredTotal = 0;
   std::int64_t expectedOffset = -1;
   std::size_t at = 0;
-  for (std::uint32_t number = 1; number <= end.entries; ++number) {
+  std::uint32_t number = 0;
+  while (at < directory.size()) {
+    ++number;
+    if (number > end.entries && !end.countMayWrap) return Fault(JarFault::CentralDirectory);
     Entry entry;
     std::size_t recordSize = 0;
     if (JarCheck record = ReadCentralRecord(directory.data() + at, directory.size() - at, number,
@@ -427,13 +542,16 @@ JarCheck CheckJarArchive(const os::ReadOnlyFile& file) {
     }
     if (expectedOffset < 0 && StartsAsArchive(file, localAt)) return Fault(JarFault::Embedded);
     if (JarCheck local =
-            CheckLocalHeader(file, entry, number, localAt, directoryStart, expectedOffset);
+            reader.CheckLocalHeader(entry, number, localAt, directoryStart, expectedOffset);
         !local) {
       return local;
     }
     at += recordSize;
   }
-  if (at != directory.size() || expectedOffset != directoryStart) {
+  // The count must be the records' own, or, from a writer that knows no
+  // ZIP64, what is left of it after wrapping at 65,536.
+  const bool wrapped = end.countMayWrap && number > kMax16 && (number & kMax16) == end.entries;
+  if ((number != end.entries && !wrapped) || expectedOffset != directoryStart) {
     return Fault(JarFault::CentralDirectory);
   }
   return {};
@@ -474,6 +592,8 @@ std::wstring DescribeJarFault(const JarCheck& check) {
       return entry + L"的CRC校验值不符";
     case JarFault::Embedded:
       return L"找到的ZIP归档嵌在另一个归档之中，文件可能不完整";
+    case JarFault::EntryName:
+      return entry + L"的名称不是有效的UTF-8编码";
   }
   return {};
 }

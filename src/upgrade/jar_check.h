@@ -6,7 +6,9 @@
 // entry (the launcher stub of a self-running JAR) is allowed unless it starts
 // as an archive itself, and offsets are taken relative to where the central
 // directory really is. ZIP64 records are read as Java reads them, within the
-// same bounds.
+// same bounds, and so is an end record without them: its 0xFFFF values as they
+// stand, and an entry count wrapped at 65,536 by a writer that knows no ZIP64.
+// Entry names are compared as bytes and must be UTF-8, as Java requires.
 
 #include <cstdint>
 #include <string>
@@ -35,6 +37,7 @@ enum class JarFault {
   SizeMismatch,      // inflates to another size than declared
   CrcMismatch,       // CRC-32 differs from the declared one
   Embedded,          // what precedes the archive starts as an archive itself
+  EntryName,         // an entry name that is not UTF-8, which Java refuses
 };
 
 struct JarCheck {

@@ -1,5 +1,7 @@
 #include "upgrade/update_run.h"
 
+#include <chrono>
+#include <cstdint>
 #include <optional>
 
 #include "http/http_download.h"
@@ -17,6 +19,7 @@
 #include "upgrade/known_jars.h"
 #include "upgrade/offer_gate.h"
 #include "upgrade/progress.h"
+#include "upgrade/update_policy.h"
 
 namespace upgrade {
 
@@ -30,17 +33,64 @@ bool CanControlService() {
       os::OpenServiceWithManager(installation::kServiceName, os::ServiceAccess::Control).service);
 }
 
-void SayNoOffer(const std::string& errorText) {
-  if (errorText.empty()) {
-    Say(L"没有可用的更新");
-  } else {
-    Say(L"检查更新失败 (" + text::Utf8ToWideReplacing(errorText) + L")");
+// One line of its own for each way a check can end without an offer.
+void SayNoOffer(const update::CheckResult& check) {
+  const std::wstring text = text::Utf8ToWideReplacing(check.text);
+  switch (check.kind) {
+    case update::CheckOutcome::NoOffer:
+      Say(L"没有可用的更新");
+      break;
+    case update::CheckOutcome::TransportFailed:
+      Say(L"检查更新失败 (" + text + L")");
+      break;
+    case update::CheckOutcome::HttpError:
+      Say(L"检查更新失败: 更新服务器回答了HTTP状态 " + text);
+      break;
+    case update::CheckOutcome::EmptyAnswer:
+      Say(L"检查更新失败: 更新服务器的回答为空");
+      break;
+    case update::CheckOutcome::Unreadable:
+      Say(L"检查更新失败: 无法读取更新服务器的回答 (" + text + L")");
+      break;
+    case update::CheckOutcome::OfferRefused:
+      Say(L"错误: 拒绝更新服务器提供的下载地址 (" + text + L")，不进行更新");
+      break;
+    case update::CheckOutcome::Offered:
+      break;
   }
+}
+
+// A text from the update server on a line of its own: no control character
+// may break it into lines that read like the run's.
+std::wstring OneLine(const std::string& text) {
+  std::wstring line = text::Utf8ToWideReplacing(text);
+  for (wchar_t& c : line) {
+    if (c < L' ' || c == 0x7f) c = L'?';
+  }
+  return line;
+}
+
+// The host (and port) of an http(s) URL, as the offer line names it.
+std::string UrlHost(const std::string& url) {
+  const std::size_t start = url.find("://");
+  if (start == std::string::npos) return {};
+  const std::string rest = url.substr(start + 3);
+  std::string authority = rest.substr(0, rest.find_first_of("/?#"));
+  // Credentials in a URL are nobody's business in a log.
+  if (const std::size_t at = authority.rfind('@'); at != std::string::npos) {
+    authority.erase(0, at + 1);
+  }
+  return authority;
 }
 
 }  // namespace
 
 bool RunUpdate(std::string& errorText) {
+  // The administrator's switch comes before anything else is asked.
+  if (UpdatesSwitchedOffByPolicy()) {
+    Say(L"管理员策略已关闭更新，不检查更新");
+    return false;
+  }
   // A package built without a real update server asks nobody.
   if (update::tunables::serverBaseUrl.Get().empty()) {
     Say(L"未配置更新服务器，不检查更新");
@@ -51,12 +101,14 @@ bool RunUpdate(std::string& errorText) {
     return false;
   }
   update::UpdateOffer offer;
-  const bool offered = update::CheckUpdate(offer, errorText);
+  const update::CheckResult check = update::CheckUpdateOutcome(offer, errorText);
   const std::optional<installation::Layout> layout = installation::FindInstallation();
-  if (!offered) {
-    SayNoOffer(errorText);
+  if (check.kind != update::CheckOutcome::Offered) {
+    SayNoOffer(check);
     return false;
   }
+  const std::string host = UrlHost(offer.downloadUrl);
+  NoteOffer(offer.remoteVersion, host);
   if (!layout) {
     Say(L"未找到已安装的程序，不进行更新");
     return false;
@@ -99,6 +151,11 @@ bool RunUpdate(std::string& errorText) {
     Say(L"错误: 无法删除上次下载的文件 (" + jarPath + L")，跳过本次更新");
     return true;
   }
+  // The offer is taken. A download may take half an hour: its start and its
+  // end each say so.
+  Say(L"更新服务器提供版本 " + OneLine(offer.remoteVersion) + L"，下载自 " + OneLine(host));
+  Say(L"开始下载: " + jarPath);
+  const auto started = std::chrono::steady_clock::now();
   CURLcode result;
   {
     comm::http::HttpDownload download(offer.downloadUrl, jarPath);
@@ -110,6 +167,14 @@ bool RunUpdate(std::string& errorText) {
         L")，不进行更新");
     return true;
   }
+  os::ReadOnlyFile downloaded;
+  const std::int64_t bytes = downloaded.Open(jarPath) ? downloaded.Size() : -1;
+  downloaded.Close();
+  NoteDownload(bytes);
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+  Say(L"下载完成: " + std::to_wstring(bytes) + L" 字节，用时 " + std::to_wstring(seconds.count()) +
+      L" 秒");
   bool newJarKept = false;
   UpgradeJar(jarPath, layout->root, *expected, &newJarKept);
   if (newJarKept) RecordInstalledVersion(offer);

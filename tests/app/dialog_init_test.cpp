@@ -124,6 +124,8 @@ TEST_F(DialogInitialisation, ARefusedTimerIsTriedAgainThenSaidOnTheVisibleWindow
       EXPECT_EQ(view.texts.count(app::kStatusEditId), 0u);
     } else {
       EXPECT_NE(view.texts[app::kStatusEditId].find(L"定时器"), std::wstring::npos);
+      // Shown outright: a front end that created the window hidden shows it too.
+      EXPECT_EQ(view.calls.back(), L"show 1");
     }
   }
 }

@@ -12,7 +12,7 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/wardkeep-usage-test.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$scratch/tripwire"
 for command in apt-get apt sudo dpkg-query cmake ctest ninja make git curl wine64 wine \
-  wineserver Xvfb osslsigncode openssl zip unzip flock localedef nproc; do
+  wineserver Xvfb osslsigncode openssl zip unzip flock localedef nproc wixl msibuild faketime; do
   printf '#!/bin/sh\necho "%s $*" >>"%s/tripwire.log"\nexit 97\n' "$command" "$scratch" \
     >"$scratch/tripwire/$command"
   chmod +x "$scratch/tripwire/$command"

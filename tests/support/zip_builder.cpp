@@ -143,8 +143,8 @@ BuiltZip BuildZip(const std::vector<ZipEntry>& entries, const ZipOptions& option
   Put32(zip.bytes, 0x06054b50);
   Put16(zip.bytes, 0);
   Put16(zip.bytes, 0);
-  Put16(zip.bytes, options.zip64 ? 0xFFFF : entries.size());
-  Put16(zip.bytes, options.zip64 ? 0xFFFF : entries.size());
+  Put16(zip.bytes, options.zip64 ? 0xFFFF : entries.size() & 0xFFFF);
+  Put16(zip.bytes, options.zip64 ? 0xFFFF : entries.size() & 0xFFFF);
   Put32(zip.bytes, options.zip64 ? kMax32 : directory.size());
   Put32(zip.bytes, options.zip64 ? kMax32 : directoryAt);
   Put16(zip.bytes, options.comment.size());
@@ -152,22 +152,30 @@ BuiltZip BuildZip(const std::vector<ZipEntry>& entries, const ZipOptions& option
   return zip;
 }
 
-std::string SampleJar(std::size_t size, unsigned seed) {
+std::string SampleNoise(std::size_t size, unsigned seed) {
   std::string noise;
   std::uint64_t state = seed * 2654435761ull + 1;
   while (noise.size() < size) {
     state = state * 6364136223846793005ull + 1442695040888963407ull;
     noise += static_cast<char>(state >> 33);
   }
+  return noise;
+}
+
+std::string SampleClasses(std::size_t size, unsigned seed) {
   std::string classes;
-  for (std::size_t i = 0; classes.size() < size / 4; ++i) {
+  for (std::size_t i = 0; classes.size() < size; ++i) {
     classes +=
         "class Relay" + std::to_string(i) + " { int v = " + std::to_string(seed * i) + "; }\n";
   }
+  return classes;
+}
+
+std::string SampleJar(std::size_t size, unsigned seed) {
   return BuildZip({{"META-INF/MANIFEST.MF",
                     "Manifest-Version: 1.0\nBuild: " + std::to_string(seed) + "\n", true},
-                   {"com/example/Relay.class", classes, true, true},
-                   {"static/blob.bin", noise}})
+                   {"com/example/Relay.class", SampleClasses(size / 4, seed), true, true},
+                   {"static/blob.bin", SampleNoise(size, seed)}})
       .bytes;
 }
 

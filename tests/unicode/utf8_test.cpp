@@ -63,7 +63,13 @@ TEST(DecodeUtf8, ShortestFormsOnlyForNames) {
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.utf8));
     EXPECT_EQ(unicode::DecodeUtf8Replacing(c.utf8, unicode::Utf8Rules::Shortest), c.wide);
+    // Well-formed exactly when nothing had to be replaced.
+    EXPECT_EQ(unicode::IsUtf8(c.utf8, unicode::Utf8Rules::Shortest),
+              c.wide.find(L'\xFFFD') == std::wstring::npos);
   }
+  EXPECT_TRUE(unicode::IsUtf8("\xC0\xAF", unicode::Utf8Rules::Lenient));
+  EXPECT_TRUE(unicode::IsUtf8("", unicode::Utf8Rules::Shortest));
+  EXPECT_FALSE(unicode::IsUtf8("\xE6\xB6", unicode::Utf8Rules::Shortest));
 }
 
 TEST(EncodeUtf8, ShortestFormAtEveryLengthAndUFFFDForWhatIsNoCharacter) {

@@ -123,24 +123,44 @@ TEST_F(UpdateCheck, TheOfferCarriesItsSignature) {
   }
 }
 
-TEST_F(UpdateCheck, AnswersWithoutAnOfferLeaveTheOutputsEmpty) {
-  const std::vector<std::pair<int, std::string>> answers = {
-      {200, R"({"flag":0,"data":null})"},
-      {200, R"({"flag":1,"data":{"version":"","url":"http://h/a.jar"}})"},
-      {200, ""},
-      {502, "<html><body>Bad Gateway</body></html>"},
-      {404, R"({"flag":1,"data":{"version":"v9"}})"},  // the status is not consulted
+// Each way an answer can offer nothing is told apart: only a 200 answer that
+// offers nothing is "no update"; an error status is one even when its body
+// reads like an offer.
+TEST_F(UpdateCheck, AnswersWithoutAnOfferSayWhyAndLeaveTheOutputsEmpty) {
+  using update::CheckOutcome;
+  struct Case {
+    int status;
+    std::string body;
+    CheckOutcome kind;
+    std::string text;
   };
-  for (const auto& [status, body] : answers) {
-    SCOPED_TRACE(std::to_string(status) + " " + body);
+  const std::vector<Case> cases = {
+      {200, R"({"flag":0,"data":null})", CheckOutcome::NoOffer, ""},
+      {200, R"({"flag":1,"data":{"version":"","url":"http://h/a.jar"}})", CheckOutcome::NoOffer,
+       ""},
+      {200, "", CheckOutcome::EmptyAnswer, ""},
+      {502, "<html><body>Bad Gateway</body></html>", CheckOutcome::HttpError, "502"},
+      {404, R"({"flag":1,"data":{"version":"v9"}})", CheckOutcome::HttpError, "404"},
+      {200, "<html><body>maintenance</body></html>", CheckOutcome::Unreadable, "不是JSON"},
+      {200, "[1]", CheckOutcome::Unreadable, "不是JSON对象"},
+      {200, R"({"flag":1,"data":"v9"})", CheckOutcome::Unreadable, "\"data\"不是对象"},
+      {200, R"({"flag":1,"data":{"version":"v9","url":"ftp://h/a.jar"}})",
+       CheckOutcome::OfferRefused, "下载地址不是http或https: ftp:"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.status) + " " + c.body);
     LocalHttpServer server;
-    Answer(server, status, body);
-    const Result r = Check(platform.Url(), server.Url());
-    const bool offersAnyway = status == 404;
-    EXPECT_EQ(r.offered, offersAnyway);
-    EXPECT_EQ(r.url, offersAnyway ? server.Url() : "");
-    EXPECT_EQ(r.version, offersAnyway ? "v9" : "");
-    EXPECT_EQ(r.error, "");
+    Answer(server, c.status, c.body);
+    tunable::ScopedTunable platformAt(platform_client::tunables::baseUrl, platform.Url());
+    tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
+    update::UpdateOffer offer;
+    std::string error;
+    const update::CheckResult result = update::CheckUpdateOutcome(offer, error);
+    EXPECT_EQ(result.kind, c.kind);
+    EXPECT_EQ(result.text, c.text);
+    EXPECT_EQ(offer.downloadUrl, "");
+    EXPECT_EQ(offer.remoteVersion, "");
+    EXPECT_EQ(error, "");
     EXPECT_EQ(SentVersion(server), "v2.3.4");
   }
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
@@ -122,13 +123,13 @@ TEST(JarCheck, WholeArchivesPassAndEveryOtherFileIsNamed) {
                 }())
            .bytes,
        JarFault::None},
-      {"ZIP64 end record (entry count deferred)",
+      {"0xFFFF entries counted, one listed, no ZIP64 records",
        [] {
          std::string b = BuildZip({{"a.txt", "hello"}}).bytes;
          b[b.size() - 12] = b[b.size() - 11] = b[b.size() - 14] = b[b.size() - 13] = '\xFF';
          return b;
        }(),
-       JarFault::Zip64},
+       JarFault::CentralDirectory},
       {"encrypted entry",
        [] {
          BuiltZip zip = BuildZip({{"a.txt", "hello"}});
@@ -223,7 +224,9 @@ TEST(JarCheck, StubsAndZip64AreReadAsJavaReadsThem) {
        JarFault::Zip64},
       {"ZIP64 locator pointing into the directory", Patched(wide, locator + 8, record - 56, 8),
        JarFault::Zip64},
-      {"ZIP64 locator missing", wide.substr(0, locator) + wide.substr(end), JarFault::Zip64},
+      // Then the end record's maximal values stand as they are.
+      {"ZIP64 locator missing", wide.substr(0, locator) + wide.substr(end),
+       JarFault::CentralDirectory},
       {"end record disagreeing with its ZIP64 record", Patched(wide, end + 10, 2, 2),
        JarFault::Zip64},
       {"ZIP64 record counting more entries than listed",
@@ -233,6 +236,9 @@ TEST(JarCheck, StubsAndZip64AreReadAsJavaReadsThem) {
        JarFault::Zip64},
       {"ZIP64 field too short for what it must hold", Patched(wide, firstExtra + 2, 16, 2),
        JarFault::Zip64},
+      // Java opens no archive whose directory has such a field.
+      {"an extra block running past its field", Patched(wide, firstExtra + 2, 25, 2),
+       JarFault::CentralDirectory},
       {"ZIP64 local sizes disagreeing", Patched(wide, 30 + 20 + 4, 5, 8), JarFault::LocalHeader},
       {"ZIP64 descriptor disagreeing", Flip(wide, zip64.dataOffsets[2] - 30 - 15 - 5),
        JarFault::LocalHeader},
@@ -249,9 +255,72 @@ TEST(JarCheck, StubsAndZip64AreReadAsJavaReadsThem) {
   }
 }
 
+// Names are bytes that must be UTF-8 (Java opens nothing else); the entry
+// count is what walking the directory finds, wrapped at 65,536 only where no
+// ZIP64 record holds it.
+TEST(JarCheck, NamesAreUtf8BytesAndCountsAreTheDirectorysOwn) {
+  struct NameCase {
+    const char* name;
+    JarFault expected;
+  } names[] = {
+      {"templates/\xE6\x8A\xA5\xE8\xA1\xA8\xE6\xA8\xA1\xE6\x9D\xBF.txt", JarFault::None},
+      {"i18n/\xE6\xB6\x88\xE6\x81\xAF.properties", JarFault::None},
+      {"caf\xC3\xA9/na\xC3\xAFve-\xF0\x9F\x93\xA6.txt", JarFault::None},
+      {"caf\xE9.txt", JarFault::EntryName},   // Latin-1
+      {"\xE6\xB6.txt", JarFault::EntryName},  // cut short
+      {"a\xC0\xAF"
+       "b",
+       JarFault::EntryName},                          // overlong "/"
+      {"\xED\xA0\x80.txt", JarFault::EntryName},      // an encoded surrogate
+      {"\xF4\x90\x80\x80.txt", JarFault::EntryName},  // above U+10FFFF
+  };
+  for (const NameCase& c : names) {
+    EXPECT_EQ(Check(BuildZip({{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\n", true},
+                              {c.name, "data", true}})
+                        .bytes),
+              c.expected)
+        << c.name;
+  }
+  // A local name that differs from the directory's in one byte above 0x7F.
+  BuiltZip chinese = BuildZip({{"\xE6\x8A\xA5\xE8\xA1\xA8.txt", "data"}});
+  EXPECT_EQ(Check(Flip(chinese.bytes, 30 + 1)), JarFault::LocalHeader);
+
+  const auto many = [](std::size_t count, bool zip64 = false) {
+    std::vector<ZipEntry> entries;
+    entries.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) entries.push_back({"e/" + std::to_string(i), "x"});
+    return BuildZip(entries, Options(zip64)).bytes;
+  };
+  // The end record's two counts, from the file's end.
+  const auto counted = [](std::string bytes, unsigned count) {
+    Patch(bytes, bytes.size() - 14, count, 2);
+    Patch(bytes, bytes.size() - 12, count, 2);
+    return bytes;
+  };
+  const std::string wrapped = many(70001);
+  const std::string three = many(3);
+  struct CountCase {
+    const char* what;
+    std::string bytes;
+    JarFault expected;
+  } counts[] = {
+      {"exactly 65,535 entries, 0xFFFF without ZIP64", many(65535), JarFault::None},
+      {"65,536 entries counted as 0", many(65536), JarFault::None},
+      {"70,001 entries counted as 4,465", wrapped, JarFault::None},
+      {"70,001 entries in ZIP64 records", many(70001, true), JarFault::None},
+      {"70,001 entries counted as 4,464", counted(wrapped, 4464), JarFault::CentralDirectory},
+      {"3 entries counted as 2", counted(three, 2), JarFault::CentralDirectory},
+      {"3 entries counted as 4", counted(three, 4), JarFault::CentralDirectory},
+      {"3 entries counted as 0", counted(three, 0), JarFault::CentralDirectory},
+  };
+  for (const CountCase& c : counts) {
+    EXPECT_EQ(static_cast<int>(Check(c.bytes)), static_cast<int>(c.expected)) << c.what;
+  }
+}
+
 TEST(JarCheck, EveryFaultHasAReason) {
   for (int fault = static_cast<int>(JarFault::Unreadable);
-       fault <= static_cast<int>(JarFault::Embedded); ++fault) {
+       fault <= static_cast<int>(JarFault::EntryName); ++fault) {
     EXPECT_FALSE(upgrade::DescribeJarFault({static_cast<JarFault>(fault), 3}).empty()) << fault;
   }
   EXPECT_EQ(upgrade::DescribeJarFault({JarFault::CrcMismatch, 3}), L"第3个条目的CRC校验值不符");

@@ -11,6 +11,7 @@
 
 #include "os/machine_values.h"
 #include "os/machine_values_rules.h"
+#include "os/posix/root_only_file.h"
 #include "os/posix/unique_fd.h"
 #include "unicode/utf8.h"
 
@@ -22,19 +23,13 @@ constexpr char kDefaultDirectory[] = "/var/lib/wardkeep";
 constexpr char kFileName[] = "state";
 constexpr char kTemporaryName[] = "state.new";
 // Far more than a few values need; a larger file is not ours.
-constexpr off_t kMaxFileSize = 64 * 1024;
+constexpr std::size_t kMaxFileSize = 64 * 1024;
 
 using Values = std::map<std::string, std::string>;
 
 std::string Directory() {
   const char* configured = std::getenv("WARDKEEP_STATE_DIR");
   return configured != nullptr && *configured != '\0' ? configured : kDefaultDirectory;
-}
-
-// Root's and writable by nobody else: anyone who could write it could set
-// the values.
-bool IsRootsAlone(const struct stat& info) {
-  return info.st_uid == 0 && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 posix::UniqueFd OpenDirectory(const std::string& path) {
@@ -63,17 +58,14 @@ MachineValueStatus ReadValues(int dir, Values& values) {
     if (errno == ENOENT) return MachineValueStatus::Absent;
     return errno == ELOOP ? MachineValueStatus::Untrusted : MachineValueStatus::Failed;
   }
-  struct stat info {};
-  if (fstat(file.Get(), &info) != 0) return MachineValueStatus::Failed;
-  if (!S_ISREG(info.st_mode) || !IsRootsAlone(info)) return MachineValueStatus::Untrusted;
-  if (info.st_size > kMaxFileSize) return MachineValueStatus::Failed;
-  std::string text(static_cast<std::size_t>(info.st_size), '\0');
-  std::size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = read(file.Get(), text.data() + got, text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return MachineValueStatus::Failed;
-    got += static_cast<std::size_t>(n);
+  std::string text;
+  switch (posix::ReadRootOnlyFile(file.Get(), kMaxFileSize, text)) {
+    case posix::RootFileRead::Read:
+      break;
+    case posix::RootFileRead::Untrusted:
+      return MachineValueStatus::Untrusted;
+    case posix::RootFileRead::Failed:
+      return MachineValueStatus::Failed;
   }
   values = Parse(text);
   return MachineValueStatus::Found;
@@ -88,7 +80,7 @@ MachineValueStatus OpenTrustedDirectory(posix::UniqueFd& dir) {
   }
   struct stat info {};
   if (fstat(dir.Get(), &info) != 0) return MachineValueStatus::Failed;
-  return IsRootsAlone(info) ? MachineValueStatus::Found : MachineValueStatus::Untrusted;
+  return posix::OnlyRootMayWrite(info) ? MachineValueStatus::Found : MachineValueStatus::Untrusted;
 }
 
 }  // namespace

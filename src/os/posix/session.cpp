@@ -200,6 +200,11 @@ void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& prog
   if (!ok || rename(temp.c_str(), target.c_str()) != 0) unlink(temp.c_str());
 }
 
+void RemoveAutostartEntry(const std::wstring& entryName) {
+  std::string target = ConfigHome() + "/autostart/" + unicode::EncodeUtf8(entryName) + ".desktop";
+  unlink(target.c_str());
+}
+
 ModulePath ReadModulePath() {
   char buffer[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);

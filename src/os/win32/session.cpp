@@ -81,6 +81,16 @@ void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& prog
                    reinterpret_cast<const BYTE*>(command.c_str()), bytes);
 }
 
+void RemoveAutostartEntry(const std::wstring& entryName) {
+  win32::RegistryKey key;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, key.Receive()) !=
+          ERROR_SUCCESS ||
+      !key) {
+    return;
+  }
+  ::RegDeleteValueW(key.Get(), entryName.c_str());
+}
+
 ModulePath ReadModulePath() {
   return win32::ReadModulePathWithin(MAX_PATH);
 }

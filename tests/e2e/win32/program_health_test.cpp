@@ -1,18 +1,13 @@
 // The real wardkeep.exe's health cycle against the native stand-in on the
 // production ports: hidden from its start while all is well, and then
 // following the platform's answers, one cycle (20 s) behind at most.
-// The sockets header must come before the system header that httplib meets.
-#include <winsock2.h>
-
 #include <windows.h>
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <thread>
 
@@ -45,22 +40,10 @@ Shown Read(HWND dialog) {
   return {::IsWindowVisible(dialog) != FALSE, ControlText(dialog, 1001), ControlText(dialog, 1006)};
 }
 
-// Health reports the stand-in has answered so far.
-int HealthHits() {
-  httplib::Client client("127.0.0.1", 2405);
-  auto result = client.Get("/control/hits");
-  std::smatch found;
-  static const std::regex health(R"("health"\s*:\s*([0-9]+))");
-  if (!result || result->status != 200 || !std::regex_search(result->body, found, health)) {
-    return -1;
-  }
-  return std::stoi(found[1]);
-}
-
 TEST(WardkeepProgramHealth, NeverOnScreenWhileHealthyShownOnAFaultAndHiddenAgain) {
   StandinSession standin(WARDKEEP_NATIVE_STANDIN, {"--platform", "healthy"});
   ASSERT_EQ(standin.Error(), "");
-  ASSERT_EQ(HealthHits(), 0);
+  ASSERT_EQ(StandinSession::HealthHits(), 0);
 
   TempDir temp;
   std::filesystem::path program = temp / "wardkeep.exe";
@@ -82,7 +65,7 @@ TEST(WardkeepProgramHealth, NeverOnScreenWhileHealthyShownOnAFaultAndHiddenAgain
       ++samples;
       if (::IsWindowVisible(dialog)) ++visibleSamples;
     }
-    if (!secondCycleSeen && HealthHits() >= 2) {
+    if (!secondCycleSeen && StandinSession::HealthHits() >= 2) {
       secondCycleSeen = true;
       deadline = std::min(deadline, std::chrono::steady_clock::now() + 2s);
     }

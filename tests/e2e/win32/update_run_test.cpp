@@ -72,6 +72,49 @@ std::string RunUpdateOffering(
   return result ? output : "no update run\n" + output;
 }
 
+// Each answer that offers nothing has a line of its own naming what it was;
+// only a 200 answer without an offer is "no update". Nothing is downloaded.
+TEST(Win32UpdateRun, EachAnswerWithoutAnOfferSaysWhatItWas) {
+  struct Case {
+    int status;
+    std::string body;
+    std::string line;
+  };
+  const std::string offer =
+      R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar"}})";
+  const std::vector<Case> cases = {
+      {200, R"({"flag":0,"data":null})", "没有可用的更新"},
+      {404, offer, "检查更新失败: 更新服务器回答了HTTP状态 404"},
+      {200, "", "检查更新失败: 更新服务器的回答为空"},
+      {200, R"({"flag":1,"data":[1]})",
+       "检查更新失败: 无法读取更新服务器的回答 (\"data\"不是对象)"},
+      {200, R"({"flag":1,"data":{"version":"2.0.0","url":"gopher://h/a.jar"}})",
+       "错误: 拒绝更新服务器提供的下载地址 (下载地址不是http或https: gopher:)，不进行更新"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    LocalHttpServer server;
+    int downloads = 0;
+    server.Post("/api/updateVersion/checkTallyxSDKVersion",
+                [&](const httplib::Request&, httplib::Response& res) {
+                  res.status = c.status;
+                  res.set_content(c.body, "application/json");
+                });
+    server.Get("/files/stock-relay.jar", [&](const httplib::Request&, httplib::Response& res) {
+      ++downloads;
+      res.set_content("jar", "application/java-archive");
+    });
+    ASSERT_TRUE(server.Start());
+    tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
+    tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server.Url());
+    std::string error;
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(upgrade::RunUpdate(error));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.line + "\n");
+    EXPECT_EQ(downloads, 0);
+  }
+}
+
 // A program beside this one named like the system's net: found first by a
 // search, never started (this one cannot even run, so a search would fail the
 // stop and the start).

@@ -2,7 +2,11 @@
 // a stand-in systemctl on PATH.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -150,6 +154,35 @@ TEST_F(TryStart, WithoutAButtonTheServicesAreStillStarted) {
   Press();
   EXPECT_EQ(manager.Starts(), Strings{"redis-orv"});
   EXPECT_TRUE(view.calls.empty());
+}
+
+// The manager is opened to connect only, which any user may; a user who may
+// not start services is still shown nothing for a unit that is missing.
+TEST_F(TryStart, AMissingUnitShowsNoBoxToAUserWhoMayNotStartServices) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+  manager.SetUnit("redis-orv", "active");
+  // The stand-in's files readable and runnable by the other user.
+  const std::filesystem::path dir = manager.LogFile().parent_path();
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::all);
+  }
+  std::filesystem::permissions(dir, std::filesystem::perms::all);
+  // As root: the box, as ever. As "nobody": none, and a running unit still reads running.
+  EXPECT_FALSE(host::IsServiceRunning(L"stock-relay", view));
+  EXPECT_EQ(view.boxes, WideStrings{kOpenFailed});
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    RecordingView other;
+    const bool becameNobody = ::setgid(65534) == 0 && ::setuid(65534) == 0;
+    const bool running = host::IsServiceRunning(L"redis-orv", other);
+    const bool missing = host::IsServiceRunning(L"stock-relay", other);
+    ::_exit(!becameNobody ? 10 : (running && !missing && other.boxes.empty()) ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "10: could not become nobody; 1: a box or a wrong state";
 }
 
 TEST_F(TryStart, UnreachableManagerShowsNothing) {

@@ -9,6 +9,7 @@
 #include <httplib.h>
 
 #include <filesystem>
+#include <regex>
 
 #include "support/standin_command.h"
 #include "support/temp_dir.h"
@@ -85,6 +86,17 @@ bool StandinSession::Control(const std::string& json) const {
   client.set_read_timeout(10, 0);
   auto result = client.Post("/control", json, "application/json");
   return result && result->status == 200;
+}
+
+int StandinSession::HealthHits() {
+  httplib::Client client("127.0.0.1", kStandinPlatformPort);
+  auto result = client.Get("/control/hits");
+  std::smatch found;
+  static const std::regex health(R"("health"\s*:\s*([0-9]+))");
+  if (!result || result->status != 200 || !std::regex_search(result->body, found, health)) {
+    return -1;
+  }
+  return std::stoi(found[1]);
 }
 
 }  // namespace testing_support::win32

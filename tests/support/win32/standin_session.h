@@ -25,6 +25,9 @@ class StandinSession {
   // POST /control with a JSON object; true on status 200.
   bool Control(const std::string& json) const;
 
+  // Health reports it has answered so far; -1 when it cannot tell.
+  static int HealthHits();
+
   static bool PortAnswers(int port);
 
  private:

@@ -54,6 +54,7 @@ class UpdateRun : public ::testing::Test {
 
   void SetUp() override {
     m_server.Post(kCheckPath, [this](const httplib::Request&, httplib::Response& res) {
+      res.status = answerStatus;
       res.set_content(answer, "application/json");
     });
     m_server.Get("/files/stock-relay.jar", [this](const httplib::Request&, httplib::Response& res) {
@@ -93,6 +94,7 @@ class UpdateRun : public ::testing::Test {
   ProgramDirLock m_lock;
   upgrade_test::UpgradeDrives drives;
   std::string answer = kOffer;
+  int answerStatus = 200;
   std::string jarBody = JarBytes();
   int jarStatus = 200;
   std::string output;
@@ -113,6 +115,43 @@ TEST_F(UpdateRun, WithoutAnOfferNothingIsTouched) {
   EXPECT_EQ(DownloadRequests(), 0);
   EXPECT_FALSE(fs::exists(drives.D() / "orv" / "stock-relay" / "backUp"));
   EXPECT_EQ(output, "没有可用的更新\n");
+}
+
+// Every answer that offers nothing has a line naming what it was; only a 200
+// answer without an offer is "no update".
+TEST_F(UpdateRun, EachAnswerWithoutAnOfferSaysWhatItWas) {
+  Install(drives.D());
+  struct Case {
+    int status;
+    std::string body;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {200, kNoOffer, "没有可用的更新"},
+      {503, kOffer, "检查更新失败: 更新服务器回答了HTTP状态 503"},
+      {200, "", "检查更新失败: 更新服务器的回答为空"},
+      {200, "<html>maintenance</html>", "检查更新失败: 无法读取更新服务器的回答 (不是JSON)"},
+      {200, R"({"flag":1,"data":{"version":"2.0.0","url":"file:///etc/passwd"}})",
+       "错误: 拒绝更新服务器提供的下载地址 (下载地址不是http或https: file:)，不进行更新"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    answerStatus = c.status;
+    answer = c.body;
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(output, c.line + "\n");
+    EXPECT_EQ(DownloadRequests(), 0);
+  }
+}
+
+// The server's version text stays on its line: it cannot print lines of its own.
+TEST_F(UpdateRun, TheOfferLineKeepsTheServersTextOnOneLine) {
+  Install(drives.D());
+  answer = R"({"flag":1,"data":{"version":"2.0.0\n操作完成。","url":"/files/stock-relay.jar"}})";
+  EXPECT_TRUE(Run());
+  EXPECT_NE(output.find("更新服务器提供版本 2.0.0?操作完成。，下载自 "), std::string::npos)
+      << output;
+  EXPECT_EQ(output.find("\n操作完成。\n"), output.rfind("\n操作完成。\n")) << output;
 }
 
 TEST_F(UpdateRun, WithoutAnInstallationNothingIsDownloaded) {
@@ -250,6 +289,14 @@ TEST_F(UpdateRun, AnOfferIsDownloadedAfreshAndInstalledOnDOnly) {
   EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
   EXPECT_NE(output.find("替换JAR文件: E:\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"),
             std::string::npos)
+      << output;
+  // The offer taken, and the download's start and end, before the upgrade.
+  const std::string host = ServerUrl().substr(std::string("http://").size());
+  EXPECT_EQ(output.rfind("更新服务器提供版本 2.0.0，下载自 " + host +
+                             "\n开始下载: E:\\stock-relay.jar\n下载完成: " +
+                             std::to_string(JarBytes().size()) + " 字节，用时 ",
+                         0),
+            0u)
       << output;
 }
 

@@ -1,0 +1,30 @@
+#pragma once
+// The system's event log, as the program's events reach it (the Application
+// log on Windows, syslog natively), and the facts they tell of the process.
+
+#include <string>
+#include <vector>
+
+#include "os/event_log.h"
+#include "os/files.h"
+#include "os/session.h"
+
+namespace host {
+
+using os::EventLevel;
+using os::ProcessRights;
+
+inline void WriteEvent(unsigned id, EventLevel level, const std::vector<std::wstring>& lines) {
+  os::WriteEvent(id, level, lines);
+}
+
+inline ProcessRights CurrentProcessRights() {
+  return os::CurrentProcessRights();
+}
+
+// Whether the file the event names (the cache client) is there.
+inline bool FileExists(const std::wstring& path) {
+  return !path.empty() && os::PathExists(path);
+}
+
+}  // namespace host
