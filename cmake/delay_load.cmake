@@ -29,7 +29,10 @@ function(wardkeep_delay_load target)
       list(SORT exports)
       list(JOIN exports "\n" lines)
       file(WRITE ${def} "LIBRARY ${name}.dll\nEXPORTS\n${lines}\n")
-      execute_process(COMMAND ${wardkeep_dlltool} --input-def ${def} --output-delaylib ${delay}
+      # A fixed prefix for its temporary objects: their names go into the
+      # archive, and a prefix from the process id would make each build differ.
+      execute_process(COMMAND ${wardkeep_dlltool} --temp-prefix wkdelay_${name}
+                              --input-def ${def} --output-delaylib ${delay}
                       COMMAND_ERROR_IS_FATAL ANY)
     endif()
   endforeach()
