@@ -259,7 +259,9 @@ TEST_F(UpdateRun, TheInstalledJarAndOnePutBackAreNotInstalled) {
     if (!row.record.empty()) {
       fs::create_directories(drives.StateDir());
       WriteFile(drives.StateDir() / "state", row.record);
-      if (!row.rootsOwn) ASSERT_EQ(chown(place.c_str(), 65534, 65534), 0);
+      if (!row.rootsOwn) {
+        ASSERT_EQ(chown(place.c_str(), 65534, 65534), 0);
+      }
     }
     answer =
         R"({"flag":1,"data":{"version":"2.0.0","url":"/files/stock-relay.jar")" + row.data + "}}";
@@ -270,7 +272,9 @@ TEST_F(UpdateRun, TheInstalledJarAndOnePutBackAreNotInstalled) {
     EXPECT_EQ(drives.NetCalls(), row.installs ? "stop stock-relay\nstart stock-relay\n" : "")
         << output;
     EXPECT_NE(output.find(row.says), std::string::npos) << output;
-    if (row.downloads == 0) EXPECT_EQ(output.find("应用目录: "), std::string::npos) << output;
+    if (row.downloads == 0) {
+      EXPECT_EQ(output.find("应用目录: "), std::string::npos) << output;
+    }
     const fs::path state = drives.StateDir() / "state";
     EXPECT_EQ(fs::exists(state) ? ReadFile(state) : "", row.record) << "kept as it was";
   }
