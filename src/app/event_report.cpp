@@ -155,12 +155,28 @@ Event UpdateEvent(const upgrade::RunRecord& record, std::chrono::seconds duratio
        L"Cause: " + cause, L"Lines:" + all}};
 }
 
+// What became of FLUSHALL, in the event's words.
+std::wstring DescribeFlush(host::FlushResult result) {
+  switch (result) {
+    case host::FlushResult::Flushed:
+      return L"flushed (FLUSHALL answered +OK)";
+    case host::FlushResult::NoServer:
+      return L"not flushed: nothing listens on 127.0.0.1:16380 (Redis stopped)";
+    case host::FlushResult::Refused:
+      return L"not flushed: Redis answered with an error";
+    case host::FlushResult::Failed:
+      return L"not flushed: the connection broke before an answer";
+    case host::FlushResult::TimedOut:
+      return L"not flushed: no answer in time";
+    case host::FlushResult::NotAttempted:
+      break;
+  }
+  return L"not flushed: no installation on this machine";
+}
+
 Event ButtonEvent(const ButtonRecord& record) {
   Event event{EventId::ButtonDone,
-              {L"Button 尝试启动 pressed",
-               record.redisClient.empty()
-                   ? std::wstring(L"Redis cache: not flushed (no redis-cli.exe found)")
-                   : L"Redis cache: flushed with " + record.redisClient}};
+              {L"Button 尝试启动 pressed", L"Redis cache: " + DescribeFlush(record.redisFlush)}};
   for (const auto& [name, start] : record.services) {
     std::wstring fate;
     switch (start) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/cache_flush.h"
 #include "host/event_log.h"
 #include "upgrade/progress.h"
 
@@ -80,7 +81,7 @@ Event UpdateEvent(const upgrade::RunRecord& record, std::chrono::seconds duratio
 // One press of the button: the flush and each service's fate, in order.
 enum class ServiceStart { AlreadyRunning, Accepted, Failed };
 struct ButtonRecord {
-  std::wstring redisClient;  // the client run for the flush; empty: none found
+  host::FlushResult redisFlush = host::FlushResult::NotAttempted;
   std::vector<std::pair<std::wstring, ServiceStart>> services;
 };
 Event ButtonEvent(const ButtonRecord& record);

@@ -12,9 +12,7 @@ void CwardkeepDlg::OnTryStart() {
     m_view.EnableControl(app::kTryStartButtonId, false);
   }
   app::ButtonRecord record;
-  const std::wstring client = host::RedisClientPath();
-  if (host::FileExists(client)) record.redisClient = client;
-  host::FlushRedisCache(client);
+  record.redisFlush = host::FlushRedisCache();
 
   platform_client::ServiceMonitor monitor;
   app::AddInstallationServices(monitor);

@@ -22,9 +22,4 @@ inline ProcessRights CurrentProcessRights() {
   return os::CurrentProcessRights();
 }
 
-// Whether the file the event names (the cache client) is there.
-inline bool FileExists(const std::wstring& path) {
-  return !path.empty() && os::PathExists(path);
-}
-
 }  // namespace host

@@ -14,8 +14,8 @@ namespace installation {
 // name of its installation folder.
 constexpr const wchar_t* kServiceName = L"stock-relay";
 constexpr const wchar_t* kJarFileName = L"stock-relay.jar";
-// The installation's Redis server, which its client is pointed at.
-constexpr const wchar_t* kRedisPort = L"16380";
+// The installation's Redis server on this machine, which the button empties.
+constexpr unsigned short kRedisPort = 16380;
 
 struct Layout {
   std::wstring root;  // D:\orv\stock-relay, no trailing backslash
@@ -23,7 +23,6 @@ struct Layout {
   std::wstring AppDirectory() const { return path::Join(root, L"app"); }
   std::wstring BackupDirectory() const { return path::Join(root, L"backUp"); }
   std::wstring InstalledJar() const { return path::Join(AppDirectory(), kJarFileName); }
-  std::wstring RedisClient() const { return path::Join(root, L"redis\\redis-cli.exe"); }
 };
 
 // The root whose app\stock-relay.jar is a regular file: D:\orv\stock-relay

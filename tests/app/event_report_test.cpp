@@ -160,14 +160,16 @@ TEST(ButtonEvent, NamesTheFlushAndEachServiceAndIsAWarningWhenOneFailed) {
                      {L"stock-relay", app::ServiceStart::AlreadyRunning}};
   app::Event done = app::ButtonEvent(record);
   EXPECT_EQ(done.id, EventId::ButtonDone);
-  EXPECT_EQ(done.lines[1], L"Redis cache: not flushed (no redis-cli.exe found)");
+  EXPECT_EQ(done.lines[1], L"Redis cache: not flushed: no installation on this machine");
   EXPECT_EQ(done.lines[3], L"Mysql-orv: started (the start was accepted)");
-  record.redisClient = L"D:\\orv\\stock-relay\\redis\\redis-cli.exe";
+  record.redisFlush = host::FlushResult::Flushed;
   record.services[2].second = app::ServiceStart::Failed;
   app::Event failed = app::ButtonEvent(record);
   EXPECT_EQ(failed.id, EventId::ButtonFailed);
-  EXPECT_EQ(failed.lines[1],
-            L"Redis cache: flushed with D:\\orv\\stock-relay\\redis\\redis-cli.exe");
+  EXPECT_EQ(failed.lines[1], L"Redis cache: flushed (FLUSHALL answered +OK)");
+  record.redisFlush = host::FlushResult::NoServer;
+  EXPECT_EQ(app::ButtonEvent(record).lines[1],
+            L"Redis cache: not flushed: nothing listens on 127.0.0.1:16380 (Redis stopped)");
   EXPECT_EQ(failed.lines[4], L"stock-relay: FAILED: not running and could not be started");
 }
 

@@ -98,9 +98,9 @@ class ConsoleInTmux : public testing::Test {
     standin = std::make_unique<StandinProcess>(
         WARDKEEP_STANDIN, std::vector<std::string>{"--platform", "healthy"}, StandinPorts::Fixed);
     ASSERT_TRUE(standin->Ready()) << "ports 2405/2406 busy? " << standin->Stderr();
-    // The button's two effects leave a line each in one log: the cache
-    // client on drive D: and the service manager, which refuses every call,
-    // so nothing on this machine is started.
+    // A cache client planted in the installation, which must never run, and
+    // the service manager, which refuses every call, so nothing on this
+    // machine is started: each leaves a line in one log.
     std::filesystem::path client = temp / "d/orv/stock-relay/redis/redis-cli.exe";
     std::filesystem::create_directories(client.parent_path());
     std::filesystem::create_directories(temp / "d/orv/stock-relay/app");
@@ -172,7 +172,9 @@ TEST_F(ConsoleInTmux, ThePanelFollowsThePlatformAndTheKeysWork) {
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(50ms);
   }
-  EXPECT_EQ(testing_support::ReadFile(Log()).rfind("flush -p 16380 flushall\nsystemctl ", 0), 0u)
+  // The flush goes over the socket: the client planted in the installation
+  // never runs.
+  EXPECT_EQ(testing_support::ReadFile(Log()).rfind("systemctl ", 0), 0u)
       << testing_support::ReadFile(Log());
   EXPECT_TRUE(ScreenShows("[ 尝试启动 ]", 10s)) << Tmux("capture-pane -p -t wk");
 
@@ -222,10 +224,9 @@ TEST_F(ConsoleInTmux, TheLogGetsTheStartTheUpdateTheButtonAndEachHealthChangeOnl
             (std::vector<std::string>{"14 1000", "14 1100", "11 1300", "12 1201", "14 1301"}));
   const std::vector<std::string> all = syslog.Records();
   EXPECT_NE(all[2].find("] Health check: fault; Fault: disk full"), std::string::npos) << all[2];
-  EXPECT_NE(all[3].find("; Redis cache: flushed with D:\\orv\\stock-relay\\redis\\redis-cli.exe; "
-                        "redis-orv: FAILED"),
-            std::string::npos)
-      << all[3];
+  EXPECT_NE(all[3].find("; Redis cache: "), std::string::npos) << all[3];
+  EXPECT_NE(all[3].find("; redis-orv: FAILED"), std::string::npos) << all[3];
+  EXPECT_EQ(all[3].find("redis-cli"), std::string::npos) << all[3];
   EXPECT_NE(all[4].find("] Health check: well again; The fault was: disk full"), std::string::npos)
       << all[4];
   Tmux("send-keys -t wk Escape");

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "host/cache_flush.h"
 #include "installation/layout.h"
 #include "upgrade/posix/upgrade_drives.h"
 
@@ -55,8 +54,6 @@ TEST(InstallationRoot, TheRootIsTheOneThatHoldsTheInstalledJar) {
     Prepare(drives.C(), row.c);
     const auto found = installation::FindInstallation();
     EXPECT_EQ(found ? found->root : L"", row.root);
-    const std::wstring client = host::RedisClientPath();
-    EXPECT_EQ(client, *row.root ? std::wstring(row.root) + L"\\redis\\redis-cli.exe" : L"");
   }
 }
 
