@@ -29,11 +29,12 @@ function(wardkeep_delay_load target)
       list(SORT exports)
       list(JOIN exports "\n" lines)
       file(WRITE ${def} "LIBRARY ${name}.dll\nEXPORTS\n${lines}\n")
-      # A fixed prefix for its temporary objects: their names go into the
-      # archive, and a prefix from the process id would make each build differ.
+      # dlltool names its objects and symbols after the paths it is given and
+      # its process id: relative names in the library's own folder and a fixed
+      # prefix, so two builds anywhere are the same bytes.
       execute_process(COMMAND ${wardkeep_dlltool} --temp-prefix wkdelay_${name}
-                              --input-def ${def} --output-delaylib ${delay}
-                      COMMAND_ERROR_IS_FATAL ANY)
+                              --input-def ${name}.def --output-delaylib lib${name}.a
+                      WORKING_DIRECTORY ${dir} COMMAND_ERROR_IS_FATAL ANY)
     endif()
   endforeach()
   target_link_directories(${target} BEFORE PRIVATE ${dir})
