@@ -37,7 +37,11 @@ function(wardkeep_delay_load target)
                       WORKING_DIRECTORY ${dir} COMMAND_ERROR_IS_FATAL ANY)
     endif()
   endforeach()
-  target_link_directories(${target} BEFORE PRIVATE ${dir})
+  # Named relative to the build folder, where the link runs: the linker orders
+  # import sections by their library's path, and an absolute build path would
+  # put these before or after the system's own depending on where one builds.
+  file(RELATIVE_PATH relative ${CMAKE_BINARY_DIR} ${dir})
+  target_link_options(${target} BEFORE PRIVATE -L${relative})
   # The helper every delay-load thunk calls.
   target_link_libraries(${target} PRIVATE delayimp)
 endfunction()
