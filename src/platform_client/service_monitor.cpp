@@ -10,6 +10,7 @@
 #include "text/json_member.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
+#include "text/shown_text.h"
 #include "text/utf8.h"
 
 namespace {
@@ -112,9 +113,13 @@ bool ServiceMonitor::ParseHealthReport(std::string json, std::wstring& message) 
     message.clear();
     return false;
   }
-  // Text from outside is shown even when it is not valid UTF-8.
-  message = text::Utf8ToWideReplacing(fault->text);
-  if (!fault->erpName.empty()) erpName = text::Utf8ToWideReplacing(fault->erpName);
+  // Text from outside is shown even when it is not valid UTF-8, but never
+  // with characters that would act on the window or the terminal instead of
+  // being read, and never longer than a status box can sensibly hold.
+  message = text::ShownText(text::Utf8ToWideReplacing(fault->text));
+  if (!fault->erpName.empty()) {
+    erpName = text::ShownText(text::Utf8ToWideReplacing(fault->erpName));
+  }
   return false;
 }
 

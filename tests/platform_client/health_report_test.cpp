@@ -104,6 +104,33 @@ TEST(HealthReport, TextThatIsNotUtf8IsShownWithReplacements) {
   });
 }
 
+// What the report says is read, never obeyed: no terminal sequence, no
+// reordering mark, no line break reaches the window or the console.
+TEST(HealthReport, FaultTextIsShownWithoutControlAndBidiCharactersAndCutShort) {
+  const std::string longText(600, 'x');
+  ExpectVerdicts({
+      {"terminal sequence",
+       R"({"exceptionDto":{"ok":false,"expContent":"a\u001b[2Jb\u001b]0;t\u0007c"}})", false,
+       L"a[2Jb]0;tc", L""},
+      {"C1 CSI and DEL", R"({"exceptionDto":{"ok":false,"expContent":"a\u009b31mb\u007fc"}})",
+       false, L"a31mbc", L""},
+      {"line breaks become spaces",
+       R"({"exceptionDto":{"ok":false,"expContent":"disk\r\nfull\tnow"}})", false,
+       L"disk  full now", L""},
+      {"bidi overrides and isolates",
+       R"({"exceptionDto":{"ok":false,"expContent":"a\u202eb\u2066c\u2069d\u200ee\u200ff\u202ag"}})",
+       false, L"abcdefg", L""},
+      {"Chinese and emoji stay",
+       R"({"exceptionDto":{"ok":false,"expContent":"磁盘已满 \ud83d\ude00"}})", false,
+       L"磁盘已满 \U0001F600", L""},
+      {"too long", "{\"exceptionDto\":{\"ok\":false,\"expContent\":\"" + longText + "\"}}", false,
+       std::wstring(511, L'x') + L"…", L""},
+      {"ERP name too",
+       R"({"exceptionDto":{"ok":false},"configDto":[{"erpName":"E\u001b[31mRP\u202e"}]})", false,
+       L"", L"E[31mRP"},
+  });
+}
+
 TEST(HealthReport, NameFromAnEarlierReportSurvivesOnlyNamelessOrMalformedOnes) {
   platform_client::ServiceMonitor monitor;
   std::wstring message;

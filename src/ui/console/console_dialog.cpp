@@ -29,7 +29,8 @@ void WriteError(const std::string& bytes) {
 
 }  // namespace
 
-ConsoleDialog::ConsoleDialog(bool interactive) : m_interactive(interactive) {
+ConsoleDialog::ConsoleDialog(bool interactive, int keyInput)
+    : m_interactive(interactive), m_keyInput(keyInput) {
   m_texts[app::kTryStartButtonId] = L"尝试启动";
 }
 
@@ -94,7 +95,7 @@ void ConsoleDialog::RunModal(CwardkeepDlg& dialog) {
   };
   handlers.onKey = [&](Key key) { app::Guarded([&] { OnKey(dialog, key); }); };
   handlers.onIdle = [&] { app::Guarded([&] { Render(); }); };
-  m_loop.Run(handlers, true);
+  m_loop.Run(handlers, m_keyInput);
 }
 
 void ConsoleDialog::Dispatch(CwardkeepDlg& dialog, unsigned message) {

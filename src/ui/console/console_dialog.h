@@ -15,7 +15,9 @@ class ConsoleDialog : public app::DialogHost, public app::View {
  public:
   // `interactive`: standard output is a terminal, so the panel is redrawn in
   // place; otherwise each change is printed as plain lines.
-  explicit ConsoleDialog(bool interactive);
+  // `keyInput` is the descriptor keys are read from (the program's own
+  // terminal), -1 for none.
+  explicit ConsoleDialog(bool interactive, int keyInput = -1);
 
   // DialogHost
   void InitCommonControls() override {}
@@ -42,6 +44,7 @@ class ConsoleDialog : public app::DialogHost, public app::View {
   std::wstring RenderPanel() const;
 
   bool m_interactive;
+  int m_keyInput;
   bool m_visible = false;
   bool m_dirty = true;
   std::map<int, std::wstring> m_texts;

@@ -10,25 +10,40 @@ namespace ui::console {
 namespace {
 
 constexpr unsigned char kEscapeByte = 0x1B;
+// How soon after an escape byte the rest of a sequence arrives: a terminal
+// sends a key's sequence or a reply in one go; a person pressing Escape and
+// then another key is far slower.
+constexpr int kSequenceGapMilliseconds = 50;
 
-// Reads what is waiting on stdin and turns it into keys. An escape byte that
-// starts a terminal sequence (arrow keys and the like) is not a lone Escape.
-bool ReadKeys(const MessageLoop::Handlers& handlers) {
-  unsigned char buffer[64];
-  ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+// True when more bytes are waiting on `fd` within the gap.
+bool MoreFollows(int fd) {
+  pollfd input{fd, POLLIN, 0};
+  return poll(&input, 1, kSequenceGapMilliseconds) > 0 && (input.revents & POLLIN) != 0;
+}
+
+// Reads what is waiting on the terminal and turns it into keys. An escape
+// byte followed at once by more bytes starts a sequence (an arrow key, or a
+// terminal's reply to something written to it) and is ignored with all that
+// came with it; only an escape byte on its own is the Escape key.
+bool ReadKeys(int fd, const MessageLoop::Handlers& handlers) {
+  unsigned char buffer[256];
+  ssize_t n = read(fd, buffer, sizeof buffer);
   if (n < 0) return errno == EINTR || errno == EAGAIN;
-  if (n == 0) return false;  // end of input: keep running without keys
+  if (n == 0) return false;  // the terminal is gone: keep running without keys
   for (ssize_t i = 0; i < n; ++i) {
     unsigned char c = buffer[i];
-    if (c == '\r' || c == '\n') {
-      handlers.onKey(Key::Enter);
-    } else if (c == kEscapeByte) {
-      if (i + 1 < n && (buffer[i + 1] == '[' || buffer[i + 1] == 'O')) {
-        i = n;  // a key sequence: ignored
-      } else {
+    if (c == kEscapeByte) {
+      if (i + 1 < n) return true;  // a sequence: the rest of this read is part of it
+      if (!MoreFollows(fd)) {
         handlers.onKey(Key::Escape);
+        return true;
       }
+      // The sequence's remainder, however long, is read and dropped.
+      while (MoreFollows(fd) && read(fd, buffer, sizeof buffer) > 0) {
+      }
+      return true;
     }
+    if (c == '\r' || c == '\n') handlers.onKey(Key::Enter);
   }
   return true;
 }
@@ -60,7 +75,8 @@ void MessageLoop::FireDueTimers(const Handlers& handlers) {
   }
 }
 
-void MessageLoop::Run(const Handlers& handlers, bool readKeys) {
+void MessageLoop::Run(const Handlers& handlers, int keyInput) {
+  bool readKeys = keyInput >= 0;
   while (!m_quit) {
     while (!m_posted.empty() && !m_quit) {
       unsigned message = m_posted.front();
@@ -69,10 +85,10 @@ void MessageLoop::Run(const Handlers& handlers, bool readKeys) {
     }
     if (m_quit) break;
     handlers.onIdle();
-    pollfd input{STDIN_FILENO, POLLIN, 0};
+    pollfd input{keyInput, POLLIN, 0};
     int ready = poll(&input, readKeys ? 1 : 0, MillisecondsToNextTimer());
     if (ready > 0 && (input.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-      readKeys = ReadKeys(handlers);
+      readKeys = ReadKeys(keyInput, handlers);
     }
     if (!m_posted.empty()) continue;  // posted messages go before timers
     FireDueTimers(handlers);

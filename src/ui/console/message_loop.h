@@ -1,6 +1,6 @@
 #pragma once
 // A small poll loop standing in for the dialog's modal message loop: periodic
-// timers, posted messages, and keys from standard input.
+// timers, posted messages, and keys from the program's own terminal.
 
 #include <chrono>
 #include <deque>
@@ -26,8 +26,8 @@ class MessageLoop {
   void Post(unsigned message) { m_posted.push_back(message); }
   void Quit() { m_quit = true; }
 
-  // Runs until Quit(). `readKeys` is false when standard input is unusable.
-  void Run(const Handlers& handlers, bool readKeys);
+  // Runs until Quit(), reading keys from `keyInput` (-1: no keys).
+  void Run(const Handlers& handlers, int keyInput);
 
  private:
   using Clock = std::chrono::steady_clock;

@@ -10,7 +10,7 @@ namespace ui::console {
 
 int RunProgram() {
   RawTerminal terminal;
-  ConsoleDialog dialog(isatty(STDOUT_FILENO) != 0);
+  ConsoleDialog dialog(isatty(STDOUT_FILENO) != 0, terminal.KeyInput());
   CwardkeepApp application(dialog);
   application.InitInstance();
   return 0;

@@ -1,8 +1,10 @@
-// Console front end: raw keyboard mode on a terminal.
+// Console front end: raw keyboard mode on the program's own terminal.
 #include "ui/console/terminal.h"
 
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+
 #include <csignal>
 #include <initializer_list>
 
@@ -10,10 +12,10 @@ namespace ui::console {
 namespace {
 
 termios g_saved{};
-volatile std::sig_atomic_t g_saved_valid = 0;
+volatile std::sig_atomic_t g_fd = -1;
 
 void Restore() {
-  if (g_saved_valid) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved);
+  if (g_fd >= 0) tcsetattr(g_fd, TCSANOW, &g_saved);
 }
 
 void RestoreAndReraise(int signal) {
@@ -25,21 +27,32 @@ void RestoreAndReraise(int signal) {
 }  // namespace
 
 RawTerminal::RawTerminal() {
-  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &g_saved) != 0) return;
+  // The controlling terminal, opened here: the person at it, not whatever
+  // another program handed over as standard input.
+  const int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return;
+  if (tcgetattr(fd, &g_saved) != 0) {
+    close(fd);
+    return;
+  }
   termios raw = g_saved;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
   raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return;
-  g_saved_valid = 1;
-  m_active = true;
+  if (tcsetattr(fd, TCSANOW, &raw) != 0) {
+    close(fd);
+    return;
+  }
+  m_fd = fd;
+  g_fd = fd;
   for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, RestoreAndReraise);
 }
 
 RawTerminal::~RawTerminal() {
   Restore();
-  g_saved_valid = 0;
+  g_fd = -1;
+  if (m_fd >= 0) close(m_fd);
 }
 
 }  // namespace ui::console

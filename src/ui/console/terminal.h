@@ -1,6 +1,9 @@
 #pragma once
-// Puts an interactive terminal into key-at-a-time mode for the program's life
-// and restores it on every way out, signals included.
+// The terminal the program was started on, opened by the program itself
+// (/dev/tty): its keys are the only keys read, in key-at-a-time mode for the
+// program's life, restored on every way out, signals included. Standard input
+// is never read: whatever is piped or redirected there is not a person at the
+// keyboard.
 
 namespace ui::console {
 
@@ -11,8 +14,11 @@ class RawTerminal {
   RawTerminal(const RawTerminal&) = delete;
   RawTerminal& operator=(const RawTerminal&) = delete;
 
+  // The descriptor keys are read from; -1 without a controlling terminal.
+  int KeyInput() const { return m_fd; }
+
  private:
-  bool m_active = false;
+  int m_fd = -1;
 };
 
 }  // namespace ui::console

@@ -55,14 +55,18 @@ TEST_F(Startup, ASecondCopyIsRefusedWhileTheFirstRunsAndTheLockFreesWithIt) {
   EXPECT_NE(ReadFile(AutostartFile()).find(program.string()), std::string::npos);
   EXPECT_TRUE(first.Running());
 
-  // Escape ends the first copy; the moved copy then starts and rewrites the entry.
+  // An Escape on standard input is no key (only the program's own terminal
+  // gives keys, and there is none here); ended, the first copy frees the
+  // lock, and the moved copy then starts and rewrites the entry.
   first.WriteInput("\x1b");
+  EXPECT_FALSE(first.Wait(1s).has_value());
+  first.Terminate();
   ASSERT_TRUE(first.Wait(10s).has_value());
   ChildProcess third({moved.string()}, Env(), temp.path());
   ASSERT_TRUE(third.WaitForOutput("hidden", 10s)) << third.Stderr();
   EXPECT_NE(ReadFile(AutostartFile()).find("Exec=\"" + moved.string() + "\"\n"), std::string::npos)
       << ReadFile(AutostartFile());
-  third.WriteInput("\x1b");
+  third.Terminate();
   EXPECT_TRUE(third.Wait(10s).has_value());
 }
 
@@ -86,7 +90,7 @@ TEST_F(Startup, AProgramWhosePathComesBackCutShortWritesNoAutostartEntry) {
 
   ChildProcess started({program.string()}, Env(), temp.path());
   const bool hidden = started.WaitForOutput("hidden", 10s);
-  started.WriteInput("\x1b");
+  started.Terminate();
   EXPECT_TRUE(started.Wait(10s).has_value());
   EXPECT_TRUE(hidden) << started.Stderr();
   EXPECT_FALSE(std::filesystem::exists(AutostartFile())) << ReadFile(AutostartFile());
@@ -145,7 +149,7 @@ TEST_F(FallbackLock, NothingPlantedInTmpKeepsItFromStartingAndTheLockStillHolds)
   EXPECT_TRUE(S_ISDIR(info.st_mode));
   EXPECT_EQ(info.st_mode & 0777, 0700u);
   EXPECT_EQ(info.st_uid, ::geteuid());
-  first.WriteInput("\x1b");
+  first.Terminate();
   EXPECT_TRUE(first.Wait(10s).has_value());
 }
 
