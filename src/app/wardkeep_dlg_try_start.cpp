@@ -10,7 +10,7 @@ void CwardkeepDlg::OnTryStart() {
     m_view.SetControlText(app::kTryStartButtonId, L"启动..耐心等待");
     m_view.EnableControl(app::kTryStartButtonId, false);
   }
-  host::FlushRedisCache(host::RedisClientPath());
+  host::FlushRedisCache();
 
   platform_client::ServiceMonitor monitor;
   app::AddInstallationServices(monitor);

@@ -2,24 +2,39 @@
 
 #include "host/tunables.h"
 #include "installation/layout.h"
-#include "os/files.h"
-#include "os/processes.h"
+#include "os/network.h"
 
 namespace host {
 
-std::wstring RedisClientPath() {
-  // The client of the installation that is really here, never a fixed D:
-  // path: with the installation on C:, whatever lies on D: is someone else's.
-  const auto layout = installation::FindInstallation();
-  return layout ? layout->RedisClient() : std::wstring();
+namespace {
+
+// FLUSHALL as one RESP array of one bulk string.
+constexpr const char* kFlushAllRequest = "*1\r\n$8\r\nFLUSHALL\r\n";
+
+}  // namespace
+
+FlushResult SendFlushAll(unsigned short port) {
+  // Bounded: a server that never answers must not hold the window.
+  const os::LineExchange exchange =
+      os::ExchangeLineWithLoopback(port, kFlushAllRequest, tunables::redisFlushTimeLimit.Get());
+  switch (exchange.outcome) {
+    case os::ExchangeOutcome::Answered:
+      return exchange.line == "+OK" ? FlushResult::Flushed : FlushResult::Refused;
+    case os::ExchangeOutcome::NotConnected:
+      return FlushResult::NoServer;
+    case os::ExchangeOutcome::TimedOut:
+      return FlushResult::TimedOut;
+    case os::ExchangeOutcome::Failed:
+      break;
+  }
+  return FlushResult::Failed;
 }
 
-void FlushRedisCache(const std::wstring& client) {
-  if (client.empty() || !os::PathExists(client)) return;
-  // Bounded: a client that never ends must not hold the window; whatever the
-  // outcome, the services come next.
-  os::LaunchHiddenAndWait(client, std::wstring(L"-p ") + installation::kRedisPort + L" flushall",
-                          tunable::WholeMilliseconds(tunables::redisFlushTimeLimit.Get()));
+FlushResult FlushRedisCache() {
+  // The Redis on that port is the installation's: without one here, whatever
+  // listens there is none of ours to empty.
+  if (!installation::FindInstallation()) return FlushResult::NotAttempted;
+  return SendFlushAll(installation::kRedisPort);
 }
 
 }  // namespace host

@@ -1,11 +1,12 @@
 #pragma once
-// The new JAR's verified copy inside the application folder: made there before
-// the service is touched, checked through the handle that holds it, and the
-// only thing ever moved over the installed JAR.
+// The new JAR's verified copy inside the application folder: made there
+// before the service is touched, checked through the handle that holds it,
+// and the only thing ever moved over the installed JAR.
 
 #include <string>
 
 #include "os/files.h"
+#include "os/folder.h"
 
 namespace upgrade {
 
@@ -17,9 +18,21 @@ struct Staging {
   std::wstring cause;   // the operating system's, when it said one
 };
 
-// Copies `download` into `staged` at `stagingPath` (made exclusively), forces it
-// to disk, and checks the archive and the signature on that copy.
-Staging StageVerifiedCopy(const std::wstring& download, const std::wstring& stagingPath,
+// The staged file's name inside the application folder.
+std::wstring StagedName();
+
+// Makes `staged` as StagedName() inside the held application folder,
+// exclusively, after removing what an interrupted run left there. False with
+// the system's reason in `cause`.
+bool CreateStaged(const os::HeldFolder& app, os::StagedFile& staged, std::wstring& cause);
+
+// Copies `download` into `staged` (made as CreateStaged does) and checks it as
+// VerifyStaged does.
+Staging StageVerifiedCopy(const std::wstring& download, const os::HeldFolder& app,
                           const std::string& signature, os::StagedFile& staged);
+
+// Forces the held bytes to disk and checks the archive and the signature on
+// them; a refused file is discarded.
+Staging VerifyStaged(os::StagedFile& staged, const std::string& signature);
 
 }  // namespace upgrade

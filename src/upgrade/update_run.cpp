@@ -3,14 +3,15 @@
 #include "http/http_download.h"
 #include "installation/layout.h"
 #include "os/files.h"
+#include "os/folder.h"
 #include "os/services.h"
-#include "os/session.h"
 #include "path/windows_path.h"
 #include "text/utf8.h"
 #include "update/update_check.h"
-#include "upgrade/file_system.h"
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/progress.h"
+#include "upgrade/staged_sink.h"
+#include "upgrade/staging.h"
 
 namespace upgrade {
 
@@ -37,24 +38,23 @@ void SayNoOffer(const std::string& errorText) {
 bool RunUpdate(std::string& errorText) {
   update::UpdateOffer offer;
   const bool offered = update::CheckUpdate(offer, errorText);
-  const std::optional<installation::Layout> layout = installation::FindInstallation();
+  installation::Search search = installation::FindPinnedInstallation();
   if (!offered) {
     SayNoOffer(errorText);
     return false;
   }
-  if (!layout) {
+  for (const std::wstring& line : search.passedOver) Say(line);
+  if (!search.installation) {
     Say(L"未找到已安装的程序，不进行更新");
     return false;
   }
-  // Two log-on sessions each run a copy; they must not share one download
-  // file and one installation.
-  os::MachineWideLock lock;
-  if (!lock.TryAcquire(kUpdateLockName)) {
+  const installation::PinnedInstallation& pinned = *search.installation;
+  // Two log-on sessions each run a copy; they must not share one staged file
+  // and one installation. Taken on the held application folder, so only who
+  // may write there could ever hold it.
+  os::FolderLock lock;
+  if (!lock.TryAcquire(pinned.app)) {
     Say(L"另一个会话正在更新，跳过本次更新");
-    return true;
-  }
-  if (const std::wstring link = installation::FindLinkInPath(*layout); !link.empty()) {
-    Say(L"错误: 安装目录中有链接或联接点 (" + link + L")，不进行更新");
     return true;
   }
   if (!CanControlService()) {
@@ -63,32 +63,30 @@ bool RunUpdate(std::string& errorText) {
     return true;
   }
 
-  const std::wstring programDir = installation::ProgramDirectory();
-  const std::wstring jarPath = path::Join(programDir, installation::kJarFileName);
-  // Without a usable place beside the program there is nothing safe to do.
-  if (programDir.empty() || !path::FitsMaxPath(jarPath)) {
-    Say(L"错误: 无法确定程序所在的目录，不进行更新");
-    return true;
-  }
-
-  // The download appends to whatever is there; an earlier run's file must go,
-  // and if it cannot, resuming it would install a splice of two JARs.
-  DeletePathTree(jarPath);
-  if (os::FileAttributes(jarPath) != os::kInvalidFileAttributes) {
-    Say(L"错误: 无法删除上次下载的文件 (" + jarPath + L")，跳过本次更新");
+  // The download goes straight into its exclusively made file inside the
+  // held application folder: nothing is written beside the program, and
+  // nothing is opened by name again until it is installed.
+  os::StagedFile staged;
+  std::wstring cause;
+  if (!CreateStaged(pinned.app, staged, cause)) {
+    Say(L"错误: 无法在应用目录中创建临时文件 (" +
+        path::Join(pinned.layout.AppDirectory(), StagedName()) + L")，不进行更新");
+    SayCause(cause);
     return true;
   }
   CURLcode result;
   {
-    comm::http::HttpDownload download(offer.downloadUrl, jarPath);
+    StagedSink sink(staged, pinned.layout.AppDirectory());
+    comm::http::HttpDownload download(offer.downloadUrl, sink);
     result = download.Perform();
-  }  // closed here, so the file is complete before it is copied
+  }
   if (result != CURLE_OK) {
+    staged.Discard();
     Say(L"错误: 下载新的JAR文件失败 (" + text::Utf8ToWideReplacing(curl_easy_strerror(result)) +
         L")，不进行更新");
     return true;
   }
-  UpgradeJar(jarPath, layout->root, offer.signature);
+  UpgradeStagedJar(pinned, staged, offer.signature);
   return true;
 }
 

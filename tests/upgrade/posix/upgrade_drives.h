@@ -22,9 +22,7 @@ class UpgradeDrives {
   UpgradeDrives()
       : m_d("WARDKEEP_DRIVE_D", (m_root / "d").string()),
         m_c("WARDKEEP_DRIVE_C", (m_root / "c").string()),
-        m_path("PATH", (m_root / "bin").string() + ":" + CurrentPath()),
-        m_lockDir("WARDKEEP_LOCK_DIR", (m_root / "lock").string()) {
-    fs::create_directories(m_root / "lock");
+        m_path("PATH", (m_root / "bin").string() + ":" + CurrentPath()) {
     fs::create_directories(m_root / "d");
     fs::create_directories(m_root / "c");
     fs::create_directories(m_root / "bin");
@@ -72,7 +70,6 @@ class UpgradeDrives {
   testing_support::ScopedEnv m_c;
   testing_support::ScopedEnv m_path;
   // The machine-wide update lock of these drives' machine, apart from other tests'.
-  testing_support::ScopedEnv m_lockDir;
 
  public:
   // After m_path: first on PATH, and its PATH is restored before m_path's.
