@@ -1,7 +1,5 @@
 #include "upgrade/staging.h"
 
-#include <vector>
-
 #include "installation/layout.h"
 #include "update/jar_signature.h"
 #include "upgrade/failure_cause.h"
@@ -9,25 +7,6 @@
 #include "upgrade/jar_check.h"
 
 namespace upgrade {
-
-namespace {
-
-constexpr std::size_t kChunk = 1024 * 1024;
-
-bool CopyInto(const std::wstring& source, os::StagedFile& staged) {
-  os::ReadOnlyFile in;
-  if (!in.Open(source)) return false;
-  std::vector<char> buffer(kChunk);
-  for (std::int64_t offset = 0;;) {
-    const std::int64_t got = in.ReadFullAt(offset, buffer.data(), buffer.size());
-    if (got < 0) return false;
-    if (got == 0) return true;
-    if (!staged.Write(buffer.data(), static_cast<std::size_t>(got))) return false;
-    offset += got;
-  }
-}
-
-}  // namespace
 
 std::wstring StagedName() {
   return TemporaryNameFor(installation::kJarFileName);
@@ -45,7 +24,8 @@ Staging StageVerifiedCopy(const std::wstring& download, const os::HeldFolder& ap
     return {StagingResult::NotCreated, app.Path() + L"\\" + StagedName(), cause};
   }
   // Whatever happens to the download from here on, only these bytes count.
-  if (!Attempt([&] { return CopyInto(download, staged); }, cause)) {
+  os::ReadOnlyFile source;
+  if (!Attempt([&] { return source.Open(download) && CopyInto(source, staged); }, cause)) {
     staged.Discard();
     return {StagingResult::NotCopied, download, cause};
   }
