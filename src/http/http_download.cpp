@@ -93,9 +93,42 @@ bool FileIdentity::Contradicts(const FileIdentity& other) const {
           lastModified != other.lastModified);
 }
 
+// A path's file, opened for appending; what a failed download leaves is
+// removed.
+class HttpDownload::FileSink : public DownloadSink {
+ public:
+  explicit FileSink(const std::wstring& path) : m_path(path) { m_file.Open(path); }
+  bool IsOpen() const { return m_file.IsOpen(); }
+  std::int64_t Size() const override { return m_file.Size(); }
+  bool Truncate() override { return m_file.Truncate(); }
+  bool Write(const char* data, std::size_t size) override { return m_file.Write(data, size); }
+  std::wstring Folder() const override { return path::Parent(m_path); }
+  // Only a file that can be emptied is a file of ours to remove (never a
+  // device standing at the path).
+  void Remove() {
+    if (!m_file.Truncate()) return;
+    m_file.Close();
+    os::DeleteOneFile(m_path);
+  }
+  void Close() { m_file.Close(); }
+
+ private:
+  std::wstring m_path;
+  os::AppendFile m_file;
+};
+
 HttpDownload::HttpDownload(const std::string& url, const std::wstring& path)
-    : m_url(url), m_path(path), m_sizeLimit(tunables::downloadSizeLimit.Get()) {
-  m_file.Open(path);
+    : m_url(url), m_ownFile(std::make_unique<FileSink>(path)) {
+  if (m_ownFile->IsOpen()) m_sink = m_ownFile.get();
+  Prepare();
+}
+
+HttpDownload::HttpDownload(const std::string& url, DownloadSink& sink) : m_url(url), m_sink(&sink) {
+  Prepare();
+}
+
+void HttpDownload::Prepare() {
+  m_sizeLimit = tunables::downloadSizeLimit.Get();
   m_handle.reset(curl_easy_init());
   CURL* h = m_handle.get();
   if (h == nullptr) return;
@@ -125,7 +158,7 @@ HttpDownload::HttpDownload(const std::string& url, const std::wstring& path)
 HttpDownload::~HttpDownload() {
   // The handle goes before the file it writes to.
   m_handle.reset();
-  m_file.Close();
+  if (m_ownFile) m_ownFile->Close();
 }
 
 void HttpDownload::SetObserver(DownloadObserver* observer) {
@@ -142,14 +175,16 @@ void HttpDownload::RequestAbort() {
 
 HttpDownload::result_type HttpDownload::Perform() {
   // Without a target there is nothing a transfer could achieve.
-  if (!m_file.IsOpen()) return CURLE_WRITE_ERROR;
+  if (m_sink == nullptr) return CURLE_WRITE_ERROR;
   const CURLcode rc = Attempts();
   // Nothing records which file the bytes on disk belonged to; a later run
-  // must not take them for a start. Only a file that can be emptied is a
-  // file of ours to remove (never a device standing at the path).
-  if (rc != CURLE_OK && m_file.Truncate()) {
-    m_file.Close();
-    os::DeleteOneFile(m_path);
+  // must not take them for a start.
+  if (rc != CURLE_OK) {
+    if (m_ownFile) {
+      m_ownFile->Remove();
+    } else {
+      m_sink->Truncate();
+    }
   }
   return rc;
 }
@@ -195,7 +230,7 @@ CURLcode HttpDownload::RunAttempt(Clock::time_point deadline) {
 CURLcode HttpDownload::PrepareResume() {
   // Continue from what is on disk now, so bytes an earlier attempt stored are
   // neither asked for nor written twice.
-  m_resumeOffset = m_file.Size();
+  m_resumeOffset = m_sink->Size();
   if (m_resumeOffset < 0) return CURLE_WRITE_ERROR;
   // Bytes from an answer that named no version of its file could be followed
   // by another file's tail; start again instead.
@@ -251,7 +286,7 @@ bool HttpDownload::AcceptAnswer() {
     // The whole file, not the rest of it: a server without ranges, or a file
     // that changed since the first answer.
     if (m_resumeOffset > 0) {
-      if (!m_file.Truncate()) return Fail(CURLE_WRITE_ERROR);
+      if (!m_sink->Truncate()) return Fail(CURLE_WRITE_ERROR);
       m_resumeOffset = 0;
     }
     total = length;
@@ -270,7 +305,7 @@ bool HttpDownload::AcceptAnswer() {
 bool HttpDownload::CheckRoom(std::int64_t total) {
   if (total < 0) return true;  // unknown: the size limit still holds per write
   if (total > m_sizeLimit) return Fail(CURLE_FILESIZE_EXCEEDED, true);
-  const std::wstring folder = path::Parent(m_path);
+  const std::wstring folder = m_sink->Folder();
   std::uint64_t freeBytes = 0;
   // A drive that cannot be asked is not refused: a full one fails the write.
   // The folder is asked with its trailing backslash ("C:\", a share's root).
@@ -285,7 +320,7 @@ bool HttpDownload::Restart() {
   m_identity = {};
   m_fileTotal = -1;
   m_vouched = true;
-  return m_file.Truncate();
+  return m_sink->Truncate();
 }
 
 CURLcode HttpDownload::CheckFinishedAnswer(CURLcode rc) {
@@ -323,7 +358,7 @@ size_t HttpDownload::Write(const char* data, size_t bytes) {
     return 0;
   }
   // A short count makes libcurl end the attempt with a write error.
-  if (!m_file.Write(data, bytes)) {
+  if (!m_sink->Write(data, bytes)) {
     Fail(CURLE_WRITE_ERROR);
     return 0;
   }

@@ -15,6 +15,7 @@
 #include "http/curl_handles.h"
 #include "http/curl_interface.h"
 #include "http/download_observer.h"
+#include "http/download_sink.h"
 #include "os/files.h"
 
 namespace comm::http {
@@ -36,6 +37,9 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
   // Opens the target (a Windows-form path) and prepares the transfer; starts
   // nothing and reports nothing, Perform does.
   HttpDownload(const std::string& url, const std::wstring& path);
+  // Writes into `sink`, which the caller holds and keeps alive; its bytes
+  // are taken as the start of this URL's file, as a file on disk is.
+  HttpDownload(const std::string& url, DownloadSink& sink);
   ~HttpDownload() override;
   HttpDownload(const HttpDownload&) = delete;
   HttpDownload& operator=(const HttpDownload&) = delete;
@@ -45,8 +49,8 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
   // cannot be opened; CURLE_OPERATION_TIMEDOUT past the deadline; CURLE_FILESIZE_EXCEEDED for a
   // body over the size limit, CURLE_WRITE_ERROR when it would not fit the
   // drive (both without a retry); otherwise the last attempt's failure. On
-  // any failure the target file is removed: what is left is never mistaken
-  // for a part of the file.
+  // any failure the target file is removed (a sink is emptied): what is left
+  // is never mistaken for a part of the file.
   result_type Perform();
 
   // Not owned; null detaches.
@@ -61,6 +65,9 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
 
  private:
   using Clock = std::chrono::steady_clock;
+  class FileSink;
+
+  void Prepare();
 
   CURLcode Attempts();
   CURLcode RunAttempt(Clock::time_point deadline);
@@ -91,11 +98,11 @@ class HttpDownload : public curl::curl_interface<CURLcode> {
   curl::EasyHandle m_handle;
   curl::HeaderList m_headers;
   std::string m_url;
-  std::wstring m_path;
-  os::AppendFile m_file;
+  std::unique_ptr<FileSink> m_ownFile;  // when constructed with a path
+  DownloadSink* m_sink = nullptr;
   DownloadObserver* m_observer = nullptr;
   std::atomic<bool> m_abortRequested{false};
-  std::int64_t m_sizeLimit;
+  std::int64_t m_sizeLimit = 0;
 
   // What the answer that started the file on disk said about it: its entity
   // tag and date (the If-Range value comes from them) and its whole length

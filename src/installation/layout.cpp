@@ -1,45 +1,106 @@
 #include "installation/layout.h"
 
-#include "os/files.h"
 #include "os/session.h"
 
 namespace installation {
 
 namespace {
 
-bool IsRegularFile(const std::wstring& path) {
-  const std::uint32_t attributes = os::FileAttributes(path);
-  return attributes != os::kInvalidFileAttributes &&
-         (attributes & (os::kAttributeDirectory | os::kAttributeReparsePoint)) == 0;
+PinFault FaultOf(os::FolderOpenResult result) {
+  switch (result) {
+    case os::FolderOpenResult::Opened:
+      return PinFault::None;
+    case os::FolderOpenResult::Missing:
+      return PinFault::Missing;
+    case os::FolderOpenResult::NotAFolder:
+      return PinFault::NotAFolder;
+    case os::FolderOpenResult::Link:
+      return PinFault::Link;
+    case os::FolderOpenResult::Failed:
+      break;
+  }
+  return PinFault::Unreadable;
 }
 
-bool IsLink(const std::wstring& path) {
-  const std::uint32_t attributes = os::FileAttributes(path);
-  return attributes != os::kInvalidFileAttributes && (attributes & os::kAttributeReparsePoint) != 0;
+// Opens one level and checks its owner; false with the fault set in `pin`.
+bool Hold(Pin& pin, os::HeldFolder& folder, os::FolderOpenResult opened,
+          const std::wstring& where) {
+  pin.fault = FaultOf(opened);
+  if (pin.fault == PinFault::None && !folder.OwnedByAdministrators())
+    pin.fault = PinFault::NotOwned;
+  if (pin.fault == PinFault::None) return true;
+  pin.where = where;
+  return false;
 }
 
 }  // namespace
 
-std::optional<Layout> FindInstallation() {
-  for (const wchar_t* drive : {L"D:", L"C:"}) {
-    Layout candidate{path::Join(path::Join(drive, L"orv"), kServiceName)};
-    if (IsRegularFile(candidate.InstalledJar())) return candidate;
+Pin PinRoot(const std::wstring& root) {
+  Pin pin;
+  PinnedInstallation held{Layout{root}, {}, {}, {}};
+  const std::wstring orvPath = path::Parent(root);
+  const std::wstring name = path::FileName(root);
+  if (orvPath.size() < 4 || orvPath[1] != L':' || name.empty()) {
+    pin.fault = PinFault::Missing;
+    pin.where = root;
+    return pin;
   }
-  return std::nullopt;
+  if (!Hold(pin, held.orv, held.orv.Open(orvPath), orvPath)) return pin;
+  // Removable media, a share or a RAM disk: anyone may bring or map one.
+  if (!os::IsFixedDrive(root[0])) {
+    pin.fault = PinFault::NotFixed;
+    pin.where = root.substr(0, 2);
+    return pin;
+  }
+  if (!Hold(pin, held.root, held.root.OpenIn(held.orv, name), root)) return pin;
+  if (!Hold(pin, held.app, held.app.OpenIn(held.root, kAppFolderName),
+            held.layout.AppDirectory())) {
+    return pin;
+  }
+  pin.installation = std::move(held);
+  return pin;
 }
 
-std::wstring FindLinkInPath(const Layout& layout) {
-  // Every folder from the drive's first level down to the root, then the two
-  // folders the upgrade writes into; a missing one is no link.
-  for (std::size_t cut = layout.root.find(L'\\', 3);; cut = layout.root.find(L'\\', cut + 1)) {
-    const std::wstring folder = layout.root.substr(0, cut);
-    if (IsLink(folder)) return folder;
-    if (cut == std::wstring::npos) break;
+std::wstring DescribePinFault(const Pin& pin) {
+  switch (pin.fault) {
+    case PinFault::None:
+    case PinFault::Missing:
+      break;
+    case PinFault::NotFixed:
+      return pin.where + L" 不是固定磁盘";
+    case PinFault::Link:
+      return pin.where + L" 是链接或联接点";
+    case PinFault::NotAFolder:
+      return pin.where + L" 不是文件夹";
+    case PinFault::NotOwned:
+      return pin.where + L" 的所有者不是 Administrators、SYSTEM 或 TrustedInstaller";
+    case PinFault::Unreadable:
+      return L"无法打开 " + pin.where;
   }
-  for (const std::wstring& folder : {layout.AppDirectory(), layout.BackupDirectory()}) {
-    if (IsLink(folder)) return folder;
+  return pin.where + L" 不存在";
+}
+
+Search FindPinnedInstallation() {
+  Search search;
+  for (const wchar_t* drive : {L"D:", L"C:"}) {
+    const std::wstring root = path::Join(path::Join(drive, L"orv"), kServiceName);
+    Pin pin = PinRoot(root);
+    if (pin.installation) {
+      if (os::KindOfEntryIn(pin.installation->app, kJarFileName) == os::EntryKind::File) {
+        search.installation = std::move(pin.installation);
+        return search;
+      }
+    } else if (pin.fault != PinFault::Missing) {
+      search.passedOver.push_back(L"跳过 " + root + L": " + DescribePinFault(pin));
+    }
   }
-  return {};
+  return search;
+}
+
+std::optional<Layout> FindInstallation() {
+  Search search = FindPinnedInstallation();
+  if (!search.installation) return std::nullopt;
+  return search.installation->layout;
 }
 
 std::wstring ProgramDirectory() {

@@ -9,6 +9,8 @@
 
 namespace os {
 
+class HeldFolder;
+
 // Attribute bits as the platform numbers them; what the program tests for.
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr std::uint32_t kAttributeReadOnly = 0x1u;
@@ -84,6 +86,8 @@ class ReadOnlyFile {
 
   // False for a missing file, a directory or no permission.
   bool Open(const std::wstring& path);
+  // The regular file `name` inside the held folder, never through a link.
+  bool OpenIn(const HeldFolder& folder, const std::wstring& name);
   bool IsOpen() const { return m_file != nullptr; }
   // Length in bytes (64-bit); -1 when closed or not measurable.
   std::int64_t Size() const;
@@ -116,14 +120,20 @@ class StagedFile {
   // False when anything is at `path` or it cannot be made; a held file is
   // discarded first.
   bool Create(const std::wstring& path);
+  // As Create, as `name` inside the held folder, which the staged file keeps
+  // using for its move and its removal whatever happens to the folder's name.
+  bool Create(const HeldFolder& folder, const std::wstring& name);
   bool IsOpen() const { return m_contents.IsOpen(); }
   // Appends all bytes or returns false.
   bool Write(const char* data, std::size_t size);
+  // Drops every byte written so far; the next write starts the file afresh.
+  bool Truncate();
   bool FlushToDisk();
   // Reads through the held handle (ReadAt/Size); closed when nothing is held.
   const ReadOnlyFile& Contents() const { return m_contents; }
-  // Moves the held file over `target` (same directory) in one step, replacing
-  // it; true once the move has happened and `target` is the held file.
+  // Moves the held file over `target` in one step, replacing it; true once
+  // the move has happened and `target` is the held file. Only the file name
+  // of `target` counts: the move stays in the staged file's own folder.
   // Windows: a rename of the held handle itself (falling back to a move by
   // name only where the system cannot rename a handle); natively rename(2),
   // then a check that `target` is the held inode, and the directory forced to
@@ -134,7 +144,9 @@ class StagedFile {
 
  private:
   ReadOnlyFile m_contents;
-  std::wstring m_path;
+  NativeFilePtr m_folder;  // the folder it was made in
+  std::wstring m_path;     // Windows-form, for the system calls that take one
+  std::wstring m_name;     // its name inside m_folder
   bool m_moved = false;
 };
 

@@ -3,11 +3,6 @@
 
 namespace os {
 
-MachineWideLock::MachineWideLock() = default;
-MachineWideLock::~MachineWideLock() = default;
-MachineWideLock::MachineWideLock(MachineWideLock&&) noexcept = default;
-MachineWideLock& MachineWideLock::operator=(MachineWideLock&&) noexcept = default;
-
 std::wstring AppTitle() {
   std::wstring name = ProgramFileName();
   std::size_t dot = name.rfind(L'.');

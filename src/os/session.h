@@ -36,36 +36,6 @@ struct ModulePath {
 };
 ModulePath ReadModulePath();
 
-// What the backend holds for a machine-wide lock (a mutex handle, a locked
-// descriptor), released with it; defined by the backend.
-struct NativeLock;
-struct NativeLockRelease {
-  void operator()(NativeLock* lock) const noexcept;
-};
-
-// One holder on the whole machine, across log-on sessions and users: Windows a
-// "Global\<name>" mutex (one abandoned by a holder that died counts as
-// acquired; ownership is the acquiring thread's); natively flock on
-// <dir>/<name>.lock, dir = $WARDKEEP_LOCK_DIR when set, else /run/lock. Released
-// when destroyed.
-class MachineWideLock {
- public:
-  MachineWideLock();
-  ~MachineWideLock();
-  MachineWideLock(MachineWideLock&&) noexcept;
-  MachineWideLock& operator=(MachineWideLock&&) noexcept;
-  MachineWideLock(const MachineWideLock&) = delete;
-  MachineWideLock& operator=(const MachineWideLock&) = delete;
-
-  // False when another holds it or it cannot be made; a lock held before is
-  // released first.
-  bool TryAcquire(const std::wstring& name);
-  bool IsHeld() const { return m_lock != nullptr; }
-
- private:
-  std::unique_ptr<NativeLock, NativeLockRelease> m_lock;
-};
-
 // ReadModulePath's text, whole or not.
 std::wstring ModuleFileName();
 

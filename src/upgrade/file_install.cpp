@@ -3,25 +3,30 @@
 #include <algorithm>
 #include <vector>
 
-#include "os/files.h"
-#include "upgrade/file_system.h"
-
 namespace upgrade {
 
 namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 
-}  // namespace
-
-std::wstring TemporaryPathFor(const std::wstring& target) {
-  return target + L".part";
+bool CopyInto(const os::ReadOnlyFile& source, os::StagedFile& target) {
+  std::vector<char> buffer(kChunk);
+  for (std::int64_t offset = 0;;) {
+    const std::int64_t got = source.ReadFullAt(offset, buffer.data(), buffer.size());
+    if (got < 0) return false;
+    if (got == 0) return true;
+    if (!target.Write(buffer.data(), static_cast<std::size_t>(got))) return false;
+    offset += got;
+  }
 }
 
-bool SameFileContents(const std::wstring& first, const std::wstring& second) {
-  os::ReadOnlyFile a;
-  os::ReadOnlyFile b;
-  if (!a.Open(first) || !b.Open(second)) return false;
+}  // namespace
+
+std::wstring TemporaryNameFor(const std::wstring& name) {
+  return name + L".part";
+}
+
+bool SameFileContents(const os::ReadOnlyFile& a, const os::ReadOnlyFile& b) {
   const std::int64_t size = a.Size();
   if (size < 0 || size != b.Size()) return false;
   std::vector<char> left(kChunk);
@@ -36,20 +41,36 @@ bool SameFileContents(const std::wstring& first, const std::wstring& second) {
   }
 }
 
-bool CopyWholeFile(const std::wstring& source, const std::wstring& target) {
-  // A read-only source gives a read-only copy, which cannot be opened to be
-  // forced to disk, nor replaced or cleaned up later.
-  return os::CopyOneFile(source, target, false) && os::MakeWritable(target) &&
-         os::FlushFileToDisk(target) && SameFileContents(source, target);
+bool ClearLeftover(const os::HeldFolder& folder, const std::wstring& name) {
+  switch (os::KindOfEntryIn(folder, name)) {
+    case os::EntryKind::Missing:
+      return true;
+    case os::EntryKind::File:
+    case os::EntryKind::Link:
+      // A read-only leftover cannot be deleted as it is.
+      if (!os::DeleteFileIn(folder, name)) {
+        os::MakeWritableIn(folder, name);
+        os::DeleteFileIn(folder, name);
+      }
+      return os::KindOfEntryIn(folder, name) == os::EntryKind::Missing;
+    case os::EntryKind::Folder:
+    case os::EntryKind::Other:
+      break;
+  }
+  return false;
 }
 
-bool ReplaceFileWhole(const std::wstring& source, const std::wstring& target) {
-  const std::wstring temporary = TemporaryPathFor(target);
-  DeletePathTree(temporary);
-  if (CopyWholeFile(source, temporary) && os::ReplaceFileAtomically(temporary, target)) return true;
-  // A full disk is the likely cause: give the space back.
-  DeletePathTree(temporary);
-  return false;
+bool ReplaceFileWhole(const os::HeldFolder& from, const std::wstring& fromName,
+                      const os::HeldFolder& to, const std::wstring& toName) {
+  os::ReadOnlyFile source;
+  if (!source.OpenIn(from, fromName)) return false;
+  const std::wstring temporary = TemporaryNameFor(toName);
+  if (!ClearLeftover(to, temporary)) return false;
+  os::StagedFile copy;
+  // A full disk is the likely failure: the staged copy gives the space back
+  // when it is discarded.
+  return copy.Create(to, temporary) && CopyInto(source, copy) && copy.FlushToDisk() &&
+         SameFileContents(source, copy.Contents()) && copy.MoveOver(toName);
 }
 
 }  // namespace upgrade

@@ -1,12 +1,14 @@
 #include "upgrade/jar_upgrade.h"
 
+#include <algorithm>
+
 #include "installation/layout.h"
 #include "os/files.h"
+#include "os/folder.h"
 #include "path/windows_path.h"
 #include "upgrade/command_runner.h"
 #include "upgrade/failure_cause.h"
 #include "upgrade/file_install.h"
-#include "upgrade/file_system.h"
 #include "upgrade/known_jars.h"
 #include "upgrade/progress.h"
 #include "upgrade/service_wait.h"
@@ -57,75 +59,144 @@ ServiceOutcome StartAndConfirm(const std::wstring& service) {
   return outcome;
 }
 
-// A folder made by this run and by nobody else: an existing folder, file or
-// link of the stamp's name is never taken over, another name is chosen.
-std::wstring CreateFreshBackupFolder(const std::wstring& backupDir) {
-  const std::wstring stamp = path::Join(backupDir, FormatBackupTimeStamp(os::CurrentLocalTime()));
+// The backup folder, held; made when missing. False after its lines.
+bool HoldBackupFolder(const installation::PinnedInstallation& pinned, os::HeldFolder& backUp) {
+  const std::wstring path = pinned.layout.BackupDirectory();
+  if (os::KindOfEntryIn(pinned.root, installation::kBackupFolderName) == os::EntryKind::Missing) {
+    Say(L"创建备份目录: " + path);
+    std::wstring cause;
+    if (!Attempt(
+            [&] {
+              return os::MakeFolderIn(pinned.root, installation::kBackupFolderName) !=
+                     os::MakeDirectoryResult::Failed;
+            },
+            cause)) {
+      Say(L"创建目录失败: " + path);
+      SayCause(cause);
+      Say(L"创建备份目录失败");
+      return false;
+    }
+  }
+  std::wstring cause;
+  os::FolderOpenResult opened = os::FolderOpenResult::Failed;
+  Attempt(
+      [&] {
+        opened = backUp.OpenIn(pinned.root, installation::kBackupFolderName);
+        return opened == os::FolderOpenResult::Opened;
+      },
+      cause);
+  switch (opened) {
+    case os::FolderOpenResult::Opened:
+      return true;
+    case os::FolderOpenResult::Link:
+      Say(L"错误: 安装目录中有链接或联接点 (" + path + L")");
+      break;
+    case os::FolderOpenResult::NotAFolder:
+      Say(L"错误: " + path + L" 不是文件夹");
+      break;
+    case os::FolderOpenResult::Missing:
+    case os::FolderOpenResult::Failed:
+      Say(L"错误: 无法打开 " + path);
+      SayCause(cause);
+      break;
+  }
+  Say(L"创建备份目录失败");
+  return false;
+}
+
+// A folder made by this run and by nobody else, held: an existing folder,
+// file or link of the stamp's name is never taken over, another name is chosen.
+bool CreateFreshBackupFolder(const os::HeldFolder& backUp, const std::wstring& backupDir,
+                             os::HeldFolder& fresh, std::wstring& freshPath) {
+  const std::wstring stamp = FormatBackupTimeStamp(os::CurrentLocalTime());
   for (int attempt = 1; attempt <= kBackupNameTries; ++attempt) {
-    const std::wstring candidate = attempt == 1 ? stamp : stamp + L"_" + std::to_wstring(attempt);
+    const std::wstring name = attempt == 1 ? stamp : stamp + L"_" + std::to_wstring(attempt);
+    const std::wstring candidate = path::Join(backupDir, name);
     os::ClearLastError();
-    const os::MakeDirectoryResult made = os::MakeDirectory(candidate);
-    const std::wstring cause = os::LastErrorText();
+    const os::MakeDirectoryResult made = os::MakeFolderIn(backUp, name);
+    std::wstring cause = os::LastErrorText();
     if (made == os::MakeDirectoryResult::AlreadyExists) continue;
     Say(L"创建备份子目录: " + candidate);
-    if (made == os::MakeDirectoryResult::Created) return candidate;
+    if (made == os::MakeDirectoryResult::Created &&
+        Attempt([&] { return fresh.OpenIn(backUp, name) == os::FolderOpenResult::Opened; },
+                cause)) {
+      freshPath = candidate;
+      return true;
+    }
     Say(L"创建目录失败: " + candidate);
     SayCause(cause);
     break;
   }
   Say(L"创建备份子目录失败");
-  return {};
+  return false;
 }
 
 // The installed JAR under a second name in the backup folder: on one volume a
-// link costs no copy while the service is down; elsewhere a whole copy.
-bool BackUp(const std::wstring& installedJar, const std::wstring& backupCopy) {
-  if (os::LinkFile(installedJar, backupCopy)) {
+// link costs no copy while the service is down; elsewhere a whole copy, read
+// through the held application folder.
+bool BackUp(const os::HeldFolder& app, const os::HeldFolder& backupSub) {
+  const std::wstring jar = installation::kJarFileName;
+  if (os::LinkFileIn(app, jar, backupSub, jar)) {
     // One file, two names: the installed name may then be replaced even when
     // the file was read-only, and the backup stays writable for a later clean-up.
-    const std::uint32_t attributes = os::FileAttributes(installedJar);
-    return (attributes & os::kAttributeReadOnly) == 0 || os::MakeWritable(installedJar);
+    return os::MakeWritableIn(app, jar);
   }
-  return CopyWholeFile(installedJar, backupCopy);
+  return ReplaceFileWhole(app, jar, backupSub, jar);
 }
 
-bool Restore(const std::wstring& backupCopy, const std::wstring& installedJar) {
-  const std::wstring temporary = TemporaryPathFor(installedJar);
-  DeletePathTree(temporary);
-  if (os::LinkFile(backupCopy, temporary)) {
-    if (os::ReplaceFileAtomically(temporary, installedJar)) return true;
-    DeletePathTree(temporary);
+bool RestoreOnce(const os::HeldFolder& backupSub, const os::HeldFolder& app) {
+  const std::wstring jar = installation::kJarFileName;
+  const std::wstring temporary = TemporaryNameFor(jar);
+  if (!ClearLeftover(app, temporary)) return false;
+  if (os::LinkFileIn(backupSub, jar, app, temporary)) {
+    if (os::ReplaceFileIn(app, temporary, jar)) return true;
+    os::DeleteFileIn(app, temporary);
   }
-  return ReplaceFileWhole(backupCopy, installedJar);
+  return ReplaceFileWhole(backupSub, jar, app, jar);
+}
+
+// The service stays down without its JAR: a reader that holds the installed
+// JAR without sharing deletion (a scanner, an editor) is waited out a while.
+bool Restore(const os::HeldFolder& backupSub, const os::HeldFolder& app, std::wstring& cause) {
+  const int attempts = std::max(1, tunables::restoreAttempts.Get());
+  for (int attempt = 1;; ++attempt) {
+    if (Attempt([&] { return RestoreOnce(backupSub, app); }, cause)) return true;
+    if (attempt >= attempts) return false;
+    Say(L"恢复旧JAR文件失败，稍后重试 (" + std::to_wstring(attempt) + L"/" +
+        std::to_wstring(attempts) + L")");
+    SayCause(cause);
+    cause.clear();
+    os::SleepMilliseconds(tunable::WholeMilliseconds(tunables::restoreRetryPause.Get()));
+  }
 }
 
 struct Replacement {
   bool replaced = false;
-  std::wstring backupCopy;  // empty when there was no JAR to back up
+  bool backedUp = false;  // false when there was no JAR to back up
 };
 
 // The backup, then the replacement: nothing is replaced without a whole backup.
 Replacement BackUpAndReplace(os::StagedFile& staged, const std::wstring& newJar,
-                             const installation::Layout& layout, const std::wstring& backupSubDir) {
+                             const installation::PinnedInstallation& pinned,
+                             const os::HeldFolder& backupSub, const std::wstring& backupSubDir) {
   Replacement result;
-  const std::wstring installedJar = layout.InstalledJar();
-  if (os::PathExists(installedJar)) {
+  const std::wstring installedJar = pinned.layout.InstalledJar();
+  if (os::KindOfEntryIn(pinned.app, installation::kJarFileName) == os::EntryKind::File) {
     Say(L"备份旧JAR文件: " + installedJar + L" -> " + backupSubDir);
-    result.backupCopy = path::Join(backupSubDir, installation::kJarFileName);
     std::wstring cause;
-    if (!Attempt([&] { return BackUp(installedJar, result.backupCopy); }, cause)) {
-      result.backupCopy.clear();
+    if (!Attempt([&] { return BackUp(pinned.app, backupSub); }, cause)) {
       Say(L"备份旧JAR文件失败");
       SayCause(cause);
       Say(L"错误: 没有完整的备份，不替换已安装的JAR文件");
       return result;
     }
+    result.backedUp = true;
   } else {
     Say(L"未找到旧JAR文件，跳过备份");
   }
-  Say(L"替换JAR文件: " + newJar + L" -> " + layout.AppDirectory());
+  Say(L"替换JAR文件: " + newJar + L" -> " + pinned.layout.AppDirectory());
   std::wstring cause;
-  result.replaced = Attempt([&] { return staged.MoveOver(installedJar); }, cause);
+  result.replaced = Attempt([&] { return staged.MoveOver(installation::kJarFileName); }, cause);
   if (!result.replaced) {
     Say(L"替换JAR文件失败");
     SayCause(cause);
@@ -136,20 +207,22 @@ Replacement BackUpAndReplace(os::StagedFile& staged, const std::wstring& newJar,
 // The new JAR does not run: the service is stopped first, so that the old JAR
 // never goes back under a running service, then the old JAR returns. True when
 // the service runs the old JAR again, which shows that the new one was at fault.
-bool RollBack(const Replacement& replacement, const installation::Layout& layout) {
+bool RollBack(const Replacement& replacement, const installation::PinnedInstallation& pinned,
+              const os::HeldFolder& backupSub, const std::wstring& backupSubDir) {
   const std::wstring service = installation::kServiceName;
-  if (replacement.backupCopy.empty()) {
+  if (!replacement.backedUp) {
     Say(L"错误: 服务未能运行，且没有可恢复的旧JAR文件");
     return false;
   }
-  Say(L"错误: 服务未能运行，恢复旧JAR文件: " + replacement.backupCopy + L" -> " +
-      layout.AppDirectory());
+  Say(L"错误: 服务未能运行，恢复旧JAR文件: " +
+      path::Join(backupSubDir, installation::kJarFileName) + L" -> " +
+      pinned.layout.AppDirectory());
   if (StopAndWait(service) != ServiceOutcome::Stopped) {
     Say(L"错误: 服务未能停止，不恢复旧JAR文件");
     return false;
   }
   std::wstring cause;
-  if (!Attempt([&] { return Restore(replacement.backupCopy, layout.InstalledJar()); }, cause)) {
+  if (!Restore(backupSub, pinned.app, cause)) {
     Say(L"恢复旧JAR文件失败");
     SayCause(cause);
     return false;
@@ -180,13 +253,14 @@ void SayStagingRefusal(const Staging& staging) {
 // Stops the service, backs up and replaces; the service is started again in
 // every case but one where it is still running.
 Replacement StopAndReplace(os::StagedFile& staged, const std::wstring& newJar,
-                           const installation::Layout& layout, const std::wstring& backupSubDir,
+                           const installation::PinnedInstallation& pinned,
+                           const os::HeldFolder& backupSub, const std::wstring& backupSubDir,
                            bool& startAgain) {
   const std::wstring service = installation::kServiceName;
   startAgain = true;
   switch (StopAndWait(service)) {
     case ServiceOutcome::Stopped:
-      return BackUpAndReplace(staged, newJar, layout, backupSubDir);
+      return BackUpAndReplace(staged, newJar, pinned, backupSub, backupSubDir);
     case ServiceOutcome::Unreadable:
       Say(L"错误: 无法查询服务状态: " + service + L"，不进行JAR包替换升级");
       return {};
@@ -210,58 +284,38 @@ std::wstring FormatBackupTimeStamp(const os::LocalTime& time) {
          Padded(time.hour, 2) + L"-" + Padded(time.minute, 2) + L"-" + Padded(time.second, 2);
 }
 
-int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-               const update::JarDigest& expected, bool* newJarKept) {
+namespace {
+
+// The backup folders, then the staged file (`stage` makes and checks it), then
+// the service: the steps every upgrade shares.
+template <typename Stage>
+int Install(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
+            const std::wstring& newJar, const update::JarDigest& expected, bool* newJarKept,
+            Stage stage) {
   if (newJarKept != nullptr) *newJarKept = false;
-  const installation::Layout layout{installRoot};
   const std::wstring service = installation::kServiceName;
-  const std::wstring stagingPath = TemporaryPathFor(layout.InstalledJar());
-  Say(L"应用目录: " + layout.AppDirectory());
-  Say(L"备份目录: " + layout.BackupDirectory());
-  // Nothing is written through a link someone else may have planted.
-  if (const std::wstring link = installation::FindLinkInPath(layout); !link.empty()) {
-    Say(L"错误: 安装目录中有链接或联接点 (" + link + L")，不进行JAR包替换升级");
-    Say(L"操作完成。");
-    return 0;
+  os::HeldFolder backUp;
+  if (!HoldBackupFolder(pinned, backUp)) return 1;
+  os::HeldFolder backupSub;
+  std::wstring backupSubDir;
+  if (!CreateFreshBackupFolder(backUp, pinned.layout.BackupDirectory(), backupSub, backupSubDir)) {
+    return 1;
   }
-  // What an interrupted earlier run may have left beside the installed JAR.
-  DeletePathTree(stagingPath);
-
-  if (!DirectoryExists(layout.BackupDirectory())) {
-    Say(L"创建备份目录: " + layout.BackupDirectory());
-    if (!CreateDirectoryTree(layout.BackupDirectory())) {
-      Say(L"创建备份目录失败");
-      return 1;
-    }
-  }
-  const std::wstring backupSubDir = CreateFreshBackupFolder(layout.BackupDirectory());
-  if (backupSubDir.empty()) return 1;
-
-  if (!os::PathExists(newJarPath)) {
-    Say(L"未找到新的JAR文件 (" + newJarPath + L")，不进行JAR包替换升级");
-    Say(L"操作完成。");
-    return 0;
-  }
-  Say(L"找到新的JAR文件，开始处理...");
-
-  // Everything slow happens while the service still runs: the copy into the
-  // application folder and both checks, on the copy that is then moved.
-  os::StagedFile staged;
-  if (Staging staging = StageVerifiedCopy(newJarPath, stagingPath, expected, staged);
-      staging.result != StagingResult::Staged) {
-    SayStagingRefusal(staging);
+  if (!stage()) {
     Say(L"操作完成。");
     return 0;
   }
   // Judged on the bytes that would be moved, before the service is touched.
   const std::string newSha256 = Sha256Of(staged.Contents(), expected);
-  if (!MayInstallJar(newSha256, layout)) {
+  if (!MayInstallJar(newSha256, pinned)) {
+    staged.Discard();
     Say(L"操作完成。");
     return 0;
   }
   // A state that cannot be read is not "stopped": nothing is touched.
   const ServiceOutcome before = ReadServiceOutcome(service);
   if (before == ServiceOutcome::Unreadable) {
+    staged.Discard();
     Say(L"错误: 无法查询服务状态: " + service + L"，不进行JAR包替换升级");
     Say(L"操作完成。");
     return 0;
@@ -272,7 +326,7 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
 
   bool startAgain = true;
   const Replacement replacement =
-      StopAndReplace(staged, newJarPath, layout, backupSubDir, startAgain);
+      StopAndReplace(staged, newJar, pinned, backupSub, backupSubDir, startAgain);
   staged.Discard();
   if (startAgain) {
     const ServiceOutcome started = StartAndConfirm(service);
@@ -281,7 +335,7 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
     } else if (replacement.replaced && started != ServiceOutcome::Running && ranBefore) {
       // Kept refused only when the old JAR runs where the new one did not: a
       // service that runs neither fails for another reason.
-      if (RollBack(replacement, layout)) RecordRolledBackJar(newSha256);
+      if (RollBack(replacement, pinned, backupSub, backupSubDir)) RecordRolledBackJar(newSha256);
     } else if (replacement.replaced) {
       if (started != ServiceOutcome::Running) {
         Say(L"服务在更新前未运行，保留新的JAR文件: " + service);
@@ -291,6 +345,55 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
   }
   Say(L"操作完成。");
   return 0;
+}
+
+void SayFolderLines(const installation::Layout& layout) {
+  Say(L"应用目录: " + layout.AppDirectory());
+  Say(L"备份目录: " + layout.BackupDirectory());
+}
+
+}  // namespace
+
+int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
+               const update::JarDigest& expected, bool* newJarKept) {
+  const installation::Layout layout{installRoot};
+  SayFolderLines(layout);
+  // Nothing is written through a link someone else may have planted, nor
+  // into folders someone else owns.
+  installation::Pin pin = installation::PinRoot(installRoot);
+  if (!pin.installation) {
+    Say(L"错误: 安装目录不可用 (" + installation::DescribePinFault(pin) +
+        L")，不进行JAR包替换升级");
+    Say(L"操作完成。");
+    return 0;
+  }
+  os::StagedFile staged;
+  return Install(*pin.installation, staged, newJarPath, expected, newJarKept, [&] {
+    if (!os::PathExists(newJarPath)) {
+      Say(L"未找到新的JAR文件 (" + newJarPath + L")，不进行JAR包替换升级");
+      return false;
+    }
+    Say(L"找到新的JAR文件，开始处理...");
+    // Everything slow happens while the service still runs: the copy into the
+    // application folder and both checks, on the copy that is then moved.
+    Staging staging = StageVerifiedCopy(newJarPath, pin.installation->app, expected, staged);
+    if (staging.result == StagingResult::Staged) return true;
+    SayStagingRefusal(staging);
+    return false;
+  });
+}
+
+int UpgradeStagedJar(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
+                     const update::JarDigest& expected, bool* newJarKept) {
+  SayFolderLines(pinned.layout);
+  const std::wstring stagedPath = path::Join(pinned.layout.AppDirectory(), StagedName());
+  return Install(pinned, staged, stagedPath, expected, newJarKept, [&] {
+    Say(L"找到新的JAR文件，开始处理...");
+    Staging staging = VerifyStaged(staged, expected);
+    if (staging.result == StagingResult::Staged) return true;
+    SayStagingRefusal(staging);
+    return false;
+  });
 }
 
 }  // namespace upgrade

@@ -23,9 +23,9 @@ std::string Lower(std::string text) {
 // Read through a handle of its own, as the staged copy is; empty when there
 // is no JAR or it cannot be read, which is "not the same" (the upgrade then
 // backs it up or refuses as it would without this check).
-std::string InstalledJarSha256(const installation::Layout& layout) {
+std::string InstalledJarSha256(const installation::PinnedInstallation& pinned) {
   os::ReadOnlyFile installed;
-  if (!installed.Open(layout.InstalledJar())) return {};
+  if (!installed.OpenIn(pinned.app, installation::kJarFileName)) return {};
   return Sha256Of(installed, {});
 }
 
@@ -38,9 +38,9 @@ std::string Sha256Of(const os::ReadOnlyFile& file, const update::JarDigest& expe
   return digest.sha256;
 }
 
-bool MayInstallJar(const std::string& sha256, const installation::Layout& layout) {
+bool MayInstallJar(const std::string& sha256, const installation::PinnedInstallation& pinned) {
   if (sha256.empty()) return true;
-  if (InstalledJarSha256(layout) == sha256) {
+  if (InstalledJarSha256(pinned) == sha256) {
     Say(L"提供的JAR文件与已安装的相同 (SHA-256 " + Wide(sha256) + L")，不进行更新");
     return false;
   }

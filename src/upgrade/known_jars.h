@@ -23,9 +23,9 @@ constexpr const wchar_t* kRolledBackJarValue = L"RolledBackJarSha256";
 // one (the copy was held against it), else read whole; empty when unreadable.
 std::string Sha256Of(const os::ReadOnlyFile& file, const update::JarDigest& expected);
 
-// Whether the JAR with this SHA-256 may replace the one installed in `layout`;
-// when not, after one line saying why.
-bool MayInstallJar(const std::string& sha256, const installation::Layout& layout);
+// Whether the JAR with this SHA-256 may replace the one installed in the held
+// application folder; when not, after one line saying why.
+bool MayInstallJar(const std::string& sha256, const installation::PinnedInstallation& pinned);
 
 // After the JAR with this SHA-256 was found not to run where the old one ran:
 // keeps it refused. One line.

@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "installation/layout.h"
 #include "upgrade/failure_cause.h"
+#include "upgrade/file_install.h"
 #include "upgrade/jar_check.h"
 
 namespace upgrade {
@@ -38,16 +40,34 @@ std::wstring DigestFault(const os::ReadOnlyFile& copy, const update::JarDigest& 
 
 }  // namespace
 
-Staging StageVerifiedCopy(const std::wstring& download, const std::wstring& stagingPath,
+std::wstring StagedName() {
+  return TemporaryNameFor(installation::kJarFileName);
+}
+
+bool CreateStaged(const os::HeldFolder& app, os::StagedFile& staged, std::wstring& cause) {
+  return Attempt(
+      [&] { return ClearLeftover(app, StagedName()) && staged.Create(app, StagedName()); }, cause);
+}
+
+Staging StageVerifiedCopy(const std::wstring& download, const os::HeldFolder& app,
                           const update::JarDigest& expected, os::StagedFile& staged) {
   std::wstring cause;
-  if (!Attempt([&] { return staged.Create(stagingPath); }, cause)) {
-    return {StagingResult::NotCreated, stagingPath, cause};
+  if (!CreateStaged(app, staged, cause)) {
+    return {StagingResult::NotCreated, app.Path() + L"\\" + StagedName(), cause};
   }
   // Whatever happens to the download from here on, only these bytes count.
-  if (!Attempt([&] { return CopyInto(download, staged) && staged.FlushToDisk(); }, cause)) {
+  if (!Attempt([&] { return CopyInto(download, staged); }, cause)) {
     staged.Discard();
     return {StagingResult::NotCopied, download, cause};
+  }
+  return VerifyStaged(staged, expected);
+}
+
+Staging VerifyStaged(os::StagedFile& staged, const update::JarDigest& expected) {
+  std::wstring cause;
+  if (!Attempt([&] { return staged.FlushToDisk(); }, cause)) {
+    staged.Discard();
+    return {StagingResult::NotCopied, L"无法写入磁盘", cause};
   }
   // Only the signed bytes are looked into at all.
   if (std::wstring fault = DigestFault(staged.Contents(), expected); !fault.empty()) {

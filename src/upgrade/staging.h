@@ -6,6 +6,7 @@
 #include <string>
 
 #include "os/files.h"
+#include "os/folder.h"
 #include "update/offer_signature.h"
 
 namespace upgrade {
@@ -18,10 +19,22 @@ struct Staging {
   std::wstring cause;   // the operating system's, when it said one
 };
 
-// Copies `download` into `staged` at `stagingPath` (made exclusively), forces it
-// to disk, and checks on that copy that it is the file the offer described
-// (whatever of `expected` is known) and a whole archive.
-Staging StageVerifiedCopy(const std::wstring& download, const std::wstring& stagingPath,
+// The staged file's name inside the application folder.
+std::wstring StagedName();
+
+// Makes `staged` as StagedName() inside the held application folder,
+// exclusively, after removing what an interrupted run left there. False with
+// the system's reason in `cause`.
+bool CreateStaged(const os::HeldFolder& app, os::StagedFile& staged, std::wstring& cause);
+
+// Copies `download` into `staged` (made as CreateStaged does) and checks it as
+// VerifyStaged does.
+Staging StageVerifiedCopy(const std::wstring& download, const os::HeldFolder& app,
                           const update::JarDigest& expected, os::StagedFile& staged);
+
+// Forces the held bytes to disk and checks on them that they are the file the
+// offer described (whatever of `expected` is known) and a whole archive; a
+// refused file is discarded.
+Staging VerifyStaged(os::StagedFile& staged, const update::JarDigest& expected);
 
 }  // namespace upgrade

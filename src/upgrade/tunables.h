@@ -15,6 +15,10 @@ inline tunable::Tunable<std::chrono::milliseconds> serviceRunWait{std::chrono::s
 // How long a service whose stop did not finish may take to settle before it is
 // started again.
 inline tunable::Tunable<std::chrono::milliseconds> serviceSettleWait{std::chrono::seconds(60)};
+// A restore of the old JAR that failed (a reader holding it without sharing
+// deletion, a virus scanner) is tried again this often, this long apart.
+inline tunable::Tunable<int> restoreAttempts{4};
+inline tunable::Tunable<std::chrono::milliseconds> restoreRetryPause{std::chrono::seconds(5)};
 // Between two questions to the service manager.
 inline tunable::Tunable<std::chrono::milliseconds> serviceWaitPoll{std::chrono::milliseconds(500)};
 

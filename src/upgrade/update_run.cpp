@@ -7,18 +7,19 @@
 #include "http/http_download.h"
 #include "installation/layout.h"
 #include "os/files.h"
+#include "os/folder.h"
 #include "os/services.h"
-#include "os/session.h"
 #include "path/windows_path.h"
 #include "text/utf8.h"
 #include "update/offer_signature.h"
 #include "update/tunables.h"
 #include "update/update_check.h"
-#include "upgrade/file_system.h"
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/known_jars.h"
 #include "upgrade/offer_gate.h"
 #include "upgrade/progress.h"
+#include "upgrade/staged_sink.h"
+#include "upgrade/staging.h"
 #include "upgrade/update_policy.h"
 
 namespace upgrade {
@@ -102,81 +103,75 @@ bool RunUpdate(std::string& errorText) {
   }
   update::UpdateOffer offer;
   const update::CheckResult check = update::CheckUpdateOutcome(offer, errorText);
-  const std::optional<installation::Layout> layout = installation::FindInstallation();
+  installation::Search search = installation::FindPinnedInstallation();
   if (check.kind != update::CheckOutcome::Offered) {
     SayNoOffer(check);
     return false;
   }
   const std::string host = UrlHost(offer.downloadUrl);
   NoteOffer(offer.remoteVersion, host);
-  if (!layout) {
+  for (const std::wstring& line : search.passedOver) Say(line);
+  if (!search.installation) {
     Say(L"未找到已安装的程序，不进行更新");
     return false;
   }
-  // Two log-on sessions each run a copy; they must not share one download
-  // file and one installation.
-  os::MachineWideLock lock;
-  if (!lock.TryAcquire(kUpdateLockName)) {
+  const installation::PinnedInstallation& pinned = *search.installation;
+  // Two log-on sessions each run a copy; they must not share one staged file
+  // and one installation. Taken on the held application folder, so only who
+  // may write there could ever hold it.
+  os::FolderLock lock;
+  if (!lock.TryAcquire(pinned.app)) {
     Say(L"另一个会话正在更新，跳过本次更新");
     return true;
   }
   // Judged before a byte is downloaded: a refused offer costs nothing.
   const std::optional<update::JarDigest> expected = AcceptOffer(offer);
   if (!expected) return true;
-  if (const std::wstring link = installation::FindLinkInPath(*layout); !link.empty()) {
-    Say(L"错误: 安装目录中有链接或联接点 (" + link + L")，不进行更新");
-    return true;
-  }
   // A signed offer names its bytes: the same JAR again, or one that was put
   // back, is known before the download and costs nothing.
-  if (!MayInstallJar(expected->sha256, *layout)) return true;
+  if (!MayInstallJar(expected->sha256, pinned)) return true;
   if (!CanControlService()) {
     Say(std::wstring(L"错误: 没有停止和启动服务的权限，或服务不存在: ") +
         installation::kServiceName + L"，不进行更新");
     return true;
   }
 
-  const std::wstring programDir = installation::ProgramDirectory();
-  const std::wstring jarPath = path::Join(programDir, installation::kJarFileName);
-  // Without a usable place beside the program there is nothing safe to do.
-  if (programDir.empty() || !path::FitsMaxPath(jarPath)) {
-    Say(L"错误: 无法确定程序所在的目录，不进行更新");
-    return true;
-  }
-
-  // The download appends to whatever is there; an earlier run's file must go,
-  // and if it cannot, resuming it would install a splice of two JARs.
-  DeletePathTree(jarPath);
-  if (os::FileAttributes(jarPath) != os::kInvalidFileAttributes) {
-    Say(L"错误: 无法删除上次下载的文件 (" + jarPath + L")，跳过本次更新");
+  // The download goes straight into its exclusively made file inside the
+  // held application folder: nothing is written beside the program, and
+  // nothing is opened by name again until it is installed.
+  os::StagedFile staged;
+  const std::wstring stagedPath = path::Join(pinned.layout.AppDirectory(), StagedName());
+  if (std::wstring cause; !CreateStaged(pinned.app, staged, cause)) {
+    Say(L"错误: 无法在应用目录中创建临时文件 (" + stagedPath + L")，不进行更新");
+    SayCause(cause);
     return true;
   }
   // The offer is taken. A download may take half an hour: its start and its
   // end each say so.
   Say(L"更新服务器提供版本 " + OneLine(offer.remoteVersion) + L"，下载自 " + OneLine(host));
-  Say(L"开始下载: " + jarPath);
+  Say(L"开始下载: " + stagedPath);
   const auto started = std::chrono::steady_clock::now();
   CURLcode result;
   {
-    comm::http::HttpDownload download(offer.downloadUrl, jarPath);
+    StagedSink sink(staged, pinned.layout.AppDirectory());
+    comm::http::HttpDownload download(offer.downloadUrl, sink);
     if (expected->size >= 0) download.SetSizeLimit(expected->size);
     result = download.Perform();
-  }  // closed here, so the file is complete before it is copied
+  }
   if (result != CURLE_OK) {
+    staged.Discard();
     Say(L"错误: 下载新的JAR文件失败 (" + text::Utf8ToWideReplacing(curl_easy_strerror(result)) +
         L")，不进行更新");
     return true;
   }
-  os::ReadOnlyFile downloaded;
-  const std::int64_t bytes = downloaded.Open(jarPath) ? downloaded.Size() : -1;
-  downloaded.Close();
+  const std::int64_t bytes = staged.Contents().Size();
   NoteDownload(bytes);
   const auto seconds =
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
   Say(L"下载完成: " + std::to_wstring(bytes) + L" 字节，用时 " + std::to_wstring(seconds.count()) +
       L" 秒");
   bool newJarKept = false;
-  UpgradeJar(jarPath, layout->root, *expected, &newJarKept);
+  UpgradeStagedJar(pinned, staged, *expected, &newJarKept);
   if (newJarKept) RecordInstalledVersion(offer);
   return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The once-per-start self-update of the upload service: ask the update server,
-// download the offered JAR beside the program, install it. Every outcome says
+// download the offered JAR into the installation's held application folder,
+// install it. Every outcome says
 // one progress line.
 
 #include <string>
@@ -11,8 +12,5 @@ namespace upgrade {
 // download and the upgrade then gave; false otherwise. `errorText` receives
 // the update check's transport error.
 bool RunUpdate(std::string& errorText);
-
-// The name of the machine-wide lock held for the whole update run.
-constexpr const wchar_t* kUpdateLockName = L"WardkeepUpdate";
 
 }  // namespace upgrade

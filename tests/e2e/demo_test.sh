@@ -52,7 +52,7 @@ WaitForStatusLine() {
 RunDemoOnce() { # run number
   local out=$scratch/out$1
   env -u XDG_CONFIG_HOME -u XDG_RUNTIME_DIR -u XDG_CACHE_HOME -u XDG_DATA_HOME \
-    -u XDG_STATE_HOME -u WARDKEEP_DRIVE_C -u WARDKEEP_DRIVE_D -u WARDKEEP_LOCK_DIR \
+    -u XDG_STATE_HOME -u WARDKEEP_DRIVE_C -u WARDKEEP_DRIVE_D \
     HOME="$scratch/home" TMPDIR="$scratch/tmp" PATH="$scratch/tripwire:$PATH" \
     setsid "$repo/scripts/demo" --update --build-dir "$build" </dev/null >"$out" 2>&1 &
   group=$!
@@ -79,8 +79,10 @@ RunDemoOnce() { # run number
   Check "run $1: the progress lines were shown" Contains "$out" "操作完成。"
   Check "run $1: the offered JAR is installed" \
     cmp -s "$install/app/stock-relay.jar" "$demo/jars/stock-relay-2.0.0.jar"
-  Check "run $1: the download lies beside the program" \
-    cmp -s "$demo/C/wardkeep/stock-relay.jar" "$demo/jars/stock-relay-2.0.0.jar"
+  Check "run $1: nothing was written beside the program" \
+    test "$(ls -A "$demo/C/wardkeep")" = wardkeep
+  Check "run $1: nothing was left in the application folder" \
+    test "$(ls -A "$install/app")" = stock-relay.jar
   local backups=("$install"/backUp/*/stock-relay.jar)
   Check "run $1: one time-stamped backup (a fresh demo)" test "${#backups[@]}" -eq 1
   Check "run $1: the backup's name is a time stamp" \

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "os/folder.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 
@@ -17,6 +18,12 @@ using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WindowsFormPath;
 using testing_support::WriteFile;
+
+os::HeldFolder Held(const fs::path& dir) {
+  os::HeldFolder folder;
+  EXPECT_EQ(folder.Open(WindowsFormPath(dir)), os::FolderOpenResult::Opened) << dir;
+  return folder;
+}
 
 TEST(FileInstall, ComparesEveryByte) {
   TempDir dir;
@@ -37,45 +44,51 @@ TEST(FileInstall, ComparesEveryByte) {
   for (const Case& c : cases) {
     WriteFile(dir / "a", c.first);
     WriteFile(dir / "b", c.second);
-    EXPECT_EQ(upgrade::SameFileContents(WindowsFormPath(dir / "a"), WindowsFormPath(dir / "b")),
-              c.same)
-        << c.what;
+    os::ReadOnlyFile a;
+    os::ReadOnlyFile b;
+    ASSERT_TRUE(a.Open(WindowsFormPath(dir / "a")));
+    ASSERT_TRUE(b.Open(WindowsFormPath(dir / "b")));
+    EXPECT_EQ(upgrade::SameFileContents(a, b), c.same) << c.what;
   }
-  EXPECT_FALSE(
-      upgrade::SameFileContents(WindowsFormPath(dir / "a"), WindowsFormPath(dir / "missing")));
+  os::ReadOnlyFile a;
+  ASSERT_TRUE(a.Open(WindowsFormPath(dir / "a")));
+  EXPECT_FALSE(upgrade::SameFileContents(a, os::ReadOnlyFile()));
 }
 
 TEST(FileInstall, ReplacesInOneStepOrLeavesTheTargetAsItWas) {
   TempDir dir;
   fs::create_directories(dir / "app");
+  fs::create_directories(dir / "dl");
   const fs::path target = dir / "app" / "stock-relay.jar";
   const fs::path leftover = dir / "app" / "stock-relay.jar.part";
-  const std::wstring targetPath = WindowsFormPath(target);
-  EXPECT_EQ(upgrade::TemporaryPathFor(targetPath), WindowsFormPath(leftover));
+  EXPECT_EQ(upgrade::TemporaryNameFor(L"stock-relay.jar"), L"stock-relay.jar.part");
+  const os::HeldFolder app = Held(dir / "app");
+  const os::HeldFolder dl = Held(dir / "dl");
 
   // A half-written file from an interrupted run is not mistaken for the copy.
   WriteFile(target, "old");
   WriteFile(leftover, "half of an earl");
-  WriteFile(dir / "new", "the new JAR");
-  EXPECT_TRUE(upgrade::ReplaceFileWhole(WindowsFormPath(dir / "new"), targetPath));
+  WriteFile(dir / "dl" / "new", "the new JAR");
+  EXPECT_TRUE(upgrade::ReplaceFileWhole(dl, L"new", app, L"stock-relay.jar"));
   EXPECT_EQ(ReadFile(target), "the new JAR");
   EXPECT_FALSE(fs::exists(leftover));
-  EXPECT_EQ(ReadFile(dir / "new"), "the new JAR");  // copied, not moved
+  EXPECT_EQ(ReadFile(dir / "dl" / "new"), "the new JAR");  // copied, not moved
 
   // No source: the target stays, nothing is left beside it.
-  EXPECT_FALSE(upgrade::ReplaceFileWhole(WindowsFormPath(dir / "missing"), targetPath));
+  EXPECT_FALSE(upgrade::ReplaceFileWhole(dl, L"missing", app, L"stock-relay.jar"));
   EXPECT_EQ(ReadFile(target), "the new JAR");
   EXPECT_FALSE(fs::exists(leftover));
 
-  // No directory to write the temporary file in.
-  EXPECT_FALSE(
-      upgrade::ReplaceFileWhole(WindowsFormPath(dir / "new"), WindowsFormPath(dir / "gone" / "x")));
-  EXPECT_FALSE(fs::exists(dir / "gone"));
+  // A folder where the temporary file would go is not removed, and stops the copy.
+  fs::create_directories(leftover);
+  EXPECT_FALSE(upgrade::ReplaceFileWhole(dl, L"new", app, L"stock-relay.jar"));
+  EXPECT_TRUE(fs::is_directory(leftover));
+  fs::remove(leftover);
 
-  EXPECT_TRUE(upgrade::CopyWholeFile(targetPath, WindowsFormPath(dir / "backup")));
-  EXPECT_EQ(ReadFile(dir / "backup"), "the new JAR");
-  EXPECT_FALSE(
-      upgrade::CopyWholeFile(WindowsFormPath(dir / "missing"), WindowsFormPath(dir / "backup2")));
+  // A copy into a fresh name, as the backup makes it.
+  EXPECT_TRUE(upgrade::ReplaceFileWhole(app, L"stock-relay.jar", dl, L"backup"));
+  EXPECT_EQ(ReadFile(dir / "dl" / "backup"), "the new JAR");
+  EXPECT_FALSE(fs::exists(dir / "dl" / "backup.part"));
 }
 
 }  // namespace

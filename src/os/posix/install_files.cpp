@@ -31,6 +31,20 @@ bool ReadOnlyFile::Open(const std::wstring& path) {
   return true;
 }
 
+bool ReadOnlyFile::OpenIn(const HeldFolder& folder, const std::wstring& name) {
+  Close();
+  const auto level = posix::FolderEntryName(name);
+  const int parent = posix::HeldFolderFd(folder);
+  if (!level || parent < 0) return false;
+  // O_NONBLOCK: a FIFO planted at the name must not hold the open.
+  posix::UniqueFd fd(
+      openat(parent, level->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (!fd || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  m_file.reset(new NativeFile{std::move(fd)});
+  return true;
+}
+
 std::int64_t ReadOnlyFile::Size() const {
   struct stat st {};
   if (!IsOpen() || fstat(m_file->fd.Get(), &st) != 0) return -1;

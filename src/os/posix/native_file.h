@@ -1,6 +1,7 @@
 #pragma once
 // Native backend only: an os::NativeFile is one owned descriptor.
 
+#include <optional>
 #include <string>
 
 #include "os/files.h"
@@ -12,7 +13,16 @@ struct NativeFile {
   posix::UniqueFd fd;
 };
 
+class HeldFolder;
+
 namespace posix {
+
+// The held folder's descriptor; -1 when nothing is held.
+int HeldFolderFd(const HeldFolder& folder);
+
+// `name` as one level inside a folder (UTF-8); nothing for an empty name, "."
+// or "..", or one with a separator.
+std::optional<std::string> FolderEntryName(const std::wstring& name);
 
 // Forces the directory holding `hostPath` to disk: a new name there is durable
 // once the directory is.

@@ -107,57 +107,11 @@ std::string DesktopExecValue(const std::string& rawPath) {
   return escaped;
 }
 
-// A lock file's name for `name`: no directories, nothing hidden.
-bool IsPlainLockName(const std::string& name) {
-  return !name.empty() && name[0] != '.' && name.find('/') == std::string::npos &&
-         name.find('\0') == std::string::npos;
-}
-
-// Opens the lock file without creating it when it is there, so one made by
-// another user in a shared sticky directory (which the kernel may refuse to
-// open with O_CREAT) still serves; otherwise creates it.
-posix::UniqueFd OpenSharedLockFile(const std::string& path) {
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    posix::UniqueFd fd(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (fd || errno != ENOENT) return fd;
-    fd.Reset(open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (fd) fchmod(fd.Get(), 0644);  // whatever the umask: every session opens it
-    if (fd || errno != EEXIST) return fd;
-  }
-  return {};
-}
-
 }  // namespace
 
 void RestrictLibrarySearch() {
   // The dynamic loader takes no libraries from the program's folder unless
   // told to at link time; nothing to restrict.
-}
-
-struct NativeLock {
-  posix::UniqueFd fd;
-};
-
-void NativeLockRelease::operator()(NativeLock* lock) const noexcept {
-  delete lock;  // closing the descriptor drops the lock
-}
-
-bool MachineWideLock::TryAcquire(const std::wstring& name) {
-  m_lock.reset();
-  std::string plain = unicode::EncodeUtf8(name);
-  if (!IsPlainLockName(plain)) return false;
-  const char* configured = std::getenv("WARDKEEP_LOCK_DIR");
-  std::string dir = configured != nullptr && *configured != '\0' ? configured : "/run/lock";
-  // Some systems (containers) have no /run/lock; /tmp is shared by every
-  // session as well.
-  struct stat info {};
-  if (configured == nullptr && (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))) {
-    dir = "/tmp";
-  }
-  posix::UniqueFd fd = OpenSharedLockFile(dir + "/" + plain + ".lock");
-  if (!fd || flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return false;
-  m_lock.reset(new NativeLock{std::move(fd)});
-  return true;
 }
 
 bool AcquireSingleInstance(const std::wstring& name) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "os/files.h"
+#include "os/folder.h"
 #include "os/win32/native_file.h"
 
 namespace os {
@@ -15,6 +16,24 @@ bool ReadOnlyFile::Open(const std::wstring& path) {
                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
+  m_file.reset(new NativeFile{std::move(file)});
+  return true;
+}
+
+bool ReadOnlyFile::OpenIn(const HeldFolder& folder, const std::wstring& name) {
+  Close();
+  if (!folder.IsOpen() || name.find_first_of(L"\\/:") != std::wstring::npos) return false;
+  // The entry itself: a link at the name is opened as a link and refused below.
+  win32::FileHandle file(::CreateFileW((folder.Path() + L"\\" + name).c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                       nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !::GetFileInformationByHandle(file.Get(), &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+      !win32::IsEntryOf(file.Get(), win32::HeldFolderHandle(folder), name)) {
+    return false;
+  }
   m_file.reset(new NativeFile{std::move(file)});
   return true;
 }

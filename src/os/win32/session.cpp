@@ -31,29 +31,6 @@ void RestrictLibrarySearch() {
   ::SetDllDirectoryW(L"");
 }
 
-struct NativeLock {
-  win32::KernelHandle mutex;
-};
-
-void NativeLockRelease::operator()(NativeLock* lock) const noexcept {
-  // Only the owning thread can release it; from another the release fails,
-  // and the mutex is abandoned when its owner ends, which the next accepts.
-  ::ReleaseMutex(lock->mutex.Get());
-  delete lock;
-}
-
-bool MachineWideLock::TryAcquire(const std::wstring& name) {
-  m_lock.reset();
-  if (name.empty() || name.find(L'\\') != std::wstring::npos) return false;
-  win32::KernelHandle mutex(::CreateMutexW(nullptr, FALSE, (L"Global\\" + name).c_str()));
-  if (!mutex) return false;
-  DWORD waited = ::WaitForSingleObject(mutex.Get(), 0);
-  // Abandoned: its holder ended without releasing it, and it is ours now.
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
-  m_lock.reset(new NativeLock{std::move(mutex)});
-  return true;
-}
-
 bool AcquireSingleInstance(const std::wstring& name) {
   HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
   if (mutex == nullptr) return false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "os/files.h"
+#include "os/folder.h"
 #include "os/win32/native_file.h"
 
 namespace os {
@@ -38,7 +39,30 @@ bool DeleteHeldFile(HANDLE file) {
   return ::SetFileInformationByHandle(file, FileDispositionInfo, &info, sizeof info) != FALSE;
 }
 
+std::wstring ParentOf(const std::wstring& path) {
+  const std::size_t cut = path.find_last_of(L"\\/");
+  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  const std::size_t cut = path.find_last_of(L"\\/");
+  return cut == std::wstring::npos ? path : path.substr(cut + 1);
+}
+
 }  // namespace
+
+bool StagedFile::Create(const HeldFolder& folder, const std::wstring& name) {
+  Discard();
+  if (!folder.IsOpen() || name.find_first_of(L"\\/:") != std::wstring::npos) return false;
+  // By path through the held folder, which no one can rename or replace
+  // meanwhile; then the handle's own word that it lies there.
+  if (!Create(folder.Path() + L"\\" + name)) return false;
+  if (!win32::IsEntryOf(m_contents.m_file->handle.Get(), win32::HeldFolderHandle(folder), name)) {
+    Discard();
+    return false;
+  }
+  return true;
+}
 
 bool StagedFile::Create(const std::wstring& path) {
   Discard();
@@ -51,8 +75,16 @@ bool StagedFile::Create(const std::wstring& path) {
   if (!file) return false;
   m_contents.m_file.reset(new NativeFile{std::move(file)});
   m_path = path;
+  m_name = FileNameOf(path);
   m_moved = false;
   return true;
+}
+
+bool StagedFile::Truncate() {
+  if (!IsOpen() || m_moved) return false;
+  HANDLE file = m_contents.m_file->handle.Get();
+  LARGE_INTEGER start{};
+  return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file);
 }
 
 bool StagedFile::Write(const char* data, std::size_t size) {
@@ -64,8 +96,10 @@ bool StagedFile::FlushToDisk() {
   return IsOpen() && ::FlushFileBuffers(m_contents.m_file->handle.Get()) != FALSE;
 }
 
-bool StagedFile::MoveOver(const std::wstring& target) {
+bool StagedFile::MoveOver(const std::wstring& targetName) {
   if (!IsOpen() || m_moved) return false;
+  // Only the name counts: the move stays in the staged file's folder.
+  const std::wstring target = ParentOf(m_path) + L"\\" + FileNameOf(targetName);
   win32::FileHandle& held = m_contents.m_file->handle;
   if (RenameHeldFile(held.Get(), target)) {
     ::FlushFileBuffers(held.Get());  // the new name, as far as the system lets it be forced
@@ -89,6 +123,7 @@ bool StagedFile::MoveOver(const std::wstring& target) {
   }
   m_moved = true;
   m_path = target;
+  m_name = FileNameOf(target);
   return true;
 }
 
@@ -96,6 +131,7 @@ void StagedFile::Discard() {
   if (IsOpen() && !m_moved) DeleteHeldFile(m_contents.m_file->handle.Get());
   m_contents.Close();
   m_path.clear();
+  m_name.clear();
   m_moved = false;
 }
 

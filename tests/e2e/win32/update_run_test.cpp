@@ -1,5 +1,6 @@
 // The whole update run on Windows: the offer from a local update server, the
-// download beside this program, and the upgrade of D:\orv\stock-relay with
+// download straight into the held app folder (nothing beside this program),
+// and the upgrade of D:\orv\stock-relay with
 // Wine's own net command stopping and starting a real service.
 // The sockets header must come before the system header that httplib meets.
 #include <winsock2.h>
@@ -68,7 +69,10 @@ std::string RunUpdateOffering(
   testing::internal::CaptureStdout();
   const bool result = upgrade::RunUpdate(error);
   const std::string output = testing::internal::GetCapturedStdout();
-  fs::remove(download);
+  if (fs::exists(download)) {
+    fs::remove(download);
+    return "a file was written beside the program\n" + output;
+  }
   return result ? output : "no update run\n" + output;
 }
 

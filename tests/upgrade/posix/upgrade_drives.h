@@ -23,9 +23,7 @@ class UpgradeDrives {
       : m_d("WARDKEEP_DRIVE_D", (m_root / "d").string()),
         m_c("WARDKEEP_DRIVE_C", (m_root / "c").string()),
         m_path("PATH", (m_root / "bin").string() + ":" + CurrentPath()),
-        m_lockDir("WARDKEEP_LOCK_DIR", (m_root / "lock").string()),
         m_stateDir("WARDKEEP_STATE_DIR", (m_root / "state").string()) {
-    fs::create_directories(m_root / "lock");
     fs::create_directories(m_root / "d");
     fs::create_directories(m_root / "c");
     fs::create_directories(m_root / "bin");
@@ -74,8 +72,6 @@ class UpgradeDrives {
   testing_support::ScopedEnv m_d;
   testing_support::ScopedEnv m_c;
   testing_support::ScopedEnv m_path;
-  // The machine-wide update lock of these drives' machine, apart from other tests'.
-  testing_support::ScopedEnv m_lockDir;
   // The machine values (the installed version) of these drives' machine.
   testing_support::ScopedEnv m_stateDir;
 

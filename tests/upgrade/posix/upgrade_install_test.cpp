@@ -178,9 +178,19 @@ TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
   tunable::ScopedTunable stopWait(upgrade::tunables::serviceStopWait, 3000ms);
   tunable::ScopedTunable poll(upgrade::tunables::serviceWaitPoll, 50ms);
   tunable::ScopedTunable commandLimit(upgrade::tunables::commandTimeLimit, 300ms);
+  // A restore that fails is tried once more, two seconds later.
+  tunable::ScopedTunable restoreTries(upgrade::tunables::restoreAttempts, 2);
+  tunable::ScopedTunable restorePause(upgrade::tunables::restoreRetryPause, 2000ms);
   const std::string unit = drives.services.UnitFile("stock-relay").string();
   const std::string starts = (Root() / "starts").string();
   const std::string recorded = "RolledBackJarSha256=" + testing_support::Sha256Hex(kNewJar) + "\n";
+  // Where the restore puts the old JAR before moving it into place: a folder
+  // there (as a reader holding the JAR would on Windows) makes a try fail.
+  const std::string inTheWay = (App() / "stock-relay.jar.part").string();
+  const std::string firstStartFails =
+      "[ \"$1\" = start ] && [ $(wc -l < '" + starts + "') -eq 1 ] && exit 2\n";
+  const std::string blockTheRestore =
+      "[ \"$1\" = stop ] && [ $(wc -l < '" + starts + "') -eq 1 ] && mkdir '" + inTheWay + "'\n";
   struct Case {
     const char* what;
     std::string net;  // runs before the stand-in serves the call
@@ -228,6 +238,22 @@ TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
        "[ \"$1\" = stop ] && { setsid sh -c \"sleep 0.8; echo inactive > '" + unit +
            "'\" & exec sleep 30; }\n",
        kNewJar, "1", "警告: 停止服务失败，可能服务未运行\n备份旧JAR文件: "},
+      {"the old JAR comes back at the second try",
+       firstStartFails + blockTheRestore + "[ \"$1\" = stop ] && setsid sh -c \"sleep 1; rmdir '" +
+           inTheWay + "'\" &\n",
+       kOldJar, "2",
+       "停止服务: stock-relay\n"
+       "恢复旧JAR文件失败，稍后重试 (1/2)\n"
+       "启动服务: stock-relay\n服务已运行: stock-relay\n已记录未能运行的JAR文件: ",
+       true},
+      {"the old JAR does not come back within the tries",
+       firstStartFails + blockTheRestore + "[ \"$1\" = start ] && rmdir '" + inTheWay +
+           "' 2>/dev/null\n",
+       kNewJar, "2",
+       "停止服务: stock-relay\n"
+       "恢复旧JAR文件失败，稍后重试 (1/2)\n"
+       "恢复旧JAR文件失败\n"
+       "启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -280,6 +280,9 @@ TEST_F(UpdateRun, TheInstalledJarAndOnePutBackAreNotInstalled) {
   }
 }
 
+// The download goes into the installation's own folder, nowhere else: an
+// earlier version's download beside the program is neither resumed nor
+// written, truncated or deleted.
 TEST_F(UpdateRun, AnOfferIsDownloadedAfreshAndInstalledOnDOnly) {
   Install(drives.D());
   Install(drives.C());
@@ -287,17 +290,19 @@ TEST_F(UpdateRun, AnOfferIsDownloadedAfreshAndInstalledOnDOnly) {
 
   EXPECT_TRUE(Run());
   EXPECT_EQ(ReadFile(InstalledJar(drives.D())), JarBytes());
-  EXPECT_EQ(ReadFile(Download()), JarBytes());
+  EXPECT_EQ(ReadFile(Download()), "stale bytes that must not be resumed");
+  EXPECT_FALSE(fs::exists(InstalledJar(drives.D()).string() + ".part"));
   EXPECT_EQ(ReadFile(InstalledJar(drives.C())), "installed");
   EXPECT_FALSE(fs::exists(drives.C() / "orv" / "stock-relay" / "backUp"));
   EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
-  EXPECT_NE(output.find("替换JAR文件: E:\\stock-relay.jar -> D:\\orv\\stock-relay\\app\n"),
+  EXPECT_NE(output.find("替换JAR文件: D:\\orv\\stock-relay\\app\\stock-relay.jar.part -> "
+                        "D:\\orv\\stock-relay\\app\n"),
             std::string::npos)
       << output;
   // The offer taken, and the download's start and end, before the upgrade.
   const std::string host = ServerUrl().substr(std::string("http://").size());
   EXPECT_EQ(output.rfind("更新服务器提供版本 2.0.0，下载自 " + host +
-                             "\n开始下载: E:\\stock-relay.jar\n下载完成: " +
+                             "\n开始下载: D:\\orv\\stock-relay\\app\\stock-relay.jar.part\n下载完成: " +
                              std::to_string(JarBytes().size()) + " 字节，用时 ",
                          0),
             0u)
@@ -354,17 +359,50 @@ TEST_F(UpdateRun, ADownloadThatIsNotAWholeArchiveIsRefusedBeforeTheServiceIsStop
   }
 }
 
-TEST_F(UpdateRun, AnEarlierDownloadThatCannotBeDeletedSkipsTheRun) {
+// What an interrupted run left where the download goes is removed, never
+// followed: a link there to a file elsewhere leaves that file as it was.
+TEST_F(UpdateRun, ALeftoverWhereTheDownloadGoesIsRemovedNotFollowed) {
+  struct Row {
+    const char* what;
+    bool link;
+  } rows[] = {{"a read-only half download", false}, {"a link to a file elsewhere", true}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Install(drives.D());
+    const fs::path part = InstalledJar(drives.D()).string() + ".part";
+    const fs::path elsewhere = drives.C() / "elsewhere.txt";
+    WriteFile(elsewhere, "not the watchdog's");
+    fs::remove(part);
+    if (row.link) {
+      fs::create_symlink(elsewhere, part);
+    } else {
+      WriteFile(part, "PK\x03\x04 half of an earlier download");
+      fs::permissions(part, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(ReadFile(InstalledJar(drives.D())), JarBytes());
+    EXPECT_EQ(ReadFile(elsewhere), "not the watchdog's");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(part)));
+  }
+}
+
+// The folders are held from the start of the run: "app" renamed away and
+// replaced by a link while the service stops, the new JAR still lands in the
+// real folder that was checked, and nothing is written where the link points.
+TEST_F(UpdateRun, ALinkSwappedInAfterTheStartIsNotFollowed) {
   Install(drives.D());
-  WriteFile(Download(), "PK\x03\x04 half of an earlier download");
-  fs::permissions(Download(),
-                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const fs::path root = drives.D() / "orv" / "stock-relay";
+  const fs::path elsewhere = drives.C() / "elsewhere";
+  fs::create_directories(elsewhere);
+  drives.WriteNet(drives.LogNet() + "[ \"$1\" = stop ] && mv '" + (root / "app").string() + "' '" +
+                  (root / "moved").string() + "' && ln -s '" + elsewhere.string() + "' '" +
+                  (root / "app").string() + "'\n" + drives.ServeNet());
+
   EXPECT_TRUE(Run());
-  fs::permissions(Download(), fs::perms::owner_all);
-  EXPECT_EQ(DownloadRequests(), 0);
-  EXPECT_EQ(ReadFile(Download()), "PK\x03\x04 half of an earlier download");
-  EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed");
-  EXPECT_EQ(output, "错误: 无法删除上次下载的文件 (E:\\stock-relay.jar)，跳过本次更新\n");
+  EXPECT_EQ(ReadFile(root / "moved" / "stock-relay.jar"), JarBytes());
+  EXPECT_TRUE(fs::is_empty(elsewhere)) << output;
+  EXPECT_EQ(drives.NetCalls(), "stop stock-relay\nstart stock-relay\n");
+  EXPECT_NE(output.find("服务已运行: stock-relay\n操作完成。\n"), std::string::npos) << output;
 }
 
 }  // namespace

@@ -1,0 +1,221 @@
+// Native backend of the held folders: one descriptor per folder, opened with
+// O_DIRECTORY|O_NOFOLLOW inside its parent's descriptor, and every operation
+// in it made relative to that descriptor (openat, mkdirat, linkat, renameat).
+#include "os/folder.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "os/posix/drive_map.h"
+#include "os/posix/native_file.h"
+#include "unicode/utf8.h"
+
+namespace os {
+
+struct HeldFolder::Impl {
+  posix::UniqueFd fd;
+};
+
+namespace {
+
+bool IsSeparator(wchar_t c) {
+  return c == L'\\' || c == L'/';
+}
+
+// A single level's name: no separator, not empty, not "." or "..".
+std::optional<std::string> LevelName(const std::wstring& name) {
+  if (name.empty() || name == L"." || name == L"..") return std::nullopt;
+  for (wchar_t c : name) {
+    if (IsSeparator(c) || c == L'\0') return std::nullopt;
+  }
+  return unicode::EncodeUtf8(name);
+}
+
+int FdOf(const HeldFolder& folder) {
+  return folder.Native() ? folder.Native()->fd.Get() : -1;
+}
+
+// Why `name` inside `parent` could not be opened as a folder.
+FolderOpenResult Classify(int parent, const std::string& name, int openError) {
+  struct stat st {};
+  if (fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT ? FolderOpenResult::Missing : FolderOpenResult::Failed;
+  }
+  if (S_ISLNK(st.st_mode)) return FolderOpenResult::Link;
+  if (!S_ISDIR(st.st_mode)) return FolderOpenResult::NotAFolder;
+  (void)openError;
+  return FolderOpenResult::Failed;
+}
+
+FolderOpenResult OpenLevel(int parent, const std::string& name, posix::UniqueFd& out) {
+  posix::UniqueFd fd(openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd) return Classify(parent, name, errno);
+  out = std::move(fd);
+  return FolderOpenResult::Opened;
+}
+
+}  // namespace
+
+HeldFolder::HeldFolder() = default;
+HeldFolder::~HeldFolder() = default;
+HeldFolder::HeldFolder(HeldFolder&&) noexcept = default;
+HeldFolder& HeldFolder::operator=(HeldFolder&&) noexcept = default;
+
+bool HeldFolder::IsOpen() const {
+  return m_impl && m_impl->fd;
+}
+
+void HeldFolder::Close() {
+  m_impl.reset();
+  m_path.clear();
+}
+
+FolderOpenResult HeldFolder::Open(const std::wstring& path) {
+  Close();
+  if (path.size() < 3 || path[1] != L':' || !IsSeparator(path[2])) return FolderOpenResult::Failed;
+  const auto drive = posix::DriveDirectory(path[0]);
+  if (!drive) return FolderOpenResult::Missing;
+  // The drive's own directory is the drive map's word, as a drive's root is
+  // the system's on Windows.
+  posix::UniqueFd current(open(drive->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!current) return FolderOpenResult::Missing;
+  std::size_t begin = 3;
+  while (begin < path.size()) {
+    std::size_t end = begin;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    if (end > begin) {
+      const auto name = LevelName(path.substr(begin, end - begin));
+      if (!name) return FolderOpenResult::Failed;
+      posix::UniqueFd next;
+      if (const FolderOpenResult result = OpenLevel(current.Get(), *name, next);
+          result != FolderOpenResult::Opened) {
+        return result;
+      }
+      current = std::move(next);
+    }
+    begin = end + 1;
+  }
+  m_impl = std::make_unique<Impl>();
+  m_impl->fd = std::move(current);
+  m_path = path;
+  while (m_path.size() > 3 && IsSeparator(m_path.back())) m_path.pop_back();
+  return FolderOpenResult::Opened;
+}
+
+FolderOpenResult HeldFolder::OpenIn(const HeldFolder& parent, const std::wstring& name) {
+  const auto level = LevelName(name);
+  if (!parent.IsOpen() || !level) return FolderOpenResult::Failed;
+  posix::UniqueFd fd;
+  if (const FolderOpenResult result = OpenLevel(FdOf(parent), *level, fd);
+      result != FolderOpenResult::Opened) {
+    return result;
+  }
+  std::wstring path = parent.Path() + L"\\" + name;
+  Close();
+  m_impl = std::make_unique<Impl>();
+  m_impl->fd = std::move(fd);
+  m_path = std::move(path);
+  return FolderOpenResult::Opened;
+}
+
+bool HeldFolder::OwnedByAdministrators() const {
+  struct stat st {};
+  return IsOpen() && fstat(m_impl->fd.Get(), &st) == 0 && st.st_uid == 0;
+}
+
+bool IsFixedDrive(wchar_t letter) {
+  return posix::DriveDirectory(letter).has_value();
+}
+
+EntryKind KindOfEntryIn(const HeldFolder& folder, const std::wstring& name) {
+  const auto level = LevelName(name);
+  struct stat st {};
+  if (!folder.IsOpen() || !level ||
+      fstatat(FdOf(folder), level->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    return EntryKind::Missing;
+  }
+  if (S_ISLNK(st.st_mode)) return EntryKind::Link;
+  if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+  if (S_ISREG(st.st_mode)) return EntryKind::File;
+  return EntryKind::Other;
+}
+
+MakeDirectoryResult MakeFolderIn(const HeldFolder& folder, const std::wstring& name) {
+  const auto level = LevelName(name);
+  if (!folder.IsOpen() || !level) return MakeDirectoryResult::Failed;
+  if (mkdirat(FdOf(folder), level->c_str(), 0755) == 0) return MakeDirectoryResult::Created;
+  return errno == EEXIST ? MakeDirectoryResult::AlreadyExists : MakeDirectoryResult::Failed;
+}
+
+bool DeleteFileIn(const HeldFolder& folder, const std::wstring& name) {
+  const auto level = LevelName(name);
+  // Without AT_REMOVEDIR a folder is refused; a link is removed itself.
+  return folder.IsOpen() && level && unlinkat(FdOf(folder), level->c_str(), 0) == 0;
+}
+
+bool LinkFileIn(const HeldFolder& from, const std::wstring& fromName, const HeldFolder& to,
+                const std::wstring& toName) {
+  const auto source = LevelName(fromName);
+  const auto target = LevelName(toName);
+  // Without AT_SYMLINK_FOLLOW a link at `fromName` is linked itself.
+  return from.IsOpen() && to.IsOpen() && source && target &&
+         linkat(FdOf(from), source->c_str(), FdOf(to), target->c_str(), 0) == 0;
+}
+
+bool ReplaceFileIn(const HeldFolder& folder, const std::wstring& fromName,
+                   const std::wstring& toName) {
+  const auto source = LevelName(fromName);
+  const auto target = LevelName(toName);
+  if (!folder.IsOpen() || !source || !target ||
+      renameat(FdOf(folder), source->c_str(), FdOf(folder), target->c_str()) != 0) {
+    return false;
+  }
+  // Best effort: the move has happened either way.
+  fsync(FdOf(folder));
+  return true;
+}
+
+bool MakeWritableIn(const HeldFolder& folder, const std::wstring& name) {
+  const auto level = LevelName(name);
+  if (!folder.IsOpen() || !level) return false;
+  posix::UniqueFd fd(
+      openat(FdOf(folder), level->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat st {};
+  if (!fd || fstat(fd.Get(), &st) != 0) return false;
+  return fchmod(fd.Get(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+FolderLock::FolderLock() = default;
+FolderLock::~FolderLock() = default;
+
+bool FolderLock::TryAcquire(const HeldFolder& folder) {
+  m_lock.reset();
+  if (!folder.IsOpen()) return false;
+  // A descriptor of its own: the lock belongs to it and ends with it.
+  posix::UniqueFd fd(fcntl(FdOf(folder), F_DUPFD_CLOEXEC, 0));
+  if (!fd) return false;
+  // flock locks the open file description; a dup shares it, so reopen.
+  posix::UniqueFd own(openat(fd.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!own || flock(own.Get(), LOCK_EX | LOCK_NB) != 0) return false;
+  m_lock.reset(new NativeFile{std::move(own)});
+  return true;
+}
+
+namespace posix {
+
+int HeldFolderFd(const HeldFolder& folder) {
+  return FdOf(folder);
+}
+
+std::optional<std::string> FolderEntryName(const std::wstring& name) {
+  return LevelName(name);
+}
+
+}  // namespace posix
+
+}  // namespace os
