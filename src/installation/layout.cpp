@@ -1,5 +1,6 @@
 #include "installation/layout.h"
 
+#include "installation/tunables.h"
 #include "os/session.h"
 
 namespace installation {
@@ -22,12 +23,17 @@ PinFault FaultOf(os::FolderOpenResult result) {
   return PinFault::Unreadable;
 }
 
+bool OwnerCounts(const os::HeldFolder& folder) {
+  if (folder.OwnedByAdministrators()) return true;
+  const std::wstring also = tunables::alsoCountedOwner.Get();
+  return !also.empty() && folder.OwnerId() == also;
+}
+
 // Opens one level and checks its owner; false with the fault set in `pin`.
 bool Hold(Pin& pin, os::HeldFolder& folder, os::FolderOpenResult opened,
           const std::wstring& where) {
   pin.fault = FaultOf(opened);
-  if (pin.fault == PinFault::None && !folder.OwnedByAdministrators())
-    pin.fault = PinFault::NotOwned;
+  if (pin.fault == PinFault::None && !OwnerCounts(folder)) pin.fault = PinFault::NotOwned;
   if (pin.fault == PinFault::None) return true;
   pin.where = where;
   return false;

@@ -49,6 +49,9 @@ class HeldFolder {
   // SYSTEM or TrustedInstaller (the owner read from the handle); natively
   // root. False when the owner cannot be read.
   bool OwnedByAdministrators() const;
+  // The owner as the system names it (Windows "S-1-5-…", natively the uid);
+  // empty when it cannot be read.
+  std::wstring OwnerId() const;
 
   struct Impl;
   // The backend's own handle; null when nothing is held.

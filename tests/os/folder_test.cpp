@@ -89,13 +89,16 @@ TEST(OsHeldFolder, FilesAreMadeLinkedAndMovedInsideTheHeldFolders) {
   EXPECT_EQ(read.Size(), 3);
   EXPECT_FALSE(read.OpenIn(app, L"sub"));
 
-  os::StagedFile staged;
-  ASSERT_TRUE(staged.Create(app, L"a.jar.part"));
-  EXPECT_FALSE(os::StagedFile().Create(app, L"a.jar.part"));  // exclusively made
-  ASSERT_TRUE(staged.Write("new!", 4));
-  ASSERT_TRUE(staged.Truncate());
-  ASSERT_TRUE(staged.Write("new", 3));
-  ASSERT_TRUE(staged.MoveOver(L"a.jar"));
+  {
+    os::StagedFile staged;
+    ASSERT_TRUE(staged.Create(app, L"a.jar.part"));
+    EXPECT_FALSE(os::StagedFile().Create(app, L"a.jar.part"));  // exclusively made
+    ASSERT_TRUE(staged.Write("new!", 4));
+    ASSERT_TRUE(staged.Truncate());
+    ASSERT_TRUE(staged.Write("new", 3));
+    ASSERT_TRUE(staged.MoveOver(L"a.jar"));
+  }
+  read.Close();
   EXPECT_EQ(ReadFile(temp / "app" / "a.jar"), "new");
   EXPECT_FALSE(fs::exists(temp / "app" / "a.jar.part"));
 

@@ -128,6 +128,12 @@ bool HeldFolder::OwnedByAdministrators() const {
   return IsOpen() && fstat(m_impl->fd.Get(), &st) == 0 && st.st_uid == 0;
 }
 
+std::wstring HeldFolder::OwnerId() const {
+  struct stat st {};
+  if (!IsOpen() || fstat(m_impl->fd.Get(), &st) != 0) return {};
+  return std::to_wstring(st.st_uid);
+}
+
 bool IsFixedDrive(wchar_t letter) {
   return posix::DriveDirectory(letter).has_value();
 }

@@ -198,6 +198,24 @@ bool HeldFolder::OwnedByAdministrators() const {
   return administrative;
 }
 
+std::wstring HeldFolder::OwnerId() const {
+  if (!IsOpen()) return {};
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(m_impl->handle.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                        nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return {};
+  }
+  std::wstring id;
+  LPWSTR text = nullptr;
+  if (owner != nullptr && ::ConvertSidToStringSidW(owner, &text)) {
+    id = text;
+    ::LocalFree(text);
+  }
+  ::LocalFree(descriptor);
+  return id;
+}
+
 bool IsFixedDrive(wchar_t letter) {
   const wchar_t root[] = {letter, L':', L'\\', L'\0'};
   return ::GetDriveTypeW(root) == DRIVE_FIXED;

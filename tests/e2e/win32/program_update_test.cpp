@@ -58,12 +58,19 @@ TEST(WardkeepProgramUpdate, AnOfferedJarIsInstalledBeforeTheDialogTakesMessages)
   DWORD_PTR ignored = 0;
   ASSERT_TRUE(::SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 120000, &ignored));
 
-  EXPECT_EQ(ReadFile(installation.installed), newJar);
   EXPECT_FALSE(fs::exists(temp / "stock-relay.jar"));  // nothing is written beside the program
-  const std::vector<fs::path> stamps = installation.Backups();
-  ASSERT_EQ(stamps.size(), 1u);
-  EXPECT_EQ(ReadFile(stamps[0] / L"stock-relay.jar"), installation.oldJar);
-  EXPECT_TRUE(installation.ServiceWasRestarted());
+  if (!installation.ownersKept) {
+    // Wine keeps no owners: the folders are the prefix user's, not the
+    // administrators', and the program in its own process counts no such root.
+    EXPECT_EQ(ReadFile(installation.installed), installation.oldJar);
+    EXPECT_TRUE(installation.Backups().empty());
+  } else {
+    EXPECT_EQ(ReadFile(installation.installed), newJar);
+    const std::vector<fs::path> stamps = installation.Backups();
+    ASSERT_EQ(stamps.size(), 1u);
+    EXPECT_EQ(ReadFile(stamps[0] / L"stock-relay.jar"), installation.oldJar);
+    EXPECT_TRUE(installation.ServiceWasRestarted());
+  }
 
   testing_support::win32::PressEscape(dialog);
   EXPECT_TRUE(process.WaitForEnd(15000));

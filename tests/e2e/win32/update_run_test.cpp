@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "installation/tunables.h"
 #include "os/machine_values.h"
 #include "os/session.h"
 #include "platform_client/tunables.h"
@@ -330,6 +331,25 @@ TEST(Win32UpdateRun, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
   EXPECT_FALSE(fs::exists(installation.installed.parent_path() / L"stock-relay.jar.part"));
   // The old JAR does not run either: nothing shows the new one at fault.
   EXPECT_EQ(RolledBackMark(), L"<none>") << output;
+}
+
+// A root whose folders the administrators do not own is passed over, with
+// its line, and nothing is downloaded or stopped. Wine keeps no owners, so
+// there the folders are simply the prefix user's.
+TEST(Win32UpdateRun, ARootTheAdministratorsDoNotOwnIsPassedOver) {
+  UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
+  ASSERT_EQ(installation.Error(), "");
+  if (installation.ownersKept) GTEST_SKIP() << "this system gave the folders to Administrators";
+  tunable::ScopedTunable onlyAdministrators(installation::tunables::alsoCountedOwner,
+                                            std::wstring());
+
+  const std::string output = RunUpdateOffering(testing_support::SampleJar(100000, 15));
+  EXPECT_NE(output.find("跳过 D:\\orv\\stock-relay: D:\\orv 的所有者不是 Administrators、SYSTEM 或 "
+                        "TrustedInstaller\n未找到已安装的程序，不进行更新\n"),
+            std::string::npos)
+      << output;
+  EXPECT_EQ(ReadFile(installation.installed), installation.oldJar);
+  EXPECT_TRUE(installation.Backups().empty());
 }
 
 }  // namespace
