@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 
@@ -357,6 +358,25 @@ TEST_F(UpdateRun, ADownloadThatIsNotAWholeArchiveIsRefusedBeforeTheServiceIsStop
         << output;
     EXPECT_NE(output.find("，不进行JAR包替换升级\n操作完成。\n"), std::string::npos) << output;
   }
+}
+
+// A root some user made on D: (the tests run as root; "nobody" stands for
+// that user) loses to the administrators' root on C:, and says why.
+TEST_F(UpdateRun, AUsersRootOnDIsPassedOverForTheAdministratorsOnC) {
+  Install(drives.D());
+  Install(drives.C());
+  ASSERT_EQ(lchown((drives.D() / "orv" / "stock-relay").c_str(), 65534, 65534), 0);
+
+  EXPECT_TRUE(Run());
+  EXPECT_EQ(output.rfind("跳过 D:\\orv\\stock-relay: D:\\orv\\stock-relay 的所有者不是 "
+                         "Administrators、SYSTEM 或 TrustedInstaller\n应用目录: "
+                         "C:\\orv\\stock-relay\\app\n",
+                         0),
+            0u)
+      << output;
+  EXPECT_EQ(ReadFile(InstalledJar(drives.C())), JarBytes());
+  EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed");
+  EXPECT_FALSE(fs::exists(drives.D() / "orv" / "stock-relay" / "backUp"));
 }
 
 // What an interrupted run left where the download goes is removed, never
