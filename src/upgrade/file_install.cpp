@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 
+}  // namespace
+
 bool CopyInto(const os::ReadOnlyFile& source, os::StagedFile& target) {
   std::vector<char> buffer(kChunk);
   for (std::int64_t offset = 0;;) {
@@ -19,8 +21,6 @@ bool CopyInto(const os::ReadOnlyFile& source, os::StagedFile& target) {
     offset += got;
   }
 }
-
-}  // namespace
 
 std::wstring TemporaryNameFor(const std::wstring& name) {
   return name + L".part";

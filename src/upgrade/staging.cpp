@@ -1,7 +1,5 @@
 #include "upgrade/staging.h"
 
-#include <vector>
-
 #include "installation/layout.h"
 #include "upgrade/failure_cause.h"
 #include "upgrade/file_install.h"
@@ -10,21 +8,6 @@
 namespace upgrade {
 
 namespace {
-
-constexpr std::size_t kChunk = 1024 * 1024;
-
-bool CopyInto(const std::wstring& source, os::StagedFile& staged) {
-  os::ReadOnlyFile in;
-  if (!in.Open(source)) return false;
-  std::vector<char> buffer(kChunk);
-  for (std::int64_t offset = 0;;) {
-    const std::int64_t got = in.ReadFullAt(offset, buffer.data(), buffer.size());
-    if (got < 0) return false;
-    if (got == 0) return true;
-    if (!staged.Write(buffer.data(), static_cast<std::size_t>(got))) return false;
-    offset += got;
-  }
-}
 
 // Why the copy is not the file the offer described; empty when it is.
 std::wstring DigestFault(const os::ReadOnlyFile& copy, const update::JarDigest& expected) {
@@ -56,7 +39,8 @@ Staging StageVerifiedCopy(const std::wstring& download, const os::HeldFolder& ap
     return {StagingResult::NotCreated, app.Path() + L"\\" + StagedName(), cause};
   }
   // Whatever happens to the download from here on, only these bytes count.
-  if (!Attempt([&] { return CopyInto(download, staged); }, cause)) {
+  os::ReadOnlyFile source;
+  if (!Attempt([&] { return source.Open(download) && CopyInto(source, staged); }, cause)) {
     staged.Discard();
     return {StagingResult::NotCopied, download, cause};
   }
