@@ -47,7 +47,7 @@ class HeldFolder {
   const std::wstring& Path() const { return m_path; }
   // Owned by an account only administrators act as: Windows Administrators,
   // SYSTEM or TrustedInstaller (the owner read from the handle); natively
-  // root. False when the owner cannot be read.
+  // root or the program's own account. False when the owner cannot be read.
   bool OwnedByAdministrators() const;
   // The owner as the system names it (Windows "S-1-5-…", natively the uid);
   // empty when it cannot be read.

@@ -222,12 +222,15 @@ bool RollBack(const Replacement& replacement, const installation::PinnedInstalla
     return false;
   }
   std::wstring cause;
-  if (!Restore(backupSub, pinned.app, cause)) {
+  const bool restored = Restore(backupSub, pinned.app, cause);
+  if (!restored) {
     Say(L"恢复旧JAR文件失败");
     SayCause(cause);
-    return false;
   }
-  return StartAndConfirm(service) == ServiceOutcome::Running;
+  // Started either way: a service left stopped serves nobody, and the new JAR
+  // may still run at a second try.
+  const bool runs = StartAndConfirm(service) == ServiceOutcome::Running;
+  return restored && runs;
 }
 
 void SayStagingRefusal(const Staging& staging) {

@@ -110,6 +110,7 @@ bool RunUpdate(std::string& errorText) {
   }
   const std::string host = UrlHost(offer.downloadUrl);
   NoteOffer(offer.remoteVersion, host);
+  // guide-texts: "跳过 …: …"
   for (const std::wstring& line : search.passedOver) Say(line);
   if (!search.installation) {
     Say(L"未找到已安装的程序，不进行更新");
