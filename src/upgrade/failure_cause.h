@@ -3,17 +3,28 @@
 // fails, for the line after the failure's own.
 
 #include <string>
+#include <type_traits>
 
 #include "os/errors.h"
 
 namespace upgrade {
 
+// `step` returns either success as a bool, the cause then read from the
+// system right after it, or an os::Error captured at the failing call itself
+// (empty on success).
 template <typename Step>
 bool Attempt(Step step, std::wstring& cause) {
   os::ClearLastError();
-  if (step()) return true;
-  cause = os::LastErrorText();
-  return false;
+  if constexpr (std::is_same_v<decltype(step()), os::Error>) {
+    const os::Error error = step();
+    if (!error) return true;
+    cause = error.text;
+    return false;
+  } else {
+    if (step()) return true;
+    cause = os::LastErrorText();
+    return false;
+  }
 }
 
 }  // namespace upgrade

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "os/errors.h"
+
 namespace upgrade {
 
 namespace {
@@ -60,17 +62,28 @@ bool ClearLeftover(const os::HeldFolder& folder, const std::wstring& name) {
   return false;
 }
 
-bool ReplaceFileWhole(const os::HeldFolder& from, const std::wstring& fromName,
-                      const os::HeldFolder& to, const std::wstring& toName) {
+os::Error ReplaceFileWhole(const os::HeldFolder& from, const std::wstring& fromName,
+                           const os::HeldFolder& to, const std::wstring& toName) {
+  // Each step's cause is taken at the step: a successful call before it may
+  // have left a stale number, and the clean-up after it may set its own.
+  const auto failed = [](const wchar_t* what) { return os::LastErrorOr(what); };
+  os::ClearLastError();
   os::ReadOnlyFile source;
-  if (!source.OpenIn(from, fromName)) return false;
+  if (!source.OpenIn(from, fromName)) return failed(L"无法打开源文件");
   const std::wstring temporary = TemporaryNameFor(toName);
-  if (!ClearLeftover(to, temporary)) return false;
+  os::ClearLastError();
+  if (!ClearLeftover(to, temporary)) return failed(L"临时文件的名称已被占用");
   os::StagedFile copy;
   // A full disk is the likely failure: the staged copy gives the space back
   // when it is discarded.
-  return copy.Create(to, temporary) && CopyInto(source, copy) && copy.FlushToDisk() &&
-         SameFileContents(source, copy.Contents()) && copy.MoveOver(toName);
+  os::ClearLastError();
+  if (!copy.Create(to, temporary)) return failed(L"无法创建临时文件");
+  os::ClearLastError();
+  if (!CopyInto(source, copy) || !copy.FlushToDisk()) return failed(L"无法写入临时文件");
+  if (!SameFileContents(source, copy.Contents())) return {0, L"复制的文件与源文件不同"};
+  os::ClearLastError();
+  if (!copy.MoveOver(toName)) return failed(L"无法移到目标位置");
+  return {};
 }
 
 }  // namespace upgrade

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "os/errors.h"
 #include "os/files.h"
 #include "os/folder.h"
 
@@ -24,9 +25,10 @@ bool SameFileContents(const os::ReadOnlyFile& first, const os::ReadOnlyFile& sec
 // exclusively; a file or link an interrupted run left there is removed
 // first), forced to disk, compared with the source, and moved over the
 // target. At every instant the target is the whole old file (or none) or the
-// whole new one. Nothing is left beside the target on failure.
-bool ReplaceFileWhole(const os::HeldFolder& from, const std::wstring& fromName,
-                      const os::HeldFolder& to, const std::wstring& toName);
+// whole new one. Nothing is left beside the target on failure. The cause of
+// a failure is the failing step's, captured there; empty on success.
+os::Error ReplaceFileWhole(const os::HeldFolder& from, const std::wstring& fromName,
+                           const os::HeldFolder& to, const std::wstring& toName);
 
 // Removes what an interrupted run may have left at `name` in `folder`: a
 // file or a link, never a folder. True when the name is free afterwards.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "installation/layout.h"
+#include "os/errors.h"
 #include "os/files.h"
 #include "os/folder.h"
 #include "path/windows_path.h"
@@ -134,22 +135,27 @@ bool CreateFreshBackupFolder(const os::HeldFolder& backUp, const std::wstring& b
 // The installed JAR under a second name in the backup folder: on one volume a
 // link costs no copy while the service is down; elsewhere a whole copy, read
 // through the held application folder.
-bool BackUp(const os::HeldFolder& app, const os::HeldFolder& backupSub) {
+os::Error BackUp(const os::HeldFolder& app, const os::HeldFolder& backupSub) {
   const std::wstring jar = installation::kJarFileName;
   if (os::LinkFileIn(app, jar, backupSub, jar)) {
     // One file, two names: the installed name may then be replaced even when
     // the file was read-only, and the backup stays writable for a later clean-up.
-    return os::MakeWritableIn(app, jar);
+    os::ClearLastError();
+    if (os::MakeWritableIn(app, jar)) return {};
+    return os::LastErrorOr(L"无法去掉只读属性");
   }
+  // The link's own failure (another volume) is expected; only the copy's
+  // cause says why there is no backup.
   return ReplaceFileWhole(app, jar, backupSub, jar);
 }
 
-bool RestoreOnce(const os::HeldFolder& backupSub, const os::HeldFolder& app) {
+os::Error RestoreOnce(const os::HeldFolder& backupSub, const os::HeldFolder& app) {
   const std::wstring jar = installation::kJarFileName;
   const std::wstring temporary = TemporaryNameFor(jar);
-  if (!ClearLeftover(app, temporary)) return false;
+  os::ClearLastError();
+  if (!ClearLeftover(app, temporary)) return os::LastErrorOr(L"临时文件的名称已被占用");
   if (os::LinkFileIn(backupSub, jar, app, temporary)) {
-    if (os::ReplaceFileIn(app, temporary, jar)) return true;
+    if (os::ReplaceFileIn(app, temporary, jar)) return {};
     os::DeleteFileIn(app, temporary);
   }
   return ReplaceFileWhole(backupSub, jar, app, jar);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "os/errors.h"
 #include "os/processes.h"
 #include "os/session.h"
 #include "support/scoped_env.h"
@@ -171,17 +172,24 @@ TEST_F(OsWaitedProgram, ARunStillGoingAtTheDeadlineIsEnded) {
   EXPECT_EQ(Marks(), "");
 }
 
-// Nothing there to run is a result of its own, not a run that ended.
+// Nothing there to run is a result of its own, not a run that ended, and the
+// system's reason is the one left for the cause line: "not found" (2, or 3
+// for a missing folder on Windows), which the spawn returns rather than sets.
 TEST(OsProcesses, AProgramThatIsNotThereIsNotStarted) {
   TempDir temp;
+  const auto notFound = [](long code) { return code == 2 || code == 3; };
   for (const fs::path& program : {temp / "missing.exe", temp / "no" / "such" / "redis-cli.exe"}) {
+    os::ClearLastError();
     EXPECT_EQ(os::LaunchHiddenAndWait(testing_support::WindowsFormPath(program),
                                       L"-p 16380 flushall", kTimeout),
               os::LaunchResult::NotStarted)
         << program;
+    EXPECT_PRED1(notFound, os::LastError().code) << program;
   }
+  os::ClearLastError();
   EXPECT_EQ(os::RunSystemProgramAndWait(L"wardkeep-no-such-program", L"stop x", kTimeout),
             os::LaunchResult::NotStarted);
+  EXPECT_PRED1(notFound, os::LastError().code);
 }
 
 }  // namespace

@@ -4,16 +4,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
 
+#include "os/errors.h"
 #include "os/folder.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
+#include "unicode/utf8.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The system's numbers for the failures the rows provoke.
+#ifdef _WIN32
+constexpr long kNoSuchFile = 2;  // ERROR_FILE_NOT_FOUND
+constexpr long kIsAFolder = 5;   // ERROR_ACCESS_DENIED: a file is not renamed over a folder
+#else
+constexpr long kNoSuchFile = ENOENT;
+constexpr long kIsAFolder = EISDIR;
+#endif
+
 using testing_support::ReadFile;
 using testing_support::TempDir;
 using testing_support::WindowsFormPath;
@@ -65,30 +79,58 @@ TEST(FileInstall, ReplacesInOneStepOrLeavesTheTargetAsItWas) {
   const os::HeldFolder app = Held(dir / "app");
   const os::HeldFolder dl = Held(dir / "dl");
 
-  // A half-written file from an interrupted run is not mistaken for the copy.
+  // Each row runs on what the rows before it left. The cause is the failing
+  // step's own, never one of the clean-up after it (the discarded temporary
+  // file) nor a stale one from a call that succeeded before it.
   WriteFile(target, "old");
   WriteFile(leftover, "half of an earl");
   WriteFile(dir / "dl" / "new", "the new JAR");
-  EXPECT_TRUE(upgrade::ReplaceFileWhole(dl, L"new", app, L"stock-relay.jar"));
-  EXPECT_EQ(ReadFile(target), "the new JAR");
-  EXPECT_FALSE(fs::exists(leftover));
-  EXPECT_EQ(ReadFile(dir / "dl" / "new"), "the new JAR");  // copied, not moved
-
-  // No source: the target stays, nothing is left beside it.
-  EXPECT_FALSE(upgrade::ReplaceFileWhole(dl, L"missing", app, L"stock-relay.jar"));
-  EXPECT_EQ(ReadFile(target), "the new JAR");
-  EXPECT_FALSE(fs::exists(leftover));
-
-  // A folder where the temporary file would go is not removed, and stops the copy.
-  fs::create_directories(leftover);
-  EXPECT_FALSE(upgrade::ReplaceFileWhole(dl, L"new", app, L"stock-relay.jar"));
-  EXPECT_TRUE(fs::is_directory(leftover));
-  fs::remove(leftover);
-
-  // A copy into a fresh name, as the backup makes it.
-  EXPECT_TRUE(upgrade::ReplaceFileWhole(app, L"stock-relay.jar", dl, L"backup"));
-  EXPECT_EQ(ReadFile(dir / "dl" / "backup"), "the new JAR");
-  EXPECT_FALSE(fs::exists(dir / "dl" / "backup.part"));
+  const struct {
+    const char* what;
+    std::function<void()> arrange;
+    const os::HeldFolder& from;
+    std::wstring fromName;
+    const os::HeldFolder& to;
+    std::wstring toName;
+    long code;           // the system's number; 0: none, the program's own text or success
+    std::wstring text;   // the program's own text, when the system has no number
+    const char* target;  // what the target holds afterwards
+  } rows[] = {
+      // A half-written file from an interrupted run is not mistaken for the copy.
+      {"over a leftover", [] {}, dl, L"new", app, L"stock-relay.jar", 0, L"", "the new JAR"},
+      {"no source", [] {}, dl, L"missing", app, L"stock-relay.jar", kNoSuchFile, L"",
+       "the new JAR"},
+      // A folder where the temporary file would go is not removed, and stops the copy.
+      {"a folder at the temporary name", [&] { fs::create_directories(leftover); }, dl, L"new", app,
+       L"stock-relay.jar", 0, L"临时文件的名称已被占用", "the new JAR"},
+      // The move fails after the copy was made: its cause, not the removal's.
+      {"a folder at the target's name",
+       [&] {
+         fs::remove(leftover);
+         fs::create_directories(dir / "dl" / "taken" / "inside");
+       },
+       app, L"stock-relay.jar", dl, L"taken", kIsAFolder, L"", nullptr},
+      // A copy into a fresh name, as the backup makes it.
+      {"into a fresh name", [] {}, app, L"stock-relay.jar", dl, L"backup", 0, L"", "the new JAR"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    row.arrange();
+    const os::Error error = upgrade::ReplaceFileWhole(row.from, row.fromName, row.to, row.toName);
+    const std::string said = unicode::EncodeUtf8(error.text);
+    EXPECT_EQ(error.code, row.code) << said;
+    if (row.code == 0) {
+      EXPECT_EQ(error.text, row.text) << said;
+    }
+    EXPECT_EQ(static_cast<bool>(error), row.code != 0 || !row.text.empty()) << said;
+    if (row.target != nullptr) {
+      EXPECT_EQ(ReadFile(row.to.Path() == app.Path() ? target : dir / "dl" / row.toName),
+                row.target);
+    }
+    EXPECT_EQ(ReadFile(dir / "dl" / "new"), "the new JAR");  // copied, not moved
+    EXPECT_FALSE(fs::exists(fs::path(dir / "dl") / (std::wstring(row.toName) + L".part")));
+  }
+  EXPECT_TRUE(fs::is_directory(dir / "dl" / "taken" / "inside"));
 }
 
 }  // namespace

@@ -95,7 +95,12 @@ std::optional<pid_t> Spawn(const std::vector<std::string>& argv, const SpawnOpti
       options.searchPath
           ? posix_spawnp(&pid, args[0], actions.Get(), attributes.Get(), args.data(), environ)
           : posix_spawn(&pid, args[0], actions.Get(), attributes.Get(), args.data(), environ);
-  if (error != 0 || pid <= 0) return std::nullopt;
+  if (error != 0 || pid <= 0) {
+    // posix_spawn returns its error rather than setting errno; the caller's
+    // cause line reads errno.
+    errno = error != 0 ? error : ECHILD;
+    return std::nullopt;
+  }
   return pid;
 }
 

@@ -8,6 +8,7 @@
 
 #include <utility>
 
+#include "os/errors.h"
 #include "os/files.h"
 #include "os/folder.h"
 #include "os/posix/drive_map.h"
@@ -123,6 +124,8 @@ bool StagedFile::MoveOver(const std::wstring& target) {
 }
 
 void StagedFile::Discard() {
+  // Clean-up after a failure: the failure's reason stays the one reported.
+  const LastErrorKeeper failure;
   if (IsOpen() && !m_moved && m_folder) {
     // Only the held file's name is removed, never what another put there.
     const auto name = posix::FolderEntryName(m_name);

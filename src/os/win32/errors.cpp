@@ -5,7 +5,7 @@
 
 namespace os {
 
-std::wstring LastErrorText() {
+Error LastError() {
   const DWORD code = ::GetLastError();
   if (code == ERROR_SUCCESS) return {};
   wchar_t buffer[512] = {};
@@ -15,11 +15,18 @@ std::wstring LastErrorText() {
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
     text.pop_back();
   }
-  return text + L" (" + std::to_wstring(code) + L")";
+  // The number alone when the system has no text for it.
+  return {static_cast<long>(code), text + L" (" + std::to_wstring(code) + L")"};
 }
 
 void ClearLastError() {
   ::SetLastError(ERROR_SUCCESS);
+}
+
+LastErrorKeeper::LastErrorKeeper() : m_code(static_cast<long>(::GetLastError())) {}
+
+LastErrorKeeper::~LastErrorKeeper() {
+  ::SetLastError(static_cast<DWORD>(m_code));
 }
 
 }  // namespace os

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "os/errors.h"
 #include "os/files.h"
 #include "os/folder.h"
 #include "os/win32/native_file.h"
@@ -115,6 +116,8 @@ bool StagedFile::MoveOver(const std::wstring& targetName) {
     m_contents.Close();
     if (!::MoveFileExW(m_path.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      // The move's reason is the one to report, not the clean-up's.
+      const os::LastErrorKeeper moveFailure;
       ::DeleteFileW(m_path.c_str());
       m_path.clear();
       return false;
@@ -128,6 +131,8 @@ bool StagedFile::MoveOver(const std::wstring& targetName) {
 }
 
 void StagedFile::Discard() {
+  // Clean-up after a failure: the failure's reason stays the one reported.
+  const LastErrorKeeper failure;
   if (IsOpen() && !m_moved) DeleteHeldFile(m_contents.m_file->handle.Get());
   m_contents.Close();
   m_path.clear();

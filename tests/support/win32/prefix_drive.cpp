@@ -19,6 +19,24 @@ std::string Environment(const wchar_t* name) {
   return length > 0 && length < 1024 ? ToUtf8(std::wstring(value, length)) : std::string();
 }
 
+bool FinalPathIsOnDrive(const std::filesystem::path& folder) {
+  HANDLE handle = ::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  wchar_t buffer[MAX_PATH] = {};
+  const DWORD length =
+      ::GetFinalPathNameByHandleW(handle, buffer, MAX_PATH, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  ::CloseHandle(handle);
+  if (length == 0 || length >= MAX_PATH) return false;
+  std::wstring path(buffer, length);
+  if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+  const std::wstring drive = folder.root_name().wstring();
+  return path.size() >= drive.size() &&
+         ::CompareStringOrdinal(path.c_str(), static_cast<int>(drive.size()), drive.c_str(),
+                                static_cast<int>(drive.size()), TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 PrefixDrive::PrefixDrive(char letter)
@@ -47,6 +65,13 @@ PrefixDrive::PrefixDrive(char letter)
   m_link = link;
   if (!WaitUntil([&] { return std::filesystem::exists(Root() / L"wardkeep-drive-marker"); }, 20s)) {
     m_error = "the drive did not appear";
+    return;
+  }
+  // Wine keeps its table of drives a while: until it is read afresh, the path
+  // it gives for a handle may still name the folder through Z: (or the drive
+  // before it was mapped again), and a check that compares such paths fails.
+  if (!WaitUntil([&] { return FinalPathIsOnDrive(Root() / L"wardkeep-drive-marker"); }, 20s)) {
+    m_error = "Wine did not name the drive's folders by the drive";
     return;
   }
   std::filesystem::remove(marker, error);

@@ -244,6 +244,8 @@ TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
        kOldJar, "2",
        "停止服务: stock-relay\n"
        "恢复旧JAR文件失败，稍后重试 (1/2)\n"
+       // What stood in the way is said, though the system has no word for it.
+       "原因: 临时文件的名称已被占用\n"
        "启动服务: stock-relay\n服务已运行: stock-relay\n已记录未能运行的JAR文件: ",
        true},
       {"the old JAR does not come back within the tries",
@@ -251,8 +253,8 @@ TEST_F(Installation, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
            "' 2>/dev/null\n",
        kNewJar, "2",
        "停止服务: stock-relay\n"
-       "恢复旧JAR文件失败，稍后重试 (1/2)\n"
-       "恢复旧JAR文件失败\n"
+       "恢复旧JAR文件失败，稍后重试 (1/2)\n原因: 临时文件的名称已被占用\n"
+       "恢复旧JAR文件失败\n原因: 临时文件的名称已被占用\n"
        "启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n"},
   };
   for (const Case& c : cases) {

@@ -1,0 +1,17 @@
+#include "os/errors.h"
+
+#include <utility>
+
+namespace os {
+
+Error LastErrorOr(std::wstring what) {
+  Error error = LastError();
+  if (!error) error.text = std::move(what);
+  return error;
+}
+
+std::wstring LastErrorText() {
+  return LastError().text;
+}
+
+}  // namespace os
