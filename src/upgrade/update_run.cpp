@@ -12,7 +12,6 @@
 #include "path/windows_path.h"
 #include "text/utf8.h"
 #include "update/offer_signature.h"
-#include "update/tunables.h"
 #include "update/update_check.h"
 #include "upgrade/file_system.h"
 #include "upgrade/jar_upgrade.h"
@@ -85,55 +84,59 @@ std::string UrlHost(const std::string& url) {
 
 }  // namespace
 
-bool RunUpdate(std::string& errorText) {
+void RunUpdate() {
+  RunUpdate(update::BuiltInUpdateSettings());
+}
+
+void RunUpdate(const update::UpdateSettings& settings) {
   // The administrator's switch comes before anything else is asked.
   if (UpdatesSwitchedOffByPolicy()) {
     Say(L"管理员策略已关闭更新，不检查更新");
-    return false;
+    return;
   }
   // A package built without a real update server asks nobody.
-  if (update::tunables::serverBaseUrl.Get().empty()) {
+  if (settings.serverUrl.empty()) {
     Say(L"未配置更新服务器，不检查更新");
-    return false;
+    return;
   }
-  if (update::BuiltInSigningKeys() == update::SigningKeys::Unusable) {
+  if (update::SigningKeysIn(settings) == update::SigningKeys::Unusable) {
     Say(L"错误: 内置的签名公钥无效，不检查更新");
-    return false;
+    return;
   }
   update::UpdateOffer offer;
-  const update::CheckResult check = update::CheckUpdateOutcome(offer, errorText);
+  const update::CheckResult check = update::CheckUpdate(settings, offer);
   const std::optional<installation::Layout> layout = installation::FindInstallation();
   if (check.kind != update::CheckOutcome::Offered) {
     SayNoOffer(check);
-    return false;
+    return;
   }
   const std::string host = UrlHost(offer.downloadUrl);
   NoteOffer(offer.remoteVersion, host);
   if (!layout) {
     Say(L"未找到已安装的程序，不进行更新");
-    return false;
+    return;
   }
   // Two log-on sessions each run a copy; they must not share one download
   // file and one installation.
   os::MachineWideLock lock;
   if (!lock.TryAcquire(kUpdateLockName)) {
     Say(L"另一个会话正在更新，跳过本次更新");
-    return true;
+    return;
   }
   // Judged before a byte is downloaded: a refused offer costs nothing.
-  const std::optional<update::JarDigest> expected = AcceptOffer(offer);
-  if (!expected) return true;
+  const std::optional<update::JarDigest> expected = AcceptOffer(settings, offer);
+  if (!expected) return;
   if (const std::wstring link = installation::FindLinkInPath(*layout); !link.empty()) {
     Say(L"错误: 安装目录中有链接或联接点 (" + link + L")，不进行更新");
-    return true;
+    return;
   }
   // A signed offer names its bytes: the same JAR again, or one that was put
   // back, is known before the download and costs nothing.
-  if (!MayInstallJar(expected->sha256, *layout)) return true;
+  if (!MayInstallJar(expected->sha256, *layout)) return;
   if (!CanControlService()) {
     Say(std::wstring(L"错误: 没有停止和启动服务的权限，或服务不存在: ") +
         installation::kServiceName + L"，不进行更新");
-    return true;
+    return;
   }
 
   const std::wstring programDir = installation::ProgramDirectory();
@@ -141,7 +144,7 @@ bool RunUpdate(std::string& errorText) {
   // Without a usable place beside the program there is nothing safe to do.
   if (programDir.empty() || !path::FitsMaxPath(jarPath)) {
     Say(L"错误: 无法确定程序所在的目录，不进行更新");
-    return true;
+    return;
   }
 
   // The download appends to whatever is there; an earlier run's file must go,
@@ -149,23 +152,22 @@ bool RunUpdate(std::string& errorText) {
   DeletePathTree(jarPath);
   if (os::FileAttributes(jarPath) != os::kInvalidFileAttributes) {
     Say(L"错误: 无法删除上次下载的文件 (" + jarPath + L")，跳过本次更新");
-    return true;
+    return;
   }
   // The offer is taken. A download may take half an hour: its start and its
   // end each say so.
   Say(L"更新服务器提供版本 " + OneLine(offer.remoteVersion) + L"，下载自 " + OneLine(host));
   Say(L"开始下载: " + jarPath);
   const auto started = std::chrono::steady_clock::now();
-  CURLcode result;
+  comm::http::DownloadResult result;
   {
     comm::http::HttpDownload download(offer.downloadUrl, jarPath);
     if (expected->size >= 0) download.SetSizeLimit(expected->size);
     result = download.Perform();
   }  // closed here, so the file is complete before it is copied
-  if (result != CURLE_OK) {
-    Say(L"错误: 下载新的JAR文件失败 (" + text::Utf8ToWideReplacing(curl_easy_strerror(result)) +
-        L")，不进行更新");
-    return true;
+  if (!result.Complete()) {
+    Say(L"错误: 下载新的JAR文件失败 (" + text::Utf8ToWideReplacing(result.text) + L")，不进行更新");
+    return;
   }
   os::ReadOnlyFile downloaded;
   const std::int64_t bytes = downloaded.Open(jarPath) ? downloaded.Size() : -1;
@@ -177,8 +179,7 @@ bool RunUpdate(std::string& errorText) {
       L" 秒");
   bool newJarKept = false;
   UpgradeJar(jarPath, layout->root, *expected, &newJarKept);
-  if (newJarKept) RecordInstalledVersion(offer);
-  return true;
+  if (newJarKept) RecordInstalledVersion(settings, offer);
 }
 
 }  // namespace upgrade

@@ -3,14 +3,14 @@
 // download the offered JAR beside the program, install it. Every outcome says
 // one progress line.
 
-#include <string>
+#include "update/update_settings.h"
 
 namespace upgrade {
 
-// True when an update was offered and an installation exists, whatever the
-// download and the upgrade then gave; false otherwise. `errorText` receives
-// the update check's transport error.
-bool RunUpdate(std::string& errorText);
+// With the update server and signing keys the program was built with.
+void RunUpdate();
+// With `settings`, which every step that asks or trusts anyone is given.
+void RunUpdate(const update::UpdateSettings& settings);
 
 // The name of the machine-wide lock held for the whole update run.
 constexpr const wchar_t* kUpdateLockName = L"WardkeepUpdate";
