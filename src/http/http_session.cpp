@@ -42,10 +42,9 @@ class HttpSession::Exchange : curl::Initialised {
 
   std::string Get(const std::string& query, std::string& error);
   std::string Post(const std::string& body, std::string& error);
-
-  std::size_t m_responseLimit = 0;
-  bool m_responseTooLarge = false;
-  long m_status = 0;
+  void SetResponseLimit(std::size_t bytes) { m_responseLimit = bytes; }
+  bool ResponseTooLarge() const { return m_responseTooLarge; }
+  long ResponseStatus() const { return m_status; }
 
  private:
   // libcurl's write callback: the body so far, up to the size limit.
@@ -56,12 +55,15 @@ class HttpSession::Exchange : curl::Initialised {
   std::string m_url;
   std::stringstream m_response;
   std::size_t m_received = 0;
+  std::size_t m_responseLimit = 0;
+  bool m_responseTooLarge = false;
+  long m_status = 0;
   // The first option the constructor could not set; a POST is not sent then.
   CURLcode m_setupResult = CURLE_OK;
 };
 
 HttpSession::Exchange::Exchange(const std::string& url)
-    : m_responseLimit(tunables::responseSizeLimit.Get()), m_handle(curl_easy_init()), m_url(url) {
+    : m_handle(curl_easy_init()), m_url(url), m_responseLimit(tunables::responseSizeLimit.Get()) {
   CURL* easy = m_handle.get();
   if (easy == nullptr) return;
   CURLcode& rc = m_setupResult;
@@ -195,15 +197,15 @@ std::string HttpSession::Post(const std::string& body, std::string& error) {
 }
 
 void HttpSession::SetResponseLimit(std::size_t bytes) {
-  m_exchange->m_responseLimit = bytes;
+  m_exchange->SetResponseLimit(bytes);
 }
 
 bool HttpSession::ResponseTooLarge() const {
-  return m_exchange->m_responseTooLarge;
+  return m_exchange->ResponseTooLarge();
 }
 
 long HttpSession::ResponseStatus() const {
-  return m_exchange->m_status;
+  return m_exchange->ResponseStatus();
 }
 
 }  // namespace comm::http
