@@ -1,6 +1,7 @@
 // One HttpDownload in a process of its own, so its peak memory and time are
 // the download's alone. Usage: wardkeep-bench-download URL DIRECTORY FILE
-// (FILE in plain ASCII). Exit status: the libcurl result.
+// (FILE in plain ASCII). Exit status: 0 for the whole file, 10 + the
+// download's status otherwise, 2 for a wrong call.
 #include <cstdlib>
 #include <string>
 
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
   const std::string name = argv[3];
   const std::wstring path = L"B:\\" + std::wstring(name.begin(), name.end());
   comm::http::HttpDownload download(argv[1], path);
-  return static_cast<int>(download.Perform());
+  const comm::http::DownloadResult result = download.Perform();
+  return result.Complete() ? 0 : 10 + static_cast<int>(result.status);
 }

@@ -10,7 +10,6 @@
 
 #include "os/files.h"
 #include "update/offer_signature.h"
-#include "update/tunables.h"
 
 int main(int argc, char** argv) {
   if (argc != 5) return 2;
@@ -19,10 +18,9 @@ int main(int argc, char** argv) {
   const std::string name = argv[2];
   os::ReadOnlyFile file;
   if (!file.Open(L"B:\\" + std::wstring(name.begin(), name.end()))) return 3;
-  tunable::ScopedTunable key(update::tunables::jarSigningKey, std::string(argv[3]));
   update::JarDigest digest;
   if (!update::DigestWholeFile(file, digest)) return 9;
-  const update::SignatureVerdict verdict = update::VerifyWithBuiltInKeys(
-      update::OfferSignedText("1.0.0", digest.size, digest.sha256), argv[4]);
+  const update::SignatureVerdict verdict = update::VerifyOfferSignature(
+      {"", argv[3]}, update::OfferSignedText("1.0.0", digest.size, digest.sha256), argv[4]);
   return verdict == update::SignatureVerdict::Valid ? 0 : 10 + static_cast<int>(verdict);
 }

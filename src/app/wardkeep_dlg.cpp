@@ -20,8 +20,7 @@ constexpr int kTimerAttempts = 3;
 constexpr std::chrono::milliseconds kTimerRetryPause(50);
 
 void RunRealUpdate() {
-  std::string updateError;
-  upgrade::RunUpdate(updateError);
+  upgrade::RunUpdate();
 }
 
 }  // namespace

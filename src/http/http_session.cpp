@@ -1,5 +1,11 @@
 #include "http/http_session.h"
 
+#include <curl/curl.h>
+
+#include <sstream>
+
+#include "http/curl_global.h"
+#include "http/curl_handles.h"
 #include "http/curl_options.h"
 #include "http/transfer_policy.h"
 #include "http/tunables.h"
@@ -30,12 +36,38 @@ std::string JoinQuery(const std::string& url, const std::string& query) {
 
 }  // namespace
 
-HttpSession::HttpSession(const std::string& url)
-    : handle(curl_easy_init()), url(url), m_responseLimit(tunables::responseSizeLimit.Get()) {
-  CURL* easy = handle.get();
+class HttpSession::Exchange : curl::Initialised {
+ public:
+  explicit Exchange(const std::string& url);
+
+  std::string Get(const std::string& query, std::string& error);
+  std::string Post(const std::string& body, std::string& error);
+  void SetResponseLimit(std::size_t bytes) { m_responseLimit = bytes; }
+  bool ResponseTooLarge() const { return m_responseTooLarge; }
+  long ResponseStatus() const { return m_status; }
+
+ private:
+  // libcurl's write callback: the body so far, up to the size limit.
+  static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self) noexcept;
+  void ResetResponse();
+
+  curl::EasyHandle m_handle;
+  std::string m_url;
+  std::stringstream m_response;
+  std::size_t m_received = 0;
+  std::size_t m_responseLimit = 0;
+  bool m_responseTooLarge = false;
+  long m_status = 0;
+  // The first option the constructor could not set; a POST is not sent then.
+  CURLcode m_setupResult = CURLE_OK;
+};
+
+HttpSession::Exchange::Exchange(const std::string& url)
+    : m_handle(curl_easy_init()), m_url(url), m_responseLimit(tunables::responseSizeLimit.Get()) {
+  CURL* easy = m_handle.get();
   if (easy == nullptr) return;
   CURLcode& rc = m_setupResult;
-  curl::SetOpt(rc, easy, CURLOPT_URL, this->url.c_str());
+  curl::SetOpt(rc, easy, CURLOPT_URL, m_url.c_str());
   curl::SetOpt(rc, easy, CURLOPT_CONNECTTIMEOUT,
                curl::CurlSeconds(tunables::sessionConnectTimeout.Get()));
   curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, curl::CurlSeconds(tunables::sessionTimeout.Get()));
@@ -43,48 +75,48 @@ HttpSession::HttpSession(const std::string& url)
   curl::SetOpt(rc, easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl::SetOpt(rc, easy, CURLOPT_MAXREDIRS, tunables::maxRedirects.Get());
   curl::SetOpt(rc, easy, CURLOPT_VERBOSE, 0L);
-  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, this->url);
+  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, m_url);
   // Read only: no cookie jar, so nothing is ever written back.
   curl::SetOpt(rc, easy, CURLOPT_COOKIEFILE, kCookieFile);
 }
 
-std::size_t HttpSession::OnBody(char* data, std::size_t size, std::size_t count,
-                                void* self) noexcept {
+std::size_t HttpSession::Exchange::OnBody(char* data, std::size_t size, std::size_t count,
+                                          void* self) noexcept {
   // A short count makes libcurl end the transfer with a write error; so does
   // anything thrown, which must not unwind through libcurl.
   try {
-    auto& session = *static_cast<HttpSession*>(self);
+    auto& exchange = *static_cast<Exchange*>(self);
     std::size_t bytes = size * count;
-    if (bytes > session.m_responseLimit - session.received) {
-      session.m_responseTooLarge = true;
+    if (bytes > exchange.m_responseLimit - exchange.m_received) {
+      exchange.m_responseTooLarge = true;
       return 0;
     }
-    session.response.write(data, static_cast<std::streamsize>(bytes));
-    if (!session.response) return 0;
-    session.received += bytes;
+    exchange.m_response.write(data, static_cast<std::streamsize>(bytes));
+    if (!exchange.m_response) return 0;
+    exchange.m_received += bytes;
     return bytes;
   } catch (...) {
     return 0;
   }
 }
 
-void HttpSession::ResetResponse() {
-  response.str(std::string());
-  response.clear();
-  received = 0;
+void HttpSession::Exchange::ResetResponse() {
+  m_response.str(std::string());
+  m_response.clear();
+  m_received = 0;
   m_responseTooLarge = false;
   m_status = 0;
 }
 
-std::string HttpSession::Get(const std::string& query, std::string& error) {
+std::string HttpSession::Exchange::Get(const std::string& query, std::string& error) {
   ResetResponse();
   error.clear();
-  CURL* easy = handle.get();
+  CURL* easy = m_handle.get();
   if (easy == nullptr) {
     error = "CURL handle is uninitialized";
     return {};
   }
-  std::string requestUrl = JoinQuery(url, query);
+  std::string requestUrl = JoinQuery(m_url, query);
 
   // The reset drops the cookie file list without freeing it (libcurl 7.88);
   // clearing it first keeps every GET from leaking it.
@@ -97,7 +129,7 @@ std::string HttpSession::Get(const std::string& query, std::string& error) {
   curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, curl::CurlSeconds(tunables::getTimeout.Get()));
   curl::SetOpt(rc, easy, CURLOPT_CONNECTTIMEOUT,
                curl::CurlSeconds(tunables::getConnectTimeout.Get()));
-  curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
+  curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::Exchange::OnBody);
   curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
   curl::SetOpt(rc, easy, CURLOPT_NOSIGNAL, 1L);
   if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, requestUrl);
@@ -113,13 +145,13 @@ std::string HttpSession::Get(const std::string& query, std::string& error) {
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
     if (code != 0) error += " (HTTP code: " + std::to_string(code) + ")";
   }
-  return response.str();
+  return m_response.str();
 }
 
-std::string HttpSession::Post(const std::string& body, std::string& error) {
+std::string HttpSession::Exchange::Post(const std::string& body, std::string& error) {
   ResetResponse();
   error.clear();
-  CURL* easy = handle.get();
+  CURL* easy = m_handle.get();
   if (easy == nullptr) {
     error = ResultText(CURLE_BAD_FUNCTION_ARGUMENT);
     return {};
@@ -142,14 +174,38 @@ std::string HttpSession::Post(const std::string& body, std::string& error) {
   curl::SetOpt(rc, easy, CURLOPT_POSTFIELDS, body.c_str());
   curl::SetOpt(rc, easy, CURLOPT_HTTPHEADER, headers.get());
   curl::SetOpt(rc, easy, CURLOPT_TIMEOUT, curl::CurlSeconds(tunables::postTimeout.Get()));
-  curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::OnBody);
+  curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::Exchange::OnBody);
   curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
   if (rc == CURLE_OK) rc = curl_easy_perform(easy);
   error = ResultText(rc);
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &m_status);
   // The handle still points at the list; it must not outlive it.
   curl::ClearOpt(easy, CURLOPT_HTTPHEADER);
-  return response.str();
+  return m_response.str();
+}
+
+HttpSession::HttpSession(const std::string& url) : m_exchange(std::make_unique<Exchange>(url)) {}
+
+HttpSession::~HttpSession() = default;
+
+std::string HttpSession::Get(const std::string& query, std::string& error) {
+  return m_exchange->Get(query, error);
+}
+
+std::string HttpSession::Post(const std::string& body, std::string& error) {
+  return m_exchange->Post(body, error);
+}
+
+void HttpSession::SetResponseLimit(std::size_t bytes) {
+  m_exchange->SetResponseLimit(bytes);
+}
+
+bool HttpSession::ResponseTooLarge() const {
+  return m_exchange->ResponseTooLarge();
+}
+
+long HttpSession::ResponseStatus() const {
+  return m_exchange->ResponseStatus();
 }
 
 }  // namespace comm::http

@@ -2,19 +2,16 @@
 // One HTTP request over one libcurl easy handle: construct for a URL, call Get
 // or Post once, read the body and the error text (empty exactly on success).
 
-#include <curl/curl.h>
-
 #include <cstddef>
-#include <sstream>
+#include <memory>
 #include <string>
-
-#include "http/curl_handles.h"
 
 namespace comm::http {
 
 class HttpSession {
  public:
   explicit HttpSession(const std::string& url);
+  ~HttpSession();
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;
 
@@ -25,26 +22,15 @@ class HttpSession {
 
   // A body longer than `bytes` ends the transfer with libcurl's write error;
   // the default is the limit every answer shares.
-  void SetResponseLimit(std::size_t bytes) { m_responseLimit = bytes; }
+  void SetResponseLimit(std::size_t bytes);
   // True when the last request ended because its body passed the limit.
-  bool ResponseTooLarge() const { return m_responseTooLarge; }
+  bool ResponseTooLarge() const;
   // The last request's HTTP status; 0 when no answer's status line came.
-  long ResponseStatus() const { return m_status; }
+  long ResponseStatus() const;
 
  private:
-  // libcurl's write callback: the body so far, up to the size limit.
-  static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self) noexcept;
-  void ResetResponse();
-
-  curl::EasyHandle handle;
-  std::string url;
-  std::stringstream response;
-  std::size_t received = 0;
-  std::size_t m_responseLimit = 0;
-  bool m_responseTooLarge = false;
-  long m_status = 0;
-  // The first option the constructor could not set; a POST is not sent then.
-  CURLcode m_setupResult = CURLE_OK;
+  class Exchange;
+  std::unique_ptr<Exchange> m_exchange;
 };
 
 }  // namespace comm::http

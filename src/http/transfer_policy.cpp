@@ -1,23 +1,16 @@
 #include "http/transfer_policy.h"
 
-#include <cctype>
+#include <string>
 
 #include "http/curl_handles.h"
 #include "http/curl_options.h"
 #include "http/tunables.h"
+#include "http/url_scheme.h"
 #include "os/tls.h"
 #include "text/utf8.h"
 
 namespace comm::http {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  }
-  return true;
-}
 
 std::string HostOf(const char* url) {
   curl::UrlHandle parsed(curl_url());
@@ -38,7 +31,7 @@ std::string HostOf(const char* url) {
 int PeerVerdict(CURL* easy) {
   char* scheme = nullptr;
   if (curl_easy_getinfo(easy, CURLINFO_SCHEME, &scheme) != CURLE_OK || scheme == nullptr ||
-      !StartsWithNoCase(scheme, "https")) {
+      !IsHttpsUrl(std::string(scheme) + "://")) {
     return CURL_PREREQFUNC_OK;
   }
   curl_tlssessioninfo* session = nullptr;
@@ -68,14 +61,6 @@ int CheckPeer(void* handle, char*, char*, int, int) noexcept {
 }
 
 }  // namespace
-
-bool IsHttpUrl(std::string_view url) {
-  return StartsWithNoCase(url, "http://") || IsHttpsUrl(url);
-}
-
-bool IsHttpsUrl(std::string_view url) {
-  return StartsWithNoCase(url, "https://");
-}
 
 CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url) {
   CURLcode rc = CURLE_OK;

@@ -8,10 +8,6 @@
 
 namespace comm::http {
 
-// True when `url` begins with "http://" or "https://" (the scheme in any case).
-bool IsHttpUrl(std::string_view url);
-bool IsHttpsUrl(std::string_view url);
-
 // Sets the rules on a handle that is about to fetch `url`. A handle started on
 // HTTPS may be redirected to HTTPS only. Anything else is refused by libcurl
 // before it connects. Call again after every curl_easy_reset. Not CURLE_OK

@@ -60,11 +60,11 @@ OfferFault SignatureFault(SignatureVerdict verdict) {
 
 }  // namespace
 
-OfferCheck CheckOffer(const UpdateOffer& offer,
+OfferCheck CheckOffer(const UpdateSettings& settings, const UpdateOffer& offer,
                       const std::optional<std::string>& installedVersion) {
   OfferCheck check;
   const bool malformed = !ReadDigest(offer, check.expected);
-  switch (BuiltInSigningKeys()) {
+  switch (SigningKeysIn(settings)) {
     case SigningKeys::None:
       // As before keys existed: the server decides; what it says of the file
       // is still held against the file.
@@ -83,8 +83,8 @@ OfferCheck CheckOffer(const UpdateOffer& offer,
   } else if (malformed) {
     check.fault = OfferFault::BadDigest;
   } else {
-    check.fault = SignatureFault(VerifyWithBuiltInKeys(
-        OfferSignedText(offer.remoteVersion, check.expected.size, check.expected.sha256),
+    check.fault = SignatureFault(VerifyOfferSignature(
+        settings, OfferSignedText(offer.remoteVersion, check.expected.size, check.expected.sha256),
         offer.signature));
   }
   // Only a signed version is compared: an unsigned claim says nothing.

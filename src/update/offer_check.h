@@ -32,8 +32,9 @@ struct OfferCheck {
 };
 
 // `installedVersion` is the highest version this machine has installed, when
-// one is recorded.
-OfferCheck CheckOffer(const UpdateOffer& offer, const std::optional<std::string>& installedVersion);
+// one is recorded; the signing keys are the settings'.
+OfferCheck CheckOffer(const UpdateSettings& settings, const UpdateOffer& offer,
+                      const std::optional<std::string>& installedVersion);
 
 // Why, as a Chinese fragment for the refusal's progress line.
 std::wstring DescribeOfferFault(OfferFault fault);

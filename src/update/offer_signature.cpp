@@ -9,7 +9,6 @@
 #include "http/crypto_setup.h"
 #include "os/files.h"
 #include "update/base64.h"
-#include "update/tunables.h"
 
 namespace update {
 
@@ -119,17 +118,15 @@ std::optional<std::vector<std::string>> ParseSigningKeys(std::string_view text) 
   }
 }
 
-SigningKeys BuiltInSigningKeys() {
-  const std::optional<std::vector<std::string>> keys =
-      ParseSigningKeys(tunables::jarSigningKey.Get());
+SigningKeys SigningKeysIn(const UpdateSettings& settings) {
+  const std::optional<std::vector<std::string>> keys = ParseSigningKeys(settings.signingKeys);
   if (!keys) return SigningKeys::Unusable;
   return keys->empty() ? SigningKeys::None : SigningKeys::Usable;
 }
 
-SignatureVerdict VerifyWithBuiltInKeys(const std::string& signedText,
-                                       const std::string& signatureBase64) {
-  const std::optional<std::vector<std::string>> keys =
-      ParseSigningKeys(tunables::jarSigningKey.Get());
+SignatureVerdict VerifyOfferSignature(const UpdateSettings& settings, const std::string& signedText,
+                                      const std::string& signatureBase64) {
+  const std::optional<std::vector<std::string>> keys = ParseSigningKeys(settings.signingKeys);
   if (!keys || keys->empty()) return SignatureVerdict::BadKey;
   if (signatureBase64.empty()) return SignatureVerdict::Missing;
   std::string signature;

@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "update/update_settings.h"
+
 namespace os {
 class ReadOnlyFile;
 }
@@ -42,24 +44,24 @@ std::optional<std::vector<std::string>> ParseSigningKeys(std::string_view text);
 bool IsSmallOrderKey(std::string_view raw);
 
 enum class SigningKeys {
-  None,  // no key built in: offers are taken unsigned, as before keys existed
+  None,  // no key given: offers are taken unsigned, as before keys existed
   Usable,
-  Unusable,  // something is built in, but not a list of usable keys
+  Unusable,  // something is given, but not a list of usable keys
 };
-SigningKeys BuiltInSigningKeys();
+SigningKeys SigningKeysIn(const UpdateSettings& settings);
 
 enum class SignatureVerdict {
   Valid,
   Missing,    // no signature in the offer
   Malformed,  // not Base64, or not 64 bytes
-  Mismatch,   // verifies with none of the built-in keys
-  BadKey,     // the built-in keys are unusable
+  Mismatch,   // verifies with none of the settings' keys
+  BadKey,     // the settings' keys are unusable, or there are none
 };
 
-// Verifies `signatureBase64` over `signedText` with the built-in keys; any
-// one of them verifying is enough.
-SignatureVerdict VerifyWithBuiltInKeys(const std::string& signedText,
-                                       const std::string& signatureBase64);
+// Verifies `signatureBase64` over `signedText` with the settings' signing
+// keys; any one of them verifying is enough.
+SignatureVerdict VerifyOfferSignature(const UpdateSettings& settings, const std::string& signedText,
+                                      const std::string& signatureBase64);
 
 // The length and SHA-256 of everything the handle reads, streamed in flat
 // memory; false when a read fails or the file changed length while read.

@@ -1,10 +1,7 @@
 #include "update/update_check.h"
 
-#include <utility>
-
 #include "http/http_session.h"
 #include "platform_client/version_query.h"
-#include "update/tunables.h"
 
 namespace update {
 
@@ -15,11 +12,12 @@ constexpr long kHttpOk = 200;
 
 }  // namespace
 
-CheckResult CheckUpdateOutcome(UpdateOffer& offer, std::string& error) {
-  comm::http::HttpSession session(tunables::serverBaseUrl.Get() + kCheckPath);
+CheckResult CheckUpdate(const UpdateSettings& settings, UpdateOffer& offer) {
+  comm::http::HttpSession session(settings.serverUrl + kCheckPath);
   // A platform service that cannot be asked still yields a version to send.
   const std::string installedVersion = platform_client::QueryInstalledVersion();
   const std::string body = BuildUpdateRequest(installedVersion);
+  std::string error;
   const std::string response = session.Post(body, error);
   if (!error.empty()) return {CheckOutcome::TransportFailed, error};
   // No fail-on-error: an error page is read as a body, so its status decides.
@@ -27,19 +25,7 @@ CheckResult CheckUpdateOutcome(UpdateOffer& offer, std::string& error) {
     return {CheckOutcome::HttpError, std::to_string(status)};
   }
   if (response.empty()) return {CheckOutcome::EmptyAnswer, {}};
-  return ReadUpdateResponse(response, offer);
-}
-
-bool CheckUpdate(UpdateOffer& offer, std::string& error) {
-  return CheckUpdateOutcome(offer, error).kind == CheckOutcome::Offered;
-}
-
-bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::string& error) {
-  UpdateOffer offer{downloadUrl, remoteVersion, {}, {}, {}};
-  const bool offered = CheckUpdate(offer, error);
-  downloadUrl = std::move(offer.downloadUrl);
-  remoteVersion = std::move(offer.remoteVersion);
-  return offered;
+  return ReadUpdateResponse(response, settings, offer);
 }
 
 }  // namespace update

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "update/update_settings.h"
+
 namespace update {
 
 // What the update server offers. `size`, `sha256` and `signature` are the
@@ -34,33 +36,21 @@ struct CheckResult {
   std::string text;
 };
 
-// The check with its outcome; `offer` is filled exactly when it is Offered,
-// `error` as below.
-CheckResult CheckUpdateOutcome(UpdateOffer& offer, std::string& error);
-
-// As below, with the offer's signature as well.
-bool CheckUpdate(UpdateOffer& offer, std::string& error);
-
-// Sends the installed version, encrypted, to the update server. Returns true
-// exactly when `downloadUrl` is non-empty afterwards. `error` ends up holding
-// the POST's transport error text, empty when the POST went through.
-bool CheckUpdate(std::string& downloadUrl, std::string& remoteVersion, std::string& error);
+// Sends the installed version, encrypted, to the settings' update server and
+// reads its answer; `offer` is filled exactly when the outcome is Offered.
+CheckResult CheckUpdate(const UpdateSettings& settings, UpdateOffer& offer);
 
 // The request body: {"type":"14","version":"<Base64 ciphertext>"} and a line
 // feed. The version is sent as the empty text when encryption fails.
 std::string BuildUpdateRequest(const std::string& installedVersion);
 
 // Reads the server's answer. An offer ("flag" 1, a non-empty
-// "data"."version" and a location that is http(s) or relative to the server)
-// sets both outputs; any other answer, whatever its shape, sets neither.
-void ParseUpdateResponse(std::string response, std::string& downloadUrl,
-                         std::string& remoteVersion);
-// The same, filling all of `offer` or leaving all of it alone; a
-// "data"."signature", "size" or "sha256" that is an object or an array is no
-// offer either.
-void ParseUpdateResponse(std::string response, UpdateOffer& offer);
-// The same, saying why an answer offers nothing: NoOffer, Unreadable or
-// OfferRefused (or Offered).
-CheckResult ReadUpdateResponse(std::string response, UpdateOffer& offer);
+// "data"."version" and a location that is http(s) or relative to the
+// settings' server) fills all of `offer` and is Offered; any other answer,
+// whatever its shape, leaves all of it alone and says why: NoOffer,
+// Unreadable or OfferRefused. A "data"."signature", "size" or "sha256" that
+// is an object or an array is no offer either.
+CheckResult ReadUpdateResponse(const std::string& response, const UpdateSettings& settings,
+                               UpdateOffer& offer);
 
 }  // namespace update

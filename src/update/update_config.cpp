@@ -1,10 +1,10 @@
 #include "update/update_config.h"
 
 #include "update/build_config.h"
-#include "update/tunables.h"
+#include "update/update_settings.h"
 
 const std::string_view update::UpdatePublicKey = update::build_config::kUpdatePublicKey;
 
-tunable::Tunable<std::string> update::tunables::serverBaseUrl{
-    update::build_config::kUpdateServerUrl};
-tunable::Tunable<std::string> update::tunables::jarSigningKey{update::build_config::kJarSigningKey};
+update::UpdateSettings update::BuiltInUpdateSettings() {
+  return {build_config::kUpdateServerUrl, build_config::kJarSigningKey};
+}

@@ -1,6 +1,6 @@
 #pragma once
 // The update check's public key, fixed when the program is built (the server
-// it talks to is in update/tunables.h).
+// it talks to and the signing keys are in update/update_settings.h).
 
 #include <string_view>
 

@@ -4,23 +4,23 @@
 #include <optional>
 #include <utility>
 
-#include "http/transfer_policy.h"
+#include "http/url_scheme.h"
 #include "text/json_member.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
-#include "update/tunables.h"
 #include "update/update_check.h"
 
 namespace update {
 
 namespace {
 
-// Objects and arrays have a text form ("object", "array object"), but it is
-// not a version or a location; only scalars and null are read.
+// A character as <cctype> takes it: a byte of UTF-8 text may be negative as a char.
 unsigned char Byte(char c) {
   return static_cast<unsigned char>(c);
 }
 
+// Objects and arrays have a text form ("object", "array object"), but it is
+// not a version or a location; only scalars and null are read.
 bool IsScalarOrNull(const Json::Value& value) {
   return !value.isObject() && !value.isArray();
 }
@@ -37,12 +37,12 @@ bool HasScheme(const std::string& location) {
 }
 
 // Where to download from: an http(s) location as it is, anything without a
-// scheme after the update server's base. Refused (with the rule, as the line
+// scheme after the update server `base`. Refused (with the rule, as the line
 // shows it) for every other scheme, and for plain HTTP when the update server
 // itself is reached over HTTPS: the package would otherwise arrive unprotected
 // after a protected offer.
-std::string DownloadLocation(const std::string& location, std::string& url) {
-  const std::string& base = tunables::serverBaseUrl.Get();
+std::string DownloadLocation(const std::string& location, const std::string& base,
+                             std::string& url) {
   if (comm::http::IsHttpUrl(location)) {
     url = location;
   } else if (HasScheme(location)) {
@@ -59,7 +59,8 @@ std::string DownloadLocation(const std::string& location, std::string& url) {
 
 }  // namespace
 
-CheckResult ReadUpdateResponse(std::string response, UpdateOffer& offer) {
+CheckResult ReadUpdateResponse(const std::string& response, const UpdateSettings& settings,
+                               UpdateOffer& offer) {
   const std::optional<Json::Value> document = text::ParseJson(response);
   if (!document) return {CheckOutcome::Unreadable, "不是JSON"};
   const Json::Value& root = *document;
@@ -88,7 +89,8 @@ CheckResult ReadUpdateResponse(std::string response, UpdateOffer& offer) {
   if (v.empty()) return {CheckOutcome::NoOffer, {}};
 
   std::string u;
-  if (std::string refusal = DownloadLocation(text::JsonValueToText(url), u); !refusal.empty()) {
+  if (std::string refusal = DownloadLocation(text::JsonValueToText(url), settings.serverUrl, u);
+      !refusal.empty()) {
     return {CheckOutcome::OfferRefused, std::move(refusal)};
   }
 
@@ -98,18 +100,6 @@ CheckResult ReadUpdateResponse(std::string response, UpdateOffer& offer) {
   offer.remoteVersion = v;
   offer.downloadUrl = u;
   return {CheckOutcome::Offered, {}};
-}
-
-void ParseUpdateResponse(std::string response, UpdateOffer& offer) {
-  ReadUpdateResponse(std::move(response), offer);
-}
-
-void ParseUpdateResponse(std::string response, std::string& downloadUrl,
-                         std::string& remoteVersion) {
-  UpdateOffer offer{downloadUrl, remoteVersion, {}, {}, {}};
-  ParseUpdateResponse(std::move(response), offer);
-  downloadUrl = std::move(offer.downloadUrl);
-  remoteVersion = std::move(offer.remoteVersion);
 }
 
 }  // namespace update

@@ -40,16 +40,17 @@ std::wstring Wide(const std::string& text) {
 
 }  // namespace
 
-std::optional<update::JarDigest> AcceptOffer(const update::UpdateOffer& offer) {
+std::optional<update::JarDigest> AcceptOffer(const update::UpdateSettings& settings,
+                                             const update::UpdateOffer& offer) {
   InstalledVersion installed;
-  if (update::BuiltInSigningKeys() == update::SigningKeys::Usable) {
+  if (update::SigningKeysIn(settings) == update::SigningKeys::Usable) {
     installed = ReadInstalledVersion();
     if (!installed.readable) {
       Say(L"错误: 无法读取本机已安装的版本记录 (" + os::MachineValuesPlace() + L")，不进行更新");
       return std::nullopt;
     }
   }
-  const update::OfferCheck check = update::CheckOffer(offer, installed.version);
+  const update::OfferCheck check = update::CheckOffer(settings, offer, installed.version);
   if (check.fault == update::OfferFault::NotLater) {
     Say(L"错误: 提供的版本 (" + Wide(offer.remoteVersion) + L") 不高于本机已安装的版本 (" +
         Wide(*installed.version) + L")，不进行更新");
@@ -63,8 +64,9 @@ std::optional<update::JarDigest> AcceptOffer(const update::UpdateOffer& offer) {
   return check.expected;
 }
 
-void RecordInstalledVersion(const update::UpdateOffer& offer) {
-  if (update::BuiltInSigningKeys() != update::SigningKeys::Usable) return;
+void RecordInstalledVersion(const update::UpdateSettings& settings,
+                            const update::UpdateOffer& offer) {
+  if (update::SigningKeysIn(settings) != update::SigningKeys::Usable) return;
   const std::wstring version = Wide(offer.remoteVersion);
   if (os::WriteMachineValue(kInstalledVersionValue, version)) {
     Say(L"已记录已安装的版本: " + version + L" (" + os::MachineValuesPlace() + L")");

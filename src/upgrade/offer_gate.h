@@ -16,10 +16,12 @@ constexpr const wchar_t* kInstalledVersionValue = L"InstalledJarVersion";
 
 // What the JAR must be when the offer is taken; nothing, after one line
 // saying why, when it is refused.
-std::optional<update::JarDigest> AcceptOffer(const update::UpdateOffer& offer);
+std::optional<update::JarDigest> AcceptOffer(const update::UpdateSettings& settings,
+                                             const update::UpdateOffer& offer);
 
 // After the offered JAR stays installed: keeps its version as the installed
-// one (with a signing key built in; without one nothing is kept). One line.
-void RecordInstalledVersion(const update::UpdateOffer& offer);
+// one (with a signing key given; without one nothing is kept). One line.
+void RecordInstalledVersion(const update::UpdateSettings& settings,
+                            const update::UpdateOffer& offer);
 
 }  // namespace upgrade

@@ -12,7 +12,6 @@
 #include "path/windows_path.h"
 #include "text/utf8.h"
 #include "update/offer_signature.h"
-#include "update/tunables.h"
 #include "update/update_check.h"
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/known_jars.h"
@@ -86,27 +85,31 @@ std::string UrlHost(const std::string& url) {
 
 }  // namespace
 
-bool RunUpdate(std::string& errorText) {
+void RunUpdate() {
+  RunUpdate(update::BuiltInUpdateSettings());
+}
+
+void RunUpdate(const update::UpdateSettings& settings) {
   // The administrator's switch comes before anything else is asked.
   if (UpdatesSwitchedOffByPolicy()) {
     Say(L"管理员策略已关闭更新，不检查更新");
-    return false;
+    return;
   }
   // A package built without a real update server asks nobody.
-  if (update::tunables::serverBaseUrl.Get().empty()) {
+  if (settings.serverUrl.empty()) {
     Say(L"未配置更新服务器，不检查更新");
-    return false;
+    return;
   }
-  if (update::BuiltInSigningKeys() == update::SigningKeys::Unusable) {
+  if (update::SigningKeysIn(settings) == update::SigningKeys::Unusable) {
     Say(L"错误: 内置的签名公钥无效，不检查更新");
-    return false;
+    return;
   }
   update::UpdateOffer offer;
-  const update::CheckResult check = update::CheckUpdateOutcome(offer, errorText);
+  const update::CheckResult check = update::CheckUpdate(settings, offer);
   installation::Search search = installation::FindPinnedInstallation();
   if (check.kind != update::CheckOutcome::Offered) {
     SayNoOffer(check);
-    return false;
+    return;
   }
   const std::string host = UrlHost(offer.downloadUrl);
   NoteOffer(offer.remoteVersion, host);
@@ -114,7 +117,7 @@ bool RunUpdate(std::string& errorText) {
   for (const std::wstring& line : search.passedOver) Say(line);
   if (!search.installation) {
     Say(L"未找到已安装的程序，不进行更新");
-    return false;
+    return;
   }
   const installation::PinnedInstallation& pinned = *search.installation;
   // Two log-on sessions each run a copy; they must not share one staged file
@@ -123,18 +126,18 @@ bool RunUpdate(std::string& errorText) {
   os::FolderLock lock;
   if (!lock.TryAcquire(pinned.app)) {
     Say(L"另一个会话正在更新，跳过本次更新");
-    return true;
+    return;
   }
   // Judged before a byte is downloaded: a refused offer costs nothing.
-  const std::optional<update::JarDigest> expected = AcceptOffer(offer);
-  if (!expected) return true;
+  const std::optional<update::JarDigest> expected = AcceptOffer(settings, offer);
+  if (!expected) return;
   // A signed offer names its bytes: the same JAR again, or one that was put
   // back, is known before the download and costs nothing.
-  if (!MayInstallJar(expected->sha256, pinned)) return true;
+  if (!MayInstallJar(expected->sha256, pinned)) return;
   if (!CanControlService()) {
     Say(std::wstring(L"错误: 没有停止和启动服务的权限，或服务不存在: ") +
         installation::kServiceName + L"，不进行更新");
-    return true;
+    return;
   }
 
   // The download goes straight into its exclusively made file inside the
@@ -145,25 +148,24 @@ bool RunUpdate(std::string& errorText) {
   if (std::wstring cause; !CreateStaged(pinned.app, staged, cause)) {
     Say(L"错误: 无法在应用目录中创建临时文件 (" + stagedPath + L")，不进行更新");
     SayCause(cause);
-    return true;
+    return;
   }
   // The offer is taken. A download may take half an hour: its start and its
   // end each say so.
   Say(L"更新服务器提供版本 " + OneLine(offer.remoteVersion) + L"，下载自 " + OneLine(host));
   Say(L"开始下载: " + stagedPath);
   const auto started = std::chrono::steady_clock::now();
-  CURLcode result;
+  comm::http::DownloadResult result;
   {
     StagedSink sink(staged, pinned.layout.AppDirectory());
     comm::http::HttpDownload download(offer.downloadUrl, sink);
     if (expected->size >= 0) download.SetSizeLimit(expected->size);
     result = download.Perform();
   }
-  if (result != CURLE_OK) {
+  if (!result.Complete()) {
     staged.Discard();
-    Say(L"错误: 下载新的JAR文件失败 (" + text::Utf8ToWideReplacing(curl_easy_strerror(result)) +
-        L")，不进行更新");
-    return true;
+    Say(L"错误: 下载新的JAR文件失败 (" + text::Utf8ToWideReplacing(result.text) + L")，不进行更新");
+    return;
   }
   const std::int64_t bytes = staged.Contents().Size();
   NoteDownload(bytes);
@@ -173,8 +175,7 @@ bool RunUpdate(std::string& errorText) {
       L" 秒");
   bool newJarKept = false;
   UpgradeStagedJar(pinned, staged, *expected, &newJarKept);
-  if (newJarKept) RecordInstalledVersion(offer);
-  return true;
+  if (newJarKept) RecordInstalledVersion(settings, offer);
 }
 
 }  // namespace upgrade

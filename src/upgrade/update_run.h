@@ -4,13 +4,13 @@
 // install it. Every outcome says
 // one progress line.
 
-#include <string>
+#include "update/update_settings.h"
 
 namespace upgrade {
 
-// True when an update was offered and an installation exists, whatever the
-// download and the upgrade then gave; false otherwise. `errorText` receives
-// the update check's transport error.
-bool RunUpdate(std::string& errorText);
+// With the update server and signing keys the program was built with.
+void RunUpdate();
+// With `settings`, which every step that asks or trusts anyone is given.
+void RunUpdate(const update::UpdateSettings& settings);
 
 }  // namespace upgrade

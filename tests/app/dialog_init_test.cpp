@@ -10,7 +10,7 @@
 #include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
-#include "update/tunables.h"
+#include "upgrade/update_run.h"
 
 namespace {
 
@@ -20,9 +20,13 @@ using testing_support::RecordingView;
 // listening on the production ports.
 class DialogInitialisation : public testing::Test {
  protected:
+  // The real update run, asking an update server that is not there.
+  CwardkeepDlg::UpdateRun UpdateAskingNowhere() const {
+    return [nowhere = nowhere] { upgrade::RunUpdate({nowhere, ""}); };
+  }
+
   std::string nowhere = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
   tunable::ScopedTunable<std::string> platform{platform_client::tunables::baseUrl, nowhere};
-  tunable::ScopedTunable<std::string> updateServer{update::tunables::serverBaseUrl, nowhere};
 };
 
 std::size_t IndexOf(const std::vector<std::wstring>& calls, const std::wstring& prefix) {
@@ -33,7 +37,7 @@ std::size_t IndexOf(const std::vector<std::wstring>& calls, const std::wstring& 
 
 TEST_F(DialogInitialisation, IconsThenReadoutThenTimerThenHideMessage) {
   RecordingView view;
-  CwardkeepDlg dialog(view);
+  CwardkeepDlg dialog(view, UpdateAskingNowhere());
   EXPECT_TRUE(dialog.OnInitDialog());
 
   const auto& calls = view.calls;
@@ -60,7 +64,7 @@ TEST_F(DialogInitialisation, IconsThenReadoutThenTimerThenHideMessage) {
 
 TEST_F(DialogInitialisation, TheQueuedMessageHidesTheWindowWhenEverItArrives) {
   RecordingView view;
-  CwardkeepDlg dialog(view);
+  CwardkeepDlg dialog(view, UpdateAskingNowhere());
   dialog.OnInitDialog();
   EXPECT_EQ(dialog.OnHideAfterStart(), 0);
   EXPECT_FALSE(view.visible);

@@ -29,8 +29,8 @@
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
-#include "update/tunables.h"
 #include "upgrade/posix/upgrade_drives.h"
+#include "upgrade/progress.h"
 #include "upgrade/update_run.h"
 
 namespace {
@@ -283,7 +283,6 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
   const std::string reset =
       "jar=" + (served / "stock-relay.jar").string() + "&if-range=honour&validators=both";
 
-  tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, standin.UpdateUrl());
   tunable::ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
   tunable::ScopedTunable attempts(comm::http::tunables::downloadAttempts, kAttempts);
   tunable::ScopedTunable pause(comm::http::tunables::downloadRetryPause, 150ms);
@@ -304,9 +303,11 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
     const auto started = Clock::now();
     {
       Director director(standin, reset, c.steps);
-      std::string error;
+      upgrade::RunRecord record;
+      upgrade::ScopedRunRecord collecting(record);
       ::testing::internal::CaptureStdout();  // the upgrade's progress lines
-      offered = upgrade::RunUpdate(error);
+      upgrade::RunUpdate({standin.UpdateUrl(), ""});
+      offered = !record.offeredVersion.empty();
       const std::string lines = ::testing::internal::GetCapturedStdout();
       if (!c.refusal.empty()) {
         EXPECT_NE(lines.find("错误: 新的JAR文件不完整或已损坏 (" + c.refusal), std::string::npos)

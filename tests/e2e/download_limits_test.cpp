@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 
 #include "http/http_download.h"
 #include "http/tunables.h"
@@ -19,31 +18,20 @@ namespace {
 using namespace std::chrono_literals;
 
 namespace fs = std::filesystem;
+using comm::http::DownloadResult;
+using comm::http::DownloadStatus;
 using comm::http::HttpDownload;
 using testing_support::StandinProcess;
 using testing_support::TempDir;
 
 constexpr std::int64_t kSize = 512 * 1024;
 
-// Runs `between` once, when the first attempt has failed.
-struct BetweenAttempts : comm::http::DownloadObserver {
-  void OnProgress(double, double) override {}
-  void OnError(CURLcode) override {
-    if (errors++ == 0 && between) between();
-  }
-  std::function<void()> between;
-  int errors = 0;
-};
-
 class DownloadLimits : public ::testing::Test {
  protected:
   fs::path Target() const { return m_dir / "stock-relay.jar"; }
 
-  CURLcode Download(std::function<void()> between = {}) {
-    BetweenAttempts observer;
-    observer.between = std::move(between);
+  DownloadResult Download() {
     HttpDownload download(m_standin.JarUrl(), testing_support::WindowsFormPath(Target()));
-    download.SetObserver(&observer);
     return download.Perform();
   }
 
@@ -74,17 +62,17 @@ TEST_F(DownloadLimits, StopsAtOnceWithNothingLeftOnDisk) {
     std::string settings;
     std::int64_t maxBytes;
     int attempts;
-    CURLcode expected;
+    DownloadStatus expected;
     bool oneRequest;
   } cases[] = {
       // Each attempt alone would wait a minute for a quiet line.
-      {"deadline: the answer never comes", "scenario=stall", kSize, 4, CURLE_OPERATION_TIMEDOUT,
+      {"deadline: the answer never comes", "scenario=stall", kSize, 4, DownloadStatus::TimedOut,
        true},
       {"deadline: attempt after failed attempt", "scenario=drop-always&drop-after=1000", kSize,
-       1000, CURLE_OPERATION_TIMEDOUT, false},
-      {"size limit: announced", "", kSize - 1, 4, CURLE_FILESIZE_EXCEEDED, true},
+       1000, DownloadStatus::TimedOut, false},
+      {"size limit: announced", "", kSize - 1, 4, DownloadStatus::TooLarge, true},
       // A pebibyte: no drive here has room for it.
-      {"free space", "jar-size=1125899906842624", std::int64_t{1} << 62, 4, CURLE_WRITE_ERROR,
+      {"free space", "jar-size=1125899906842624", std::int64_t{1} << 62, 4, DownloadStatus::NoRoom,
        true},
   };
   tunable::ScopedTunable deadline(comm::http::tunables::downloadDeadline, 1s);
@@ -95,7 +83,7 @@ TEST_F(DownloadLimits, StopsAtOnceWithNothingLeftOnDisk) {
     tunable::ScopedTunable limit(comm::http::tunables::downloadSizeLimit, c.maxBytes);
     tunable::ScopedTunable attempts(comm::http::tunables::downloadAttempts, c.attempts);
     const auto started = Clock::now();
-    EXPECT_EQ(Download(), c.expected);
+    EXPECT_EQ(Download().status, c.expected);
     const auto took = Clock::now() - started;
     EXPECT_LT(took, std::chrono::seconds(4));  // a one-second deadline, with slack for the machine
     EXPECT_FALSE(fs::exists(Target()));
@@ -121,7 +109,7 @@ TEST_F(DownloadLimits, ResumesOnlyTheFileItBegan) {
   struct Case {
     const char* name;
     std::string settings;
-    std::string change;  // applied between the first and the second attempt
+    std::string change;  // in force from the second request on
     std::vector<std::string> asked;
   } cases[] = {
       {"same file, entity tag", "", "", {whole, restByTag}},
@@ -141,10 +129,10 @@ TEST_F(DownloadLimits, ResumesOnlyTheFileItBegan) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Serve(cut + "&" + c.settings);
-    EXPECT_EQ(Download([&] {
-                if (!c.change.empty()) m_standin.Control("/control/download", c.change);
-              }),
-              CURLE_OK);
+    if (!c.change.empty()) {
+      ASSERT_TRUE(m_standin.Control("/control/download/queue", c.change));
+    }
+    EXPECT_EQ(Download().status, DownloadStatus::Complete);
     std::vector<std::string> asked;
     for (const Json::Value& r : m_standin.GetJson("/control/downloads")) {
       const std::string range = r["range"].asString();

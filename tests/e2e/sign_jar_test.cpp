@@ -24,7 +24,6 @@
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 #include "update/offer_check.h"
-#include "update/tunables.h"
 #include "update/update_check.h"
 
 namespace {
@@ -74,8 +73,7 @@ update::UpdateOffer OfferFromJson(const std::string& json) {
 }
 
 OfferFault Check(const update::UpdateOffer& offer, const std::string& key) {
-  tunable::ScopedTunable builtIn(update::tunables::jarSigningKey, key);
-  return update::CheckOffer(offer, std::nullopt).fault;
+  return update::CheckOffer({"", key}, offer, std::nullopt).fault;
 }
 
 TEST(SignJarScript, ItsSignedOffersPassWithItsPublicKey) {
@@ -195,9 +193,8 @@ TEST(SignJarScript, TheStandinSignsWithItsKeys) {
   httplib::Client client("127.0.0.1", standin.UpdatePort());
   auto answer = client.Post("/api/updateVersion/checkTallyxSDKVersion", "{}", "application/json");
   ASSERT_TRUE(answer);
-  tunable::ScopedTunable server(update::tunables::serverBaseUrl, standin.UpdateUrl());
   update::UpdateOffer offer;
-  update::ParseUpdateResponse(answer->body, offer);
+  update::ReadUpdateResponse(answer->body, {standin.UpdateUrl(), ""}, offer);
   ASSERT_FALSE(offer.signature.empty()) << answer->body;
   EXPECT_EQ(Check(offer, keygen.out), OfferFault::None);
   testing_support::WriteFile(dir / "served.jar", standin.Jar());

@@ -13,7 +13,6 @@
 #include "support/posix/standin_process.h"
 #include "support/scoped_env.h"
 #include "support/zip_builder.h"
-#include "update/tunables.h"
 #include "upgrade/posix/upgrade_drives.h"
 #include "upgrade/update_run.h"
 
@@ -90,13 +89,10 @@ class SignedUpdate : public ::testing::Test {
     ASSERT_TRUE(m_standin->Control(
         "/control", std::string("signature=") + row.scenario + "&offer-version=" + row.version));
     tunable::ScopedTunable platform(platform_client::tunables::baseUrl, m_standin->PlatformUrl());
-    tunable::ScopedTunable server(update::tunables::serverBaseUrl, m_standin->UpdateUrl());
-    tunable::ScopedTunable signingKey(update::tunables::jarSigningKey, KeyFor(row.key));
     const long downloadsBefore = Downloads();
 
-    std::string error;
     ::testing::internal::CaptureStdout();
-    upgrade::RunUpdate(error);
+    upgrade::RunUpdate({m_standin->UpdateUrl(), KeyFor(row.key)});
     const std::string out = ::testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(Downloads() > downloadsBefore, row.downloads) << out;
@@ -178,8 +174,7 @@ TEST_F(SignedUpdate, TheInstalledJarAndOnePutBackAreNotDownloaded) {
   WriteFile(offered, m_standin->Jar());
   ASSERT_TRUE(m_standin->Control("/control", "signature=valid&offer-version=2.0.0"));
   tunable::ScopedTunable platform(platform_client::tunables::baseUrl, m_standin->PlatformUrl());
-  tunable::ScopedTunable server(update::tunables::serverBaseUrl, m_standin->UpdateUrl());
-  tunable::ScopedTunable signingKey(update::tunables::jarSigningKey, m_vendor.PublicBase64());
+  const update::UpdateSettings settings{m_standin->UpdateUrl(), m_vendor.PublicBase64()};
   // The offered JAR never runs; the old one does.
   m_drives.WriteNet(m_drives.LogNet() + "[ \"$1\" = start ] && cmp -s '" +
                     (app / "stock-relay.jar").string() + "' '" + offered.string() +
@@ -211,9 +206,8 @@ TEST_F(SignedUpdate, TheInstalledJarAndOnePutBackAreNotDownloaded) {
     WriteFile(app / "stock-relay.jar", row.installed);
     fs::remove(m_drives.NetLog());
     const long downloadsBefore = Downloads();
-    std::string error;
     ::testing::internal::CaptureStdout();
-    upgrade::RunUpdate(error);
+    upgrade::RunUpdate(settings);
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(Downloads() > downloadsBefore, row.downloads) << out;
     EXPECT_EQ(ReadFile(app / "stock-relay.jar"), row.installed) << out;

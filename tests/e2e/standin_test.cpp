@@ -19,7 +19,6 @@
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 #include "update/offer_check.h"
-#include "update/tunables.h"
 #include "update/update_check.h"
 
 namespace {
@@ -361,15 +360,14 @@ Verdict VerdictOnOffer(const Standin& standin, const std::string& publicKey) {
       standin.Update().Post("/api/updateVersion/checkTallyxSDKVersion", "{}", "application/json");
   EXPECT_TRUE(answer);
   if (!answer) return {};
-  tunable::ScopedTunable server(update::tunables::serverBaseUrl, base);
+  const update::UpdateSettings settings{base, publicKey};
   update::UpdateOffer offer;
-  update::ParseUpdateResponse(answer->body, offer);
+  update::ReadUpdateResponse(answer->body, settings, offer);
   EXPECT_EQ(offer.downloadUrl, base + "/files/stock-relay.jar") << answer->body;
   auto jar = standin.Update().Get("/files/stock-relay.jar");
   EXPECT_TRUE(jar && jar->status == 200);
   if (!jar) return {};
-  tunable::ScopedTunable key(update::tunables::jarSigningKey, publicKey);
-  const update::OfferCheck check = update::CheckOffer(offer, std::nullopt);
+  const update::OfferCheck check = update::CheckOffer(settings, offer, std::nullopt);
   return {check.fault, static_cast<std::int64_t>(jar->body.size()) == check.expected.size &&
                            testing_support::Sha256Hex(jar->body) == check.expected.sha256};
 }

@@ -7,7 +7,6 @@
 
 #include "update/base64.h"
 #include "update/offer_signature.h"
-#include "update/tunables.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {
@@ -23,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // A key is built in (RFC 8032's first test key); nobody holds its
     // private half's signature of this offer, so nothing verifies.
-    static tunable::ScopedTunable<std::string> builtIn(
-        update::tunables::jarSigningKey, "11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo=");
+    static const update::UpdateSettings settings{"",
+                                                 "11qYAYKxCrfVS/7TyWQHOg7hcvPapiMlrwIaaPcHURo="};
     const std::string offer = update::OfferSignedText("2.0.0", 1, std::string(64, '0'));
-    const update::SignatureVerdict verdict = update::VerifyWithBuiltInKeys(offer, text);
+    const update::SignatureVerdict verdict = update::VerifyOfferSignature(settings, offer, text);
     const bool wellFormed =
         !text.empty() && update::Base64Decode(text, bytes) && bytes.size() == 64;
     const update::SignatureVerdict expected =

@@ -1,18 +1,17 @@
 #include "http/http_download.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
+#include <ostream>
 #include <vector>
 
 #include "http/tunables.h"
@@ -20,10 +19,20 @@
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 
+namespace comm::http {
+
+void PrintTo(DownloadStatus status, std::ostream* out) {
+  *out << "DownloadStatus " << static_cast<int>(status);
+}
+
+}  // namespace comm::http
+
 namespace {
 
 using namespace std::chrono_literals;
 
+using comm::http::DownloadResult;
+using comm::http::DownloadStatus;
 using comm::http::HttpDownload;
 using testing_support::LocalHttpServer;
 using testing_support::ReadFile;
@@ -89,27 +98,10 @@ class FileSource {
   std::deque<std::size_t> m_drops;
 };
 
-struct Observed : comm::http::DownloadObserver {
-  void OnProgress(double total, double now) override {
-    progress.push_back({total, now});
-    if (abortOnProgress) download->RequestAbort();
-    if (failOnProgress) failOnProgress();
-  }
-  void OnError(CURLcode code) override {
-    errors.push_back(code);
-    if (!watched.empty()) onDiskAtErrors.push_back(ReadFile(watched));
-    if (abortOnError) download->RequestAbort();
-  }
-
-  HttpDownload* download = nullptr;
-  bool abortOnProgress = false;
-  std::function<void()> failOnProgress;  // called from libcurl's progress callback
-  bool abortOnError = false;
-  std::vector<std::pair<double, double>> progress;
-  std::vector<CURLcode> errors;
-  std::filesystem::path watched;  // read back at every failed attempt
-  std::vector<std::string> onDiskAtErrors;
-};
+// libcurl's own text for `code`: what the progress line shows.
+std::string CurlText(CURLcode code) {
+  return curl_easy_strerror(code);
+}
 
 std::vector<std::string> RangesAsked(const LocalHttpServer& server) {
   std::vector<std::string> ranges;
@@ -121,12 +113,8 @@ class HttpDownloadTest : public ::testing::Test {
  protected:
   std::filesystem::path Target() const { return m_dir / "stock-relay.jar"; }
 
-  CURLcode Download(const std::string& url, Observed* observer = nullptr) {
+  DownloadResult Download(const std::string& url) {
     HttpDownload download(url, WindowsFormPath(Target()));
-    if (observer != nullptr) {
-      observer->download = &download;
-      download.SetObserver(observer);
-    }
     return download.Perform();
   }
 
@@ -183,15 +171,13 @@ TEST_F(HttpDownloadTest, EndsWithTheSourceBytesHoweverTheTransferGoes) {
                [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/file"); });
     ASSERT_TRUE(server.Start());
 
-    Observed observer;
-    EXPECT_EQ(Download(server.Url(c.path), &observer), CURLE_OK);
+    const DownloadResult result = Download(server.Url(c.path));
+    EXPECT_EQ(result.status, DownloadStatus::Complete);
+    EXPECT_EQ(result.text, "");
     EXPECT_TRUE(ReadFile(Target()) == source)
         << "file differs, size " << std::filesystem::file_size(Target());
+    // One request per attempt: each cut costs exactly one more.
     EXPECT_EQ(RangesAsked(server), c.rangesAsked);
-    EXPECT_EQ(observer.errors.size(), c.drops.size());
-    ASSERT_FALSE(observer.progress.empty());
-    EXPECT_EQ(observer.progress.back(),
-              std::make_pair(double(source.size()), double(source.size())));
   }
 }
 
@@ -215,37 +201,132 @@ TEST_F(HttpDownloadTest, AnswersThatAreNotTheFileNeverReachIt) {
                                        });
     };
   };
+  const DownloadResult errorStatus{DownloadStatus::HttpError, CurlText(CURLE_HTTP_RETURNED_ERROR)};
+  const DownloadResult wrongRange{DownloadStatus::WrongRange, CurlText(CURLE_RANGE_ERROR)};
   struct Case {
     const char* name;
     std::size_t alreadyOnDisk;
     httplib::Server::Handler handler;
-    CURLcode expected;
+    DownloadResult expected;
   } cases[] = {
-      {"404 page", 0, status(404, "<html>not found</html>"), CURLE_HTTP_RETURNED_ERROR},
-      {"500 page on a partial file", 1234, status(500, "<html>oops</html>"),
-       CURLE_HTTP_RETURNED_ERROR},
-      {"503 without a body", 1234, status(503, ""), CURLE_HTTP_RETURNED_ERROR},
-      {"206 without a range", 1234, unrangedPartial(""), CURLE_RANGE_ERROR},
-      {"206 from the wrong byte", 1234, unrangedPartial("bytes 0-65535/65536"), CURLE_RANGE_ERROR},
+      {"404 page", 0, status(404, "<html>not found</html>"), errorStatus},
+      {"500 page on a partial file", 1234, status(500, "<html>oops</html>"), errorStatus},
+      {"503 without a body", 1234, status(503, ""), errorStatus},
+      {"206 without a range", 1234, unrangedPartial(""), wrongRange},
+      {"206 from the wrong byte", 1234, unrangedPartial("bytes 0-65535/65536"), wrongRange},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(Target());
     const std::string before = c.alreadyOnDisk > 0 ? source.substr(0, c.alreadyOnDisk) : "";
     if (!before.empty()) WriteFile(Target(), before);
+    // What the file holds as each attempt asks: the first, and every one
+    // after a failed attempt.
+    std::mutex mutex;
+    std::vector<std::string> onDiskAtRequests;
     LocalHttpServer server;
-    server.Get("/file", c.handler);
+    server.Get("/file", [&](const httplib::Request& req, httplib::Response& res) {
+      {
+        std::lock_guard lock(mutex);
+        onDiskAtRequests.push_back(ReadFile(Target()));
+      }
+      c.handler(req, res);
+    });
     ASSERT_TRUE(server.Start());
 
-    Observed observer;
-    observer.watched = Target();
-    EXPECT_EQ(Download(server.Url("/file"), &observer), c.expected);
+    const DownloadResult result = Download(server.Url("/file"));
+    EXPECT_EQ(result.status, c.expected.status);
+    EXPECT_EQ(result.text, c.expected.text);
     // Between attempts the file holds what it held; after the last, nothing.
-    EXPECT_EQ(observer.onDiskAtErrors, std::vector<std::string>(2, before));
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(onDiskAtRequests, std::vector<std::string>(3, before));
     EXPECT_FALSE(std::filesystem::exists(Target()));
     EXPECT_EQ(server.Requests().size(), 3u);
-    EXPECT_EQ(observer.errors, std::vector<CURLcode>(2, c.expected));
-    EXPECT_TRUE(observer.progress.empty());
+  }
+}
+
+// Each way a download ends has a reason of its own, told with the text the
+// progress line shows; whatever failed leaves no file behind.
+TEST_F(HttpDownloadTest, EveryEndHasItsReasonAndItsText) {
+  const std::string source = SourceBytes(64 * 1024);
+  LocalHttpServer* serving = nullptr;
+  const httplib::Server::Handler notFound = [](const httplib::Request&, httplib::Response& res) {
+    res.status = 404;
+    res.set_content("<html>not found</html>", "text/html");
+  };
+  const httplib::Server::Handler neverAnswers =
+      [&serving](const httplib::Request&, httplib::Response&) { serving->WaitUntilStopping(10s); };
+  struct Case {
+    const char* name;
+    DownloadStatus status;
+    CURLcode code;  // libcurl's code whose text the result carries
+    std::size_t requests;
+    httplib::Server::Handler handler = nullptr;  // the file itself when null
+    std::deque<std::size_t> drops = {};          // of the file's answers
+    bool listening = true;
+    std::int64_t sizeLimit = std::int64_t{1} << 30;
+    std::int64_t freeMargin = 0;
+    std::chrono::seconds deadline = 20s;
+  } cases[] = {
+      {.name = "the whole file",
+       .status = DownloadStatus::Complete,
+       .code = CURLE_OK,
+       .requests = 1},
+      {.name = "a 404 page",
+       .status = DownloadStatus::HttpError,
+       .code = CURLE_HTTP_RETURNED_ERROR,
+       .requests = 3,
+       .handler = notFound},
+      {.name = "a length past the size limit",
+       .status = DownloadStatus::TooLarge,
+       .code = CURLE_FILESIZE_EXCEEDED,
+       .requests = 1,
+       .sizeLimit = 1000},
+      {.name = "a length the drive has no room for",
+       .status = DownloadStatus::NoRoom,
+       .code = CURLE_WRITE_ERROR,
+       .requests = 1,
+       .freeMargin = std::int64_t{1} << 62},
+      {.name = "the connection cut every time",
+       .status = DownloadStatus::Network,
+       .code = CURLE_PARTIAL_FILE,
+       .requests = 3,
+       .drops = {100, 100, 100}},
+      {.name = "nothing listening",
+       .status = DownloadStatus::Network,
+       .code = CURLE_COULDNT_CONNECT,
+       .requests = 0,
+       .listening = false},
+      {.name = "no answer before the deadline",
+       .status = DownloadStatus::TimedOut,
+       .code = CURLE_OPERATION_TIMEDOUT,
+       .requests = 1,
+       .handler = neverAnswers,
+       .deadline = 1s},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(Target());
+    tunable::ScopedTunable limit(comm::http::tunables::downloadSizeLimit, c.sizeLimit);
+    tunable::ScopedTunable margin(comm::http::tunables::downloadFreeSpaceMargin, c.freeMargin);
+    tunable::ScopedTunable deadline(comm::http::tunables::downloadDeadline, c.deadline);
+    FileSource files(source);
+    files.DropResponsesAfter(c.drops);
+    LocalHttpServer server;
+    serving = &server;
+    server.Get("/file", c.handler ? c.handler : files.Handler());
+    ASSERT_TRUE(server.Start());
+    const std::string url =
+        c.listening
+            ? server.Url("/file")
+            : "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()) + "/file";
+
+    const DownloadResult result = Download(url);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.Complete(), c.code == CURLE_OK);
+    EXPECT_EQ(result.text, c.code == CURLE_OK ? "" : CurlText(c.code));
+    EXPECT_EQ(std::filesystem::exists(Target()), c.code == CURLE_OK);
+    EXPECT_EQ(server.Requests().size(), c.requests);
   }
 }
 
@@ -261,11 +342,10 @@ TEST_F(HttpDownloadTest, TargetThatCannotBeOpenedFailsWithoutAsking) {
       L"Q:\\stock-relay.jar",  // a drive nobody mapped
   };
   for (const std::wstring& target : targets) {
-    Observed observer;
     HttpDownload download(server.Url("/file"), target);
-    download.SetObserver(&observer);
-    EXPECT_EQ(download.Perform(), CURLE_WRITE_ERROR);
-    EXPECT_TRUE(observer.errors.empty());
+    const DownloadResult result = download.Perform();
+    EXPECT_EQ(result.status, DownloadStatus::WriteFailed);
+    EXPECT_EQ(result.text, CurlText(CURLE_WRITE_ERROR));
   }
   EXPECT_TRUE(server.Requests().empty());
 }
@@ -279,56 +359,12 @@ TEST_F(HttpDownloadTest, FailedWritesFailTheAttempt) {
   server.Get("/file", files.Handler());
   ASSERT_TRUE(server.Start());
 
-  Observed observer;
   HttpDownload download(server.Url("/file"), WindowsFormPath(full));
-  download.SetObserver(&observer);
-  EXPECT_EQ(download.Perform(), CURLE_WRITE_ERROR);
+  const DownloadResult result = download.Perform();
+  EXPECT_EQ(result.status, DownloadStatus::WriteFailed);
+  EXPECT_EQ(result.text, CurlText(CURLE_WRITE_ERROR));
+  // Every attempt is made: a write may fail for a passing reason.
   EXPECT_EQ(server.Requests().size(), 3u);
-  EXPECT_EQ(observer.errors, std::vector<CURLcode>(2, CURLE_WRITE_ERROR));
-}
-
-TEST_F(HttpDownloadTest, GivesUpAfterTheLastAttemptWhenNothingListens) {
-  const std::string url =
-      "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()) + "/file";
-  Observed observer;
-  EXPECT_EQ(Download(url, &observer), CURLE_COULDNT_CONNECT);
-  EXPECT_EQ(observer.errors, std::vector<CURLcode>(2, CURLE_COULDNT_CONNECT));
-
-  Observed aborting;
-  aborting.abortOnError = true;
-  EXPECT_EQ(Download(url, &aborting), CURLE_ABORTED_BY_CALLBACK);
-  EXPECT_EQ(aborting.errors.size(), 1u);
-}
-
-// An observer that throws ends the transfer as an abort does: nothing it
-// throws unwinds through libcurl.
-TEST_F(HttpDownloadTest, AbortDuringTheTransferIsNotRetried) {
-  const std::string source = SourceBytes(4 * 1024 * 1024);
-  FileSource files(source);
-  const struct {
-    const char* name;
-    bool abort;
-    std::function<void()> fail;
-  } cases[] = {
-      {"abort requested", true, nullptr},
-      {"observer throws a standard exception", false, [] { throw std::runtime_error("full"); }},
-      {"observer throws something else", false, [] { throw 7; }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    LocalHttpServer server;
-    server.Get("/file", files.Handler());
-    ASSERT_TRUE(server.Start());
-
-    Observed observer;
-    observer.abortOnProgress = c.abort;
-    observer.failOnProgress = c.fail;
-    EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_ABORTED_BY_CALLBACK);
-    EXPECT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(observer.progress.size(), 1u);
-    EXPECT_TRUE(observer.errors.empty());
-    EXPECT_FALSE(std::filesystem::exists(Target()));
-  }
 }
 
 TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
@@ -342,6 +378,11 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
       {"quiet before the body", 0, 20, {"", ""}},
       {"attempt time-out mid-body", 1000, 1, {"", "bytes=1000-"}},
   };
+  // A pause after a time-out would last until the deadline, and the download
+  // would end there unfinished.
+  tunable::ScopedTunable longPause(comm::http::tunables::downloadRetryPause,
+                                   std::chrono::milliseconds(1h));
+  tunable::ScopedTunable deadline(comm::http::tunables::downloadDeadline, 15s);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(Target());
@@ -363,11 +404,9 @@ TEST_F(HttpDownloadTest, StalledTransferEndsAndIsRetriedAtOnce) {
     });
     ASSERT_TRUE(server.Start());
 
-    Observed observer;
-    EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_OK);
+    EXPECT_EQ(Download(server.Url("/file")).status, DownloadStatus::Complete);
     EXPECT_TRUE(ReadFile(Target()) == source);
     EXPECT_EQ(RangesAsked(server), c.rangesAsked);
-    EXPECT_TRUE(observer.errors.empty());  // time-outs are retried silently
   }
 }
 
@@ -411,10 +450,10 @@ TEST_F(HttpDownloadTest, FilesPastTheSizeLimitAreRefusedAndNotRetried) {
     server.Get("/file", c.handler);
     ASSERT_TRUE(server.Start());
 
-    Observed observer;
-    EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_FILESIZE_EXCEEDED);
+    const DownloadResult result = Download(server.Url("/file"));
+    EXPECT_EQ(result.status, DownloadStatus::TooLarge);
+    EXPECT_EQ(result.text, CurlText(CURLE_FILESIZE_EXCEEDED));
     EXPECT_EQ(server.Requests().size(), 1u);
-    EXPECT_TRUE(observer.errors.empty());
     EXPECT_FALSE(std::filesystem::exists(Target()));
   }
 }
@@ -440,8 +479,7 @@ TEST_F(HttpDownloadTest, ResumesBeyondTwoGibibytes) {
   });
   ASSERT_TRUE(server.Start());
 
-  Observed observer;
-  EXPECT_EQ(Download(server.Url("/file"), &observer), CURLE_OK);
+  EXPECT_EQ(Download(server.Url("/file")).status, DownloadStatus::Complete);
   EXPECT_EQ(RangesAsked(server), (std::vector<std::string>{"bytes=2147484882-"}));
   EXPECT_EQ(std::filesystem::file_size(Target()),
             static_cast<std::uintmax_t>(onDisk) + tail.size());
@@ -450,8 +488,6 @@ TEST_F(HttpDownloadTest, ResumesBeyondTwoGibibytes) {
   std::string stored(tail.size(), '\0');
   in.read(stored.data(), static_cast<std::streamsize>(stored.size()));
   EXPECT_EQ(stored, tail);
-  ASSERT_FALSE(observer.progress.empty());
-  EXPECT_EQ(observer.progress.back().second, double(onDisk + 10));
 }
 
 }  // namespace

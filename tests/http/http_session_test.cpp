@@ -1,5 +1,6 @@
 #include "http/http_session.h"
 
+#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>

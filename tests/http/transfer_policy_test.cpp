@@ -14,6 +14,7 @@
 #include "http/http_download.h"
 #include "http/http_session.h"
 #include "http/tunables.h"
+#include "http/url_scheme.h"
 #include "support/connection_listener.h"
 #include "support/local_http_server.h"
 #include "support/temp_dir.h"
@@ -32,7 +33,7 @@ const std::string kMarker = "nothing outside HTTP may read this";
 
 struct Outcome {
   std::string body;
-  std::string error;  // the session's text, or libcurl's for the download's code
+  std::string error;  // the session's text, or the download's
 };
 
 Outcome Fetch(const std::string& transfer, const std::string& url, const TempDir& dir) {
@@ -44,8 +45,7 @@ Outcome Fetch(const std::string& transfer, const std::string& url, const TempDir
   } else {
     const std::filesystem::path target = dir / "download.bin";
     comm::http::HttpDownload download(url, testing_support::WindowsFormPath(target));
-    CURLcode rc = download.Perform();
-    out.error = rc == CURLE_OK ? "" : curl_easy_strerror(rc);
+    out.error = download.Perform().text;
     std::error_code ec;
     out.body = std::filesystem::exists(target, ec) ? testing_support::ReadFile(target) : "";
   }

@@ -9,13 +9,17 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "http/http_download.h"
+#include "http/http_session.h"
 #include "os/processes.h"
 #include "os/session.h"
 #include "support/scoped_env.h"
 #include "support/target.h"
 #include "support/temp_dir.h"
+#include "support/windows_form_path.h"
 #include "update/request_encryption.h"
 #include "update/update_config.h"
 
@@ -37,11 +41,27 @@ constexpr char kHostileConfiguration[] =
 
 constexpr unsigned kChildTimeoutMs = 60'000;
 
-// Child side: the program's first use of OpenSSL, in a process of its own so
-// nothing has initialised the library before. Writes what it could do.
-TEST(CryptoConfigurationChild, DISABLED_EncryptFirstThing) {
+// Child side: the program's first use of OpenSSL, or of a transfer, in a
+// process of its own so nothing has initialised either library before.
+// Writes what it could encrypt afterwards.
+TEST(CryptoConfigurationChild, DISABLED_FirstUse) {
   const char* result = std::getenv("WARDKEEP_TEST_RESULT");
+  const char* first = std::getenv("WARDKEEP_TEST_FIRST");
   ASSERT_NE(result, nullptr);
+  ASSERT_NE(first, nullptr);
+  const std::string nobody = "http://127.0.0.1:9/";
+  std::optional<comm::http::HttpSession> session;
+  std::optional<comm::http::HttpDownload> download;
+  if (std::string(first) == "session") session.emplace(nobody);
+  if (std::string(first) == "download") {
+    download.emplace(nobody, testing_support::WindowsFormPath(fs::path(result).concat(".part")));
+  }
+  if (session || download) {
+    // What a libcurl that speaks TLS through OpenSSL asks for at its start-up
+    // (the Windows one uses the system's TLS): once a transfer exists, it
+    // must find the work done without the file.
+    OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CONFIG, nullptr);
+  }
   std::string key(update::UpdatePublicKey);
   const std::string cipher = update::EncryptWithPublicKey("v1.0.0", key);
   std::ofstream(result) << (cipher.size() == 88 ? "encrypted" : "refused");
@@ -72,13 +92,18 @@ TEST(CryptoConfiguration, APlantedConfigurationChangesNothing) {
 
   ScopedEnv conf("OPENSSL_CONF", configuration.string());
   ScopedEnv result("WARDKEEP_TEST_RESULT", (temp / "result").string());
-  ASSERT_EQ(
-      os::LaunchHiddenAndWait(os::ModuleFileName(),
-                              L"--gtest_also_run_disabled_tests --gtest_brief=1 "
-                              L"--gtest_filter=CryptoConfigurationChild.DISABLED_EncryptFirstThing",
-                              kChildTimeoutMs),
-      os::LaunchResult::Ended);
-  EXPECT_EQ(testing_support::ReadFile(temp / "result"), "encrypted");
+  // Whichever comes first, the update check's encryption or a transfer.
+  for (const char* first : {"encrypt", "session", "download"}) {
+    SCOPED_TRACE(first);
+    fs::remove(temp / "result");
+    ScopedEnv firstUse("WARDKEEP_TEST_FIRST", first);
+    ASSERT_EQ(os::LaunchHiddenAndWait(os::ModuleFileName(),
+                                      L"--gtest_also_run_disabled_tests --gtest_brief=1 "
+                                      L"--gtest_filter=CryptoConfigurationChild.DISABLED_FirstUse",
+                                      kChildTimeoutMs),
+              os::LaunchResult::Ended);
+    EXPECT_EQ(testing_support::ReadFile(temp / "result"), "encrypted");
+  }
 }
 
 TEST(CryptoConfiguration, TheLibraryNamesNoFolderOfTheBuildMachine) {

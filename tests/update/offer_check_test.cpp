@@ -9,7 +9,6 @@
 #include "support/jar_signing.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
-#include "update/tunables.h"
 #include "update/version_order.h"
 
 namespace {
@@ -136,8 +135,7 @@ TEST(OfferCheck, OnlyTheVendorsSignatureOverThisVersionSizeAndHashPasses) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    tunable::ScopedTunable builtIn(update::tunables::jarSigningKey, row.keys);
-    const update::OfferCheck check = update::CheckOffer(row.offer, row.installed);
+    const update::OfferCheck check = update::CheckOffer({"", row.keys}, row.offer, row.installed);
     EXPECT_EQ(check.fault, row.expected) << testing::PrintToString(static_cast<int>(check.fault));
     if (row.expected == OfferFault::None && !row.offer.size.empty()) {
       EXPECT_EQ(check.expected.size, std::stoll(row.offer.size));
@@ -178,8 +176,7 @@ TEST(SigningKeys, EveryEncodingOfASmallOrderPointIsRefused) {
   for (const std::string& key : listed) {
     SCOPED_TRACE(key);
     EXPECT_FALSE(update::ParseSigningKeys(key));
-    tunable::ScopedTunable builtIn(update::tunables::jarSigningKey, key);
-    EXPECT_EQ(update::BuiltInSigningKeys(), update::SigningKeys::Unusable);
+    EXPECT_EQ(update::SigningKeysIn({"", key}), update::SigningKeys::Unusable);
   }
   for (int i = 0; i < 20; ++i) {
     const Ed25519Key real;
@@ -189,8 +186,7 @@ TEST(SigningKeys, EveryEncodingOfASmallOrderPointIsRefused) {
     EXPECT_FALSE(update::IsSmallOrderKey((*keys)[0]));
   }
   EXPECT_EQ(update::ParseSigningKeys("")->size(), 0u);
-  tunable::ScopedTunable none(update::tunables::jarSigningKey, "");
-  EXPECT_EQ(update::BuiltInSigningKeys(), update::SigningKeys::None);
+  EXPECT_EQ(update::SigningKeysIn({"", ""}), update::SigningKeys::None);
 }
 
 TEST(VersionOrder, DotSeparatedNumbersAfterAnOptionalV) {

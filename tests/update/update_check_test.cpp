@@ -10,7 +10,6 @@
 #include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "test_key.h"
-#include "update/tunables.h"
 #include "update/update_check.h"
 
 namespace {
@@ -26,16 +25,15 @@ std::string NobodyListening() {
 }
 
 struct Result {
-  bool offered = false;
-  std::string url, version, error;
+  update::CheckResult check;
+  update::UpdateOffer offer;
 };
 
 // Runs the whole check against the given platform and update servers.
 Result Check(const std::string& platformBase, const std::string& updateBase) {
   tunable::ScopedTunable platform(platform_client::tunables::baseUrl, platformBase);
-  tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, updateBase);
   Result r;
-  r.offered = update::CheckUpdate(r.url, r.version, r.error);
+  r.check = update::CheckUpdate({updateBase, ""}, r.offer);
   return r;
 }
 
@@ -78,10 +76,10 @@ TEST_F(UpdateCheck, SendsTheInstalledVersionAndTakesTheOffer) {
   Answer(server, 200, R"({"flag":1,"data":{"version":"v2.4.0","url":"/files/stock-relay.jar"}})");
 
   const Result r = Check(platform.Url(), server.Url());
-  EXPECT_TRUE(r.offered);
-  EXPECT_EQ(r.url, server.Url() + "/files/stock-relay.jar");
-  EXPECT_EQ(r.version, "v2.4.0");
-  EXPECT_EQ(r.error, "");
+  EXPECT_EQ(r.check.kind, update::CheckOutcome::Offered);
+  EXPECT_EQ(r.check.text, "");
+  EXPECT_EQ(r.offer.downloadUrl, server.Url() + "/files/stock-relay.jar");
+  EXPECT_EQ(r.offer.remoteVersion, "v2.4.0");
 
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -111,14 +109,11 @@ TEST_F(UpdateCheck, TheOfferCarriesItsSignature) {
     SCOPED_TRACE(c.name);
     LocalHttpServer server;
     Answer(server, 200, c.body);
-    tunable::ScopedTunable platformBase(platform_client::tunables::baseUrl, platform.Url());
-    tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
-    update::UpdateOffer offer;
-    std::string error;
-    EXPECT_EQ(update::CheckUpdate(offer, error), c.offered);
-    EXPECT_EQ(offer.downloadUrl, c.offered ? server.Url() + "/a.jar" : "");
-    EXPECT_EQ(offer.remoteVersion, c.offered ? "v2.4.0" : "");
-    EXPECT_EQ(offer.signature, c.signature);
+    const Result r = Check(platform.Url(), server.Url());
+    EXPECT_EQ(r.check.kind == update::CheckOutcome::Offered, c.offered);
+    EXPECT_EQ(r.offer.downloadUrl, c.offered ? server.Url() + "/a.jar" : "");
+    EXPECT_EQ(r.offer.remoteVersion, c.offered ? "v2.4.0" : "");
+    EXPECT_EQ(r.offer.signature, c.signature);
     EXPECT_EQ(SentVersion(server), "v2.3.4");
   }
 }
@@ -151,16 +146,11 @@ TEST_F(UpdateCheck, AnswersWithoutAnOfferSayWhyAndLeaveTheOutputsEmpty) {
     SCOPED_TRACE(std::to_string(c.status) + " " + c.body);
     LocalHttpServer server;
     Answer(server, c.status, c.body);
-    tunable::ScopedTunable platformAt(platform_client::tunables::baseUrl, platform.Url());
-    tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
-    update::UpdateOffer offer;
-    std::string error;
-    const update::CheckResult result = update::CheckUpdateOutcome(offer, error);
-    EXPECT_EQ(result.kind, c.kind);
-    EXPECT_EQ(result.text, c.text);
-    EXPECT_EQ(offer.downloadUrl, "");
-    EXPECT_EQ(offer.remoteVersion, "");
-    EXPECT_EQ(error, "");
+    const Result r = Check(platform.Url(), server.Url());
+    EXPECT_EQ(r.check.kind, c.kind);
+    EXPECT_EQ(r.check.text, c.text);
+    EXPECT_EQ(r.offer.downloadUrl, "");
+    EXPECT_EQ(r.offer.remoteVersion, "");
     EXPECT_EQ(SentVersion(server), "v2.3.4");
   }
 }
@@ -169,18 +159,18 @@ TEST_F(UpdateCheck, PlatformServiceDownSendsTheZeroVersion) {
   LocalHttpServer server;
   Answer(server, 200, R"({"flag":0})");
   const Result r = Check(NobodyListening(), server.Url());
-  EXPECT_FALSE(r.offered);
-  // The platform's fault text is replaced by the POST's outcome.
-  EXPECT_EQ(r.error, "");
+  // The platform's fault is no fault of the check: the POST's outcome counts.
+  EXPECT_EQ(r.check.kind, update::CheckOutcome::NoOffer);
+  EXPECT_EQ(r.check.text, "");
   EXPECT_EQ(SentVersion(server), "v0.0.0");
 }
 
 TEST_F(UpdateCheck, UpdateServerDownIsNoOfferWithTheTransportError) {
   const Result r = Check(platform.Url(), NobodyListening());
-  EXPECT_FALSE(r.offered);
-  EXPECT_EQ(r.url, "");
-  EXPECT_EQ(r.version, "");
-  EXPECT_EQ(r.error, "Couldn't connect to server");
+  EXPECT_EQ(r.check.kind, update::CheckOutcome::TransportFailed);
+  EXPECT_EQ(r.check.text, "Couldn't connect to server");
+  EXPECT_EQ(r.offer.downloadUrl, "");
+  EXPECT_EQ(r.offer.remoteVersion, "");
 }
 
 TEST_F(UpdateCheck, StalledUpdateServerTimesOut) {
@@ -193,9 +183,9 @@ TEST_F(UpdateCheck, StalledUpdateServerTimesOut) {
   ASSERT_TRUE(server.Start());
 
   const Result r = Check(platform.Url(), server.Url());
-  EXPECT_FALSE(r.offered);
-  EXPECT_EQ(r.url, "");
-  EXPECT_EQ(r.error, "Timeout was reached");
+  EXPECT_EQ(r.check.kind, update::CheckOutcome::TransportFailed);
+  EXPECT_EQ(r.check.text, "Timeout was reached");
+  EXPECT_EQ(r.offer.downloadUrl, "");
 }
 
 }  // namespace

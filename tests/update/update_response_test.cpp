@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "update/tunables.h"
 #include "update/update_check.h"
 
 namespace {
@@ -20,18 +19,20 @@ struct Outcome {
   std::string signature;  // an offer without one has the empty text
 };
 
-// Outputs start as markers so that "left alone" is visible. The two-output
-// form must agree with the offer's.
-Outcome Parse(const std::string& response) {
-  tunable::ScopedTunable base(update::tunables::serverBaseUrl, kBase);
-  update::UpdateOffer offer{"<untouched url>", "<untouched version>", "<untouched signature>",
-                            "<untouched size>", "<untouched sha256>"};
-  update::ParseUpdateResponse(response, offer);
-  std::string url = "<untouched url>";
-  std::string version = "<untouched version>";
-  update::ParseUpdateResponse(response, url, version);
-  EXPECT_EQ(url, offer.downloadUrl);
-  EXPECT_EQ(version, offer.remoteVersion);
+const update::UpdateSettings kSettings{kBase, ""};
+
+update::UpdateOffer Untouched() {
+  return {"<untouched url>", "<untouched version>", "<untouched signature>", "<untouched size>",
+          "<untouched sha256>"};
+}
+
+// The offer starts as markers so that "left alone" is visible; the outcome
+// says Offered exactly when the offer was filled.
+Outcome Parse(const std::string& response, const update::UpdateSettings& settings = kSettings) {
+  update::UpdateOffer offer = Untouched();
+  const update::CheckResult result = update::ReadUpdateResponse(response, settings, offer);
+  EXPECT_EQ(result.kind == update::CheckOutcome::Offered,
+            offer.remoteVersion != "<untouched version>");
   return {offer.downloadUrl, offer.remoteVersion, offer.signature};
 }
 
@@ -58,7 +59,7 @@ std::string WithFlag(const std::string& flag) {
   return R"({"flag":)" + flag + R"(,"data":{"version":"2.1","url":"http://h/a.jar"}})";
 }
 
-TEST(ParseUpdateResponse, OnlyFlagWithTheTextOneOffers) {
+TEST(ReadUpdateResponse, OnlyFlagWithTheTextOneOffers) {
   const Outcome offer{"http://h/a.jar", "2.1"};
   RunTable({
       {"integer 1", WithFlag("1"), offer},
@@ -81,7 +82,7 @@ std::string WithData(const std::string& data) {
   return R"({"flag":1,"data":)" + data + "}";
 }
 
-TEST(ParseUpdateResponse, VersionAndLocation) {
+TEST(ReadUpdateResponse, VersionAndLocation) {
   RunTable({
       {"empty version", WithData(R"({"version":"","url":"http://h/a.jar"})"), kNoOffer},
       {"no version", WithData(R"({"url":"http://h/a.jar"})"), kNoOffer},
@@ -114,7 +115,7 @@ TEST(ParseUpdateResponse, VersionAndLocation) {
   });
 }
 
-TEST(ParseUpdateResponse, AnswersOfTheWrongShapeOfferNothing) {
+TEST(ReadUpdateResponse, AnswersOfTheWrongShapeOfferNothing) {
   RunTable({
       {"empty body", "", kNoOffer},
       {"HTML error page", "<html><body>502 Bad Gateway</body></html>", kNoOffer},
@@ -142,7 +143,7 @@ TEST(ParseUpdateResponse, AnswersOfTheWrongShapeOfferNothing) {
   });
 }
 
-TEST(ParseUpdateResponse, LocationsThatAreNotHttpOfferNothing) {
+TEST(ReadUpdateResponse, LocationsThatAreNotHttpOfferNothing) {
   RunTable({
       {"gopher naming http",
        WithData(R"({"version":"3","url":"gopher://127.0.0.1:16380/_FLUSHALL?http"})"), kNoOffer},
@@ -156,9 +157,8 @@ TEST(ParseUpdateResponse, LocationsThatAreNotHttpOfferNothing) {
   });
 }
 
-TEST(ParseUpdateResponse, AnHttpsServerOffersHttpsOnly) {
+TEST(ReadUpdateResponse, AnHttpsServerOffersHttpsOnly) {
   const std::string base = "https://updates.example:2406";
-  tunable::ScopedTunable secure(update::tunables::serverBaseUrl, base);
   struct Case {
     const char* url;
     std::string expected;  // empty: no offer
@@ -169,11 +169,10 @@ TEST(ParseUpdateResponse, AnHttpsServerOffersHttpsOnly) {
       {"Http://cdn.example/a.jar", ""},
   };
   for (const Case& c : cases) {
-    std::string url, version;
-    update::ParseUpdateResponse(WithData(std::string(R"({"version":"3","url":")") + c.url + "\"}"),
-                                url, version);
-    EXPECT_EQ(url, c.expected) << c.url;
-    EXPECT_EQ(version, c.expected.empty() ? "" : "3") << c.url;
+    const Outcome out =
+        Parse(WithData(std::string(R"({"version":"3","url":")") + c.url + "\"}"), {base, ""});
+    EXPECT_EQ(out.url, c.expected.empty() ? "<untouched url>" : c.expected) << c.url;
+    EXPECT_EQ(out.version, c.expected.empty() ? "<untouched version>" : "3") << c.url;
   }
 }
 
@@ -182,7 +181,7 @@ std::string WithSignature(const std::string& signature) {
 }
 
 // The signature is read as it came; whether it is any good is decided later.
-TEST(ParseUpdateResponse, TheSignatureTravelsWithTheOffer) {
+TEST(ReadUpdateResponse, TheSignatureTravelsWithTheOffer) {
   const std::string sig(86, 'Q');
   RunTable({
       {"Base64 text", WithSignature('"' + sig + "==\""), {kBase + "/a.jar", "3", sig + "=="}},
@@ -210,8 +209,7 @@ TEST(ParseUpdateResponse, TheSignatureTravelsWithTheOffer) {
 
 // Size and hash are read as they came, in their text form; a JSON number is
 // its decimal digits. Whether they are any good is judged before the download.
-TEST(ParseUpdateResponse, SizeAndHashTravelWithTheOffer) {
-  tunable::ScopedTunable base(update::tunables::serverBaseUrl, kBase);
+TEST(ReadUpdateResponse, SizeAndHashTravelWithTheOffer) {
   const struct {
     const char* name;
     std::string members;  // added to version and url
@@ -230,17 +228,16 @@ TEST(ParseUpdateResponse, SizeAndHashTravelWithTheOffer) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    update::UpdateOffer offer{"<untouched url>", "<untouched version>", "<untouched signature>",
-                              "<untouched size>", "<untouched sha256>"};
-    update::ParseUpdateResponse(WithData(R"({"version":"3","url":"/a.jar",)" + row.members + "}"),
-                                offer);
+    update::UpdateOffer offer = Untouched();
+    update::ReadUpdateResponse(WithData(R"({"version":"3","url":"/a.jar",)" + row.members + "}"),
+                               kSettings, offer);
     EXPECT_EQ(offer.downloadUrl, row.offer ? kBase + "/a.jar" : "<untouched url>");
     EXPECT_EQ(offer.size, row.offer ? row.size : "<untouched size>");
     EXPECT_EQ(offer.sha256, row.offer ? row.sha256 : "<untouched sha256>");
   }
 }
 
-TEST(ParseUpdateResponse, CommentsInTheAnswerAreAccepted) {
+TEST(ReadUpdateResponse, CommentsInTheAnswerAreAccepted) {
   RunTable({{"comment before", "// offer\n" + WithFlag("1"), {"http://h/a.jar", "2.1"}}});
 }
 

@@ -23,7 +23,6 @@
 #include "support/win32/host_shell.h"
 #include "support/win32/standin_session.h"
 #include "support/win32/upload_installation.h"
-#include "update/tunables.h"
 #include "upgrade/update_run.h"
 
 namespace {
@@ -51,14 +50,12 @@ struct Outcome {
 
 // One update run against the update server at `server`.
 Outcome UpdateFrom(const char* server, const UploadInstallation& installation) {
-  tunable::ScopedTunable at(update::tunables::serverBaseUrl, server);
   const int checksBefore = Hits("update");
   const int downloadsBefore = Hits("download");
-  std::string error;
   testing::internal::CaptureStdout();
-  upgrade::RunUpdate(error);
+  upgrade::RunUpdate({server, ""});
   Outcome outcome{};
-  outcome.output = testing::internal::GetCapturedStdout() + error;
+  outcome.output = testing::internal::GetCapturedStdout();
   outcome.replaced = ReadFile(installation.installed) != installation.oldJar;
   outcome.checks = Hits("update") - checksBefore;
   outcome.downloads = Hits("download") - downloadsBefore;

@@ -28,7 +28,7 @@
 #include "support/win32/upload_installation.h"
 #include "support/zip_builder.h"
 #include "text/utf8.h"
-#include "update/tunables.h"
+#include "upgrade/progress.h"
 #include "upgrade/service_wait.h"
 #include "upgrade/tunables.h"
 #include "upgrade/update_run.h"
@@ -44,12 +44,12 @@ using testing_support::win32::UploadInstallation;
 
 // The update run against a local update server offering `newJar` with
 // `data` ("version" and "url" and whatever else; the default offers 2.0.0
-// unsigned); returns its standard output. `downloads`, when given, counts the
-// requests for the JAR.
+// unsigned) to a program built with the signing keys `keys`; returns its
+// standard output. `downloads`, when given, counts the requests for the JAR.
 std::string RunUpdateOffering(
     const std::string& newJar,
     const std::string& data = R"("version":"2.0.0","url":"/files/stock-relay.jar")",
-    int* downloads = nullptr) {
+    int* downloads = nullptr, const std::string& keys = "") {
   LocalHttpServer server;
   const std::string offer = R"({"flag":1,"data":{)" + data + "}}";
   server.Post("/api/updateVersion/checkTallyxSDKVersion",
@@ -61,20 +61,20 @@ std::string RunUpdateOffering(
     res.set_content(newJar, "application/java-archive");
   });
   if (!server.Start()) return "no local server";
-  tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
   tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server.Url());
 
   const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
   fs::remove(download);
-  std::string error;
+  upgrade::RunRecord record;
+  upgrade::ScopedRunRecord collecting(record);
   testing::internal::CaptureStdout();
-  const bool result = upgrade::RunUpdate(error);
+  upgrade::RunUpdate({server.Url(), keys});
   const std::string output = testing::internal::GetCapturedStdout();
   if (fs::exists(download)) {
     fs::remove(download);
     return "a file was written beside the program\n" + output;
   }
-  return result ? output : "no update run\n" + output;
+  return record.offeredVersion.empty() ? "no offer taken\n" + output : output;
 }
 
 // Each answer that offers nothing has a line of its own naming what it was;
@@ -110,12 +110,13 @@ TEST(Win32UpdateRun, EachAnswerWithoutAnOfferSaysWhatItWas) {
       res.set_content("jar", "application/java-archive");
     });
     ASSERT_TRUE(server.Start());
-    tunable::ScopedTunable updateServer(update::tunables::serverBaseUrl, server.Url());
     tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server.Url());
-    std::string error;
+    upgrade::RunRecord record;
+    upgrade::ScopedRunRecord collecting(record);
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(upgrade::RunUpdate(error));
+    upgrade::RunUpdate({server.Url(), ""});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), c.line + "\n");
+    EXPECT_EQ(record.offeredVersion, "");
     EXPECT_EQ(downloads, 0);
   }
 }
@@ -219,11 +220,10 @@ TEST(Win32UpdateRun, OnlyTheVendorsSignedLaterOfferIsDownloaded) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
-    tunable::ScopedTunable signingKey(update::tunables::jarSigningKey, row.keys);
     UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
     ASSERT_EQ(installation.Error(), "");
     int downloads = 0;
-    const std::string output = RunUpdateOffering(newJar, row.data, &downloads);
+    const std::string output = RunUpdateOffering(newJar, row.data, &downloads, row.keys);
     EXPECT_EQ(ReadFile(installation.installed), row.installs ? newJar : installation.oldJar)
         << output;
     EXPECT_EQ(downloads > 0, row.installs) << output;

@@ -18,7 +18,7 @@
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
 #include "support/win32/prefix_drive.h"
-#include "update/tunables.h"
+#include "upgrade/update_run.h"
 
 namespace {
 
@@ -26,9 +26,8 @@ TEST(Win32Readout, TheDialogShowsTheMachinesFiguresInTheirFormats) {
   // Initialisation also runs the update run: keep it off the production ports.
   std::string nowhere = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
   tunable::ScopedTunable platform{platform_client::tunables::baseUrl, nowhere};
-  tunable::ScopedTunable updateServer{update::tunables::serverBaseUrl, nowhere};
   testing_support::RecordingView view;
-  CwardkeepDlg dialog(view);
+  CwardkeepDlg dialog(view, [&] { upgrade::RunUpdate({nowhere, ""}); });
   dialog.OnInitDialog();
 
   std::wregex megabytes(L"[0-9]+");

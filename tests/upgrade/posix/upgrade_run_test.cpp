@@ -25,8 +25,8 @@
 #include "support/posix/program_dir_lock.h"
 #include "support/scoped_env.h"
 #include "support/zip_builder.h"
-#include "update/tunables.h"
 #include "upgrade/posix/upgrade_drives.h"
+#include "upgrade/progress.h"
 #include "upgrade/update_run.h"
 
 namespace {
@@ -63,7 +63,7 @@ class UpdateRun : public ::testing::Test {
       res.set_content(jarBody, "application/java-archive");
     });
     ASSERT_TRUE(m_server.Start());
-    m_updateServer.emplace(update::tunables::serverBaseUrl, m_server.Url());
+    settings.serverUrl = m_server.Url();
     m_platformService.emplace(platform_client::tunables::baseUrl, m_server.Url());
     fs::remove(Download());
   }
@@ -84,12 +84,14 @@ class UpdateRun : public ::testing::Test {
       count += request.path == "/files/stock-relay.jar";
     return count;
   }
+  // True when the run took an offer.
   bool Run() {
-    std::string error;
+    upgrade::RunRecord record;
+    upgrade::ScopedRunRecord collecting(record);
     ::testing::internal::CaptureStdout();
-    bool result = upgrade::RunUpdate(error);
+    upgrade::RunUpdate(settings);
     output = ::testing::internal::GetCapturedStdout();
-    return result;
+    return !record.offeredVersion.empty();
   }
 
   ProgramDirLock m_lock;
@@ -99,11 +101,11 @@ class UpdateRun : public ::testing::Test {
   std::string jarBody = JarBytes();
   int jarStatus = 200;
   std::string output;
+  update::UpdateSettings settings;
 
  private:
   ScopedEnv m_programDrive;
   LocalHttpServer m_server;
-  std::optional<tunable::ScopedTunable<std::string>> m_updateServer;
   std::optional<tunable::ScopedTunable<std::string>> m_platformService;
 };
 
@@ -157,7 +159,8 @@ TEST_F(UpdateRun, TheOfferLineKeepsTheServersTextOnOneLine) {
 
 TEST_F(UpdateRun, WithoutAnInstallationNothingIsDownloaded) {
   WriteFile(Download(), "left by an earlier run");
-  EXPECT_FALSE(Run());
+  // The offer is taken, and goes no further.
+  EXPECT_TRUE(Run());
   EXPECT_EQ(ReadFile(Download()), "left by an earlier run");
   EXPECT_EQ(DownloadRequests(), 0);
   EXPECT_EQ(output, "未找到已安装的程序，不进行更新\n");
@@ -166,7 +169,7 @@ TEST_F(UpdateRun, WithoutAnInstallationNothingIsDownloaded) {
 // A build without an update server asks nobody and says so.
 TEST_F(UpdateRun, WithoutAnUpdateServerNobodyIsAsked) {
   Install(drives.D());
-  tunable::ScopedTunable none(update::tunables::serverBaseUrl, std::string());
+  settings.serverUrl.clear();
   EXPECT_FALSE(Run());
   EXPECT_EQ(output, "未配置更新服务器，不检查更新\n");
   EXPECT_EQ(DownloadRequests(), 0);
@@ -438,11 +441,9 @@ TEST(UpdateRunSession, DISABLED_RunOnce) {
   const char* out = std::getenv("WARDKEEP_TEST_SESSION_OUTPUT");
   if (server == nullptr || out == nullptr)
     GTEST_SKIP() << "started by OneUpdateAtATimeOnTheMachine";
-  tunable::ScopedTunable update(update::tunables::serverBaseUrl, server);
   tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server);
-  std::string error;
   ::testing::internal::CaptureStdout();
-  upgrade::RunUpdate(error);
+  upgrade::RunUpdate({server, ""});
   WriteFile(out, ::testing::internal::GetCapturedStdout());
 }
 

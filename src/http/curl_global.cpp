@@ -1,4 +1,6 @@
-#include "http/curl_interface.h"
+#include "http/curl_global.h"
+
+#include <curl/curl.h>
 
 #include <cstdlib>
 #include <mutex>

@@ -1,0 +1,24 @@
+#pragma once
+// Whom the update run trusts: the update server it asks and the keys an
+// offer must be signed with. The program's own are fixed when it is built
+// and read once; nothing changes them while it runs.
+
+#include <string>
+
+namespace update {
+
+struct UpdateSettings {
+  // "http://host:port" or "https://host:port", no path, no trailing slash;
+  // empty for a build without an update server. Relative download locations
+  // are appended to it as they come.
+  std::string serverUrl;
+  // The public keys downloaded JARs must be signed with: Base64 of the 32 raw
+  // bytes of each Ed25519 key, separated by commas; empty for a build that
+  // installs them unsigned.
+  std::string signingKeys;
+};
+
+// The settings this program was built with.
+UpdateSettings BuiltInUpdateSettings();
+
+}  // namespace update
