@@ -295,39 +295,27 @@ std::wstring FormatBackupTimeStamp(const os::LocalTime& time) {
 
 namespace {
 
-// The backup folders, then the staged file (`stage` makes and checks it), then
-// the service: the steps every upgrade shares.
+// The upgrade after the backup folders: the staged file (`stage` makes and
+// checks it), then the service. Says no closing line; Install does.
 template <typename Stage>
-int Install(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
-            const std::wstring& newJar, const update::JarDigest& expected, bool* newJarKept,
-            Stage stage) {
-  if (newJarKept != nullptr) *newJarKept = false;
+UpgradeEnd StageAndReplace(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
+                           const std::wstring& newJar, const update::JarDigest& expected,
+                           const os::HeldFolder& backupSub, const std::wstring& backupSubDir,
+                           Stage stage) {
   const std::wstring service = installation::kServiceName;
-  os::HeldFolder backUp;
-  if (!HoldBackupFolder(pinned, backUp)) return 1;
-  os::HeldFolder backupSub;
-  std::wstring backupSubDir;
-  if (!CreateFreshBackupFolder(backUp, pinned.layout.BackupDirectory(), backupSub, backupSubDir)) {
-    return 1;
-  }
-  if (!stage()) {
-    Say(L"操作完成。");
-    return 0;
-  }
+  if (!stage()) return UpgradeEnd::Refused;
   // Judged on the bytes that would be moved, before the service is touched.
   const std::string newSha256 = Sha256Of(staged.Contents(), expected);
   if (!MayInstallJar(newSha256, pinned)) {
     staged.Discard();
-    Say(L"操作完成。");
-    return 0;
+    return UpgradeEnd::Refused;
   }
   // A state that cannot be read is not "stopped": nothing is touched.
   const ServiceOutcome before = ReadServiceOutcome(service);
   if (before == ServiceOutcome::Unreadable) {
     staged.Discard();
     Say(L"错误: 无法查询服务状态: " + service + L"，不进行JAR包替换升级");
-    Say(L"操作完成。");
-    return 0;
+    return UpgradeEnd::Refused;
   }
   // Only a service that ran (or was on its way) before shows that the new JAR
   // is what keeps it from running; one stopped by someone says nothing of it.
@@ -337,23 +325,43 @@ int Install(const installation::PinnedInstallation& pinned, os::StagedFile& stag
   const Replacement replacement =
       StopAndReplace(staged, newJar, pinned, backupSub, backupSubDir, startAgain);
   staged.Discard();
-  if (startAgain) {
-    const ServiceOutcome started = StartAndConfirm(service);
-    if (replacement.replaced && started == ServiceOutcome::Unreadable) {
-      Say(L"错误: 无法确认服务是否运行，不恢复旧JAR文件");
-    } else if (replacement.replaced && started != ServiceOutcome::Running && ranBefore) {
-      // Kept refused only when the old JAR runs where the new one did not: a
-      // service that runs neither fails for another reason.
-      if (RollBack(replacement, pinned, backupSub, backupSubDir)) RecordRolledBackJar(newSha256);
-    } else if (replacement.replaced) {
-      if (started != ServiceOutcome::Running) {
-        Say(L"服务在更新前未运行，保留新的JAR文件: " + service);
-      }
-      if (newJarKept != nullptr) *newJarKept = true;
-    }
+  if (!startAgain) return UpgradeEnd::NotReplaced;
+  const ServiceOutcome started = StartAndConfirm(service);
+  if (!replacement.replaced) return UpgradeEnd::NotReplaced;
+  if (started == ServiceOutcome::Unreadable) {
+    Say(L"错误: 无法确认服务是否运行，不恢复旧JAR文件");
+    return UpgradeEnd::Unconfirmed;
   }
+  if (started != ServiceOutcome::Running && ranBefore) {
+    // Kept refused only when the old JAR runs where the new one did not: a
+    // service that runs neither fails for another reason.
+    if (RollBack(replacement, pinned, backupSub, backupSubDir)) RecordRolledBackJar(newSha256);
+    return UpgradeEnd::RolledBack;
+  }
+  if (started != ServiceOutcome::Running) {
+    Say(L"服务在更新前未运行，保留新的JAR文件: " + service);
+  }
+  return UpgradeEnd::Kept;
+}
+
+// The backup folders, then the rest of the upgrade, then its closing line:
+// the steps every upgrade shares.
+template <typename Stage>
+UpgradeEnd Install(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
+                   const std::wstring& newJar, const update::JarDigest& expected, Stage stage) {
+  os::HeldFolder backUp;
+  os::HeldFolder backupSub;
+  std::wstring backupSubDir;
+  // Deliberately without the closing line: an upgrade that could not make its
+  // backup folders ends on the line saying so, and nothing else was done.
+  if (!HoldBackupFolder(pinned, backUp) ||
+      !CreateFreshBackupFolder(backUp, pinned.layout.BackupDirectory(), backupSub, backupSubDir)) {
+    return UpgradeEnd::BackupFoldersNotMade;
+  }
+  const UpgradeEnd end =
+      StageAndReplace(pinned, staged, newJar, expected, backupSub, backupSubDir, stage);
   Say(L"操作完成。");
-  return 0;
+  return end;
 }
 
 void SayFolderLines(const installation::Layout& layout) {
@@ -363,8 +371,8 @@ void SayFolderLines(const installation::Layout& layout) {
 
 }  // namespace
 
-int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-               const update::JarDigest& expected, bool* newJarKept) {
+UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
+                      const update::JarDigest& expected) {
   const installation::Layout layout{installRoot};
   SayFolderLines(layout);
   // Nothing is written through a link someone else may have planted, nor
@@ -374,10 +382,10 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
     Say(L"错误: 安装目录不可用 (" + installation::DescribePinFault(pin) +
         L")，不进行JAR包替换升级");
     Say(L"操作完成。");
-    return 0;
+    return UpgradeEnd::Refused;
   }
   os::StagedFile staged;
-  return Install(*pin.installation, staged, newJarPath, expected, newJarKept, [&] {
+  return Install(*pin.installation, staged, newJarPath, expected, [&] {
     if (!os::PathExists(newJarPath)) {
       Say(L"未找到新的JAR文件 (" + newJarPath + L")，不进行JAR包替换升级");
       return false;
@@ -392,11 +400,11 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
   });
 }
 
-int UpgradeStagedJar(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
-                     const update::JarDigest& expected, bool* newJarKept) {
+UpgradeEnd UpgradeStagedJar(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
+                            const update::JarDigest& expected) {
   SayFolderLines(pinned.layout);
   const std::wstring stagedPath = path::Join(pinned.layout.AppDirectory(), StagedName());
-  return Install(pinned, staged, stagedPath, expected, newJarKept, [&] {
+  return Install(pinned, staged, stagedPath, expected, [&] {
     Say(L"找到新的JAR文件，开始处理...");
     Staging staging = VerifyStaged(staged, expected);
     if (staging.result == StagingResult::Staged) return true;

@@ -12,23 +12,31 @@
 
 namespace upgrade {
 
+// How an upgrade ended.
+enum class UpgradeEnd {
+  BackupFoldersNotMade,  // nothing else was done; the one end without "操作完成。"
+  Refused,               // a check said no before the service was touched
+  NotReplaced,           // the service did not stop, or the backup or the move failed
+  Kept,         // the new JAR stays: the service runs it, or did not run before and does not now
+  Unconfirmed,  // replaced, but the service's state after the start cannot be read
+  RolledBack,   // it did not run where the old one had: the old one was put back (or tried)
+};
+
 // Pins `installRoot` (refused when a folder is a link or not the
 // administrators'), copies `newJarPath` into the application folder and
-// installs that copy. 1 when the backup directory or its time-stamped
-// sub-directory cannot be made (nothing else is done then); 0 otherwise,
-// whatever the copies and service commands gave. `installRoot` has no trailing
-// backslash. `expected` is what the offer said the JAR is (its known parts are
-// held against the copy that is installed). `newJarKept`, when given, is set
-// to whether the new JAR stays installed: the service runs it, or the service
-// was not running before the update and is not running now.
-int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-               const update::JarDigest& expected = {}, bool* newJarKept = nullptr);
+// installs that copy as UpgradeStagedJar does. `installRoot` has no trailing
+// backslash.
+UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
+                      const update::JarDigest& expected = {});
 
-// As UpgradeJar, for the JAR the update run downloaded straight into `staged`
+// Installs the JAR the update run downloaded straight into `staged`
 // (StagedName() inside the held application folder): its bytes are forced to
-// disk and checked there, and only they are moved over the installed JAR.
-int UpgradeStagedJar(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
-                     const update::JarDigest& expected, bool* newJarKept = nullptr);
+// disk and checked there (against `expected`, what the offer said the JAR is,
+// as far as it is known), and only they are moved over the installed JAR,
+// with a time-stamped backup, the service stopped and started, and the old
+// JAR put back when the new one does not run where the old one did.
+UpgradeEnd UpgradeStagedJar(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
+                            const update::JarDigest& expected);
 
 // "2024-03-05_14-07-09".
 std::wstring FormatBackupTimeStamp(const os::LocalTime& time);

@@ -173,9 +173,9 @@ void RunUpdate(const update::UpdateSettings& settings) {
       std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
   Say(L"下载完成: " + std::to_wstring(bytes) + L" 字节，用时 " + std::to_wstring(seconds.count()) +
       L" 秒");
-  bool newJarKept = false;
-  UpgradeStagedJar(pinned, staged, *expected, &newJarKept);
-  if (newJarKept) RecordInstalledVersion(settings, offer);
+  if (UpgradeStagedJar(pinned, staged, *expected) == UpgradeEnd::Kept) {
+    RecordInstalledVersion(settings, offer);
+  }
 }
 
 }  // namespace upgrade

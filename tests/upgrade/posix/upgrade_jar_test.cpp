@@ -29,14 +29,16 @@ const std::string kStamp = "<stamp>";
 const std::string kOldJar = testing_support::SampleJar(3000, 1);
 const std::string kNewJar = testing_support::SampleJar(5000, 2);
 
+using upgrade::UpgradeEnd;
+
 struct Outcome {
-  int result;
+  UpgradeEnd result;
   std::string lines;  // time stamps replaced by <stamp>
 };
 
 Outcome Upgrade(const std::wstring& newJar, const std::wstring& root) {
   ::testing::internal::CaptureStdout();
-  int result = upgrade::UpgradeJar(newJar, root);
+  const UpgradeEnd result = upgrade::UpgradeJar(newJar, root);
   std::string out = ::testing::internal::GetCapturedStdout();
   static const std::regex stamp(R"(\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2})");
   return {result, std::regex_replace(out, stamp, kStamp)};
@@ -72,7 +74,7 @@ TEST_F(JarUpgrade, FullUpgradeBacksUpStopsReplacesAndStarts) {
   WriteFile(Root() / "app" / "stock-relay.jar", kOldJar);
 
   Outcome outcome = Upgrade(newJar, root);
-  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(outcome.result, UpgradeEnd::Kept);
   EXPECT_EQ(outcome.lines,
             "应用目录: D:\\orv\\stock-relay\\app\n"
             "备份目录: D:\\orv\\stock-relay\\backUp\n"
@@ -104,7 +106,7 @@ TEST_F(JarUpgrade, TheBackupIsNamedByTheLocalTimeNow) {
 
 TEST_F(JarUpgrade, FirstUpgradeOnAFreshInstallationCreatesTheBackupDirectory) {
   Outcome outcome = Upgrade(newJar, root);
-  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(outcome.result, UpgradeEnd::Kept);
   EXPECT_EQ(outcome.lines,
             "应用目录: D:\\orv\\stock-relay\\app\n"
             "备份目录: D:\\orv\\stock-relay\\backUp\n"
@@ -124,7 +126,7 @@ TEST_F(JarUpgrade, FirstUpgradeOnAFreshInstallationCreatesTheBackupDirectory) {
 TEST_F(JarUpgrade, AMissingNewJarLeavesTheServiceAlone) {
   WriteFile(Root() / "app" / "stock-relay.jar", "old");
   Outcome outcome = Upgrade(L"D:\\dl\\absent.jar", root);
-  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(outcome.result, UpgradeEnd::Refused);
   EXPECT_EQ(outcome.lines,
             "应用目录: D:\\orv\\stock-relay\\app\n"
             "备份目录: D:\\orv\\stock-relay\\backUp\n"
@@ -142,7 +144,7 @@ TEST_F(JarUpgrade, AMissingNewJarLeavesTheServiceAlone) {
 TEST_F(JarUpgrade, WithoutAnAppDirectoryTheServiceIsLeftAlone) {
   remove(Root() / "app");
   Outcome outcome = Upgrade(newJar, root);
-  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(outcome.result, UpgradeEnd::Refused);
   EXPECT_EQ(outcome.lines,
             "应用目录: D:\\orv\\stock-relay\\app\n"
             "备份目录: D:\\orv\\stock-relay\\backUp\n"
@@ -156,17 +158,17 @@ TEST_F(JarUpgrade, WithoutAnAppDirectoryTheServiceIsLeftAlone) {
 TEST_F(JarUpgrade, NoBackupPlaceMeansNothingElseIsDone) {
   struct Case {
     std::wstring root;
-    int result;
+    UpgradeEnd result;
     std::string lines;
   } cases[] = {
       // No installation there at all: nothing is made on the way.
-      {L"X:\\orv\\stock-relay", 0,
+      {L"X:\\orv\\stock-relay", UpgradeEnd::Refused,
        "应用目录: X:\\orv\\stock-relay\\app\n"
        "备份目录: X:\\orv\\stock-relay\\backUp\n"
        "错误: 安装目录不可用 (X:\\orv 不存在)，不进行JAR包替换升级\n"
        "操作完成。\n"},
       // A file named like the backup directory is not taken for one.
-      {L"D:\\orv\\stock-relay", 1,
+      {L"D:\\orv\\stock-relay", UpgradeEnd::BackupFoldersNotMade,
        "应用目录: D:\\orv\\stock-relay\\app\n"
        "备份目录: D:\\orv\\stock-relay\\backUp\n"
        "错误: D:\\orv\\stock-relay\\backUp 不是文件夹\n"
@@ -191,7 +193,7 @@ TEST_F(JarUpgrade, WithoutAServiceManagerNothingIsTouched) {
   drives.RemoveNet();
   ScopedEnv onlyOurBin("PATH", (drives.D() / "no-such-bin").string());
   Outcome outcome = Upgrade(newJar, root);
-  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(outcome.result, UpgradeEnd::Refused);
   EXPECT_NE(outcome.lines.find("找到新的JAR文件，开始处理...\n"
                                "错误: 无法查询服务状态: stock-relay，不进行JAR包替换升级\n"
                                "操作完成。\n"),
