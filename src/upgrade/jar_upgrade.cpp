@@ -7,7 +7,6 @@
 #include "os/files.h"
 #include "os/folder.h"
 #include "path/windows_path.h"
-#include "upgrade/command_runner.h"
 #include "upgrade/failure_cause.h"
 #include "upgrade/file_install.h"
 #include "upgrade/known_jars.h"
@@ -15,6 +14,7 @@
 #include "upgrade/service_wait.h"
 #include "upgrade/staging.h"
 #include "upgrade/tunables.h"
+#include "upgrade/upgrade_machine.h"
 
 namespace upgrade {
 
@@ -31,18 +31,18 @@ std::wstring Padded(int value, std::size_t width) {
 }
 
 // "net stop", then the service manager's word that the service has stopped.
-ServiceOutcome StopAndWait(const std::wstring& service) {
+ServiceOutcome StopAndWait(UpgradeMachine& machine, const std::wstring& service) {
   Say(L"停止服务: " + service);
-  if (!RunAndWait(L"net", L"stop " + service)) Say(L"警告: 停止服务失败，可能服务未运行");
-  return WaitUntilStopped(service, tunables::serviceStopWait.Get());
+  if (!machine.RunNet(L"stop " + service)) Say(L"警告: 停止服务失败，可能服务未运行");
+  return machine.WaitUntilStopped(service, tunables::serviceStopWait.Get());
 }
 
 // "net start", then the service manager's word on what became of it. A service
 // that settles stopped is a failure known at once, not after the whole wait.
-ServiceOutcome StartAndConfirm(const std::wstring& service) {
+ServiceOutcome StartAndConfirm(UpgradeMachine& machine, const std::wstring& service) {
   Say(L"启动服务: " + service);
-  if (!RunAndWait(L"net", L"start " + service)) Say(L"错误: 启动服务失败");
-  const ServiceOutcome outcome = WaitUntilSettled(service, tunables::serviceRunWait.Get());
+  if (!machine.RunNet(L"start " + service)) Say(L"错误: 启动服务失败");
+  const ServiceOutcome outcome = machine.WaitUntilSettled(service, tunables::serviceRunWait.Get());
   switch (outcome) {
     case ServiceOutcome::Running:
       Say(L"服务已运行: " + service);
@@ -107,9 +107,10 @@ bool HoldBackupFolder(const installation::PinnedInstallation& pinned, os::HeldFo
 
 // A folder made by this run and by nobody else, held: an existing folder,
 // file or link of the stamp's name is never taken over, another name is chosen.
-bool CreateFreshBackupFolder(const os::HeldFolder& backUp, const std::wstring& backupDir,
-                             os::HeldFolder& fresh, std::wstring& freshPath) {
-  const std::wstring stamp = FormatBackupTimeStamp(os::CurrentLocalTime());
+bool CreateFreshBackupFolder(UpgradeMachine& machine, const os::HeldFolder& backUp,
+                             const std::wstring& backupDir, os::HeldFolder& fresh,
+                             std::wstring& freshPath) {
+  const std::wstring stamp = FormatBackupTimeStamp(machine.Now());
   for (int attempt = 1; attempt <= kBackupNameTries; ++attempt) {
     const std::wstring name = attempt == 1 ? stamp : stamp + L"_" + std::to_wstring(attempt);
     const std::wstring candidate = path::Join(backupDir, name);
@@ -163,7 +164,8 @@ os::Error RestoreOnce(const os::HeldFolder& backupSub, const os::HeldFolder& app
 
 // The service stays down without its JAR: a reader that holds the installed
 // JAR without sharing deletion (a scanner, an editor) is waited out a while.
-bool Restore(const os::HeldFolder& backupSub, const os::HeldFolder& app, std::wstring& cause) {
+bool Restore(UpgradeMachine& machine, const os::HeldFolder& backupSub, const os::HeldFolder& app,
+             std::wstring& cause) {
   const int attempts = std::max(1, tunables::restoreAttempts.Get());
   for (int attempt = 1;; ++attempt) {
     if (Attempt([&] { return RestoreOnce(backupSub, app); }, cause)) return true;
@@ -172,7 +174,7 @@ bool Restore(const os::HeldFolder& backupSub, const os::HeldFolder& app, std::ws
         std::to_wstring(attempts) + L")");
     SayCause(cause);
     cause.clear();
-    os::SleepMilliseconds(tunable::WholeMilliseconds(tunables::restoreRetryPause.Get()));
+    machine.Pause(tunables::restoreRetryPause.Get());
   }
 }
 
@@ -213,8 +215,9 @@ Replacement BackUpAndReplace(os::StagedFile& staged, const std::wstring& newJar,
 // The new JAR does not run: the service is stopped first, so that the old JAR
 // never goes back under a running service, then the old JAR returns. True when
 // the service runs the old JAR again, which shows that the new one was at fault.
-bool RollBack(const Replacement& replacement, const installation::PinnedInstallation& pinned,
-              const os::HeldFolder& backupSub, const std::wstring& backupSubDir) {
+bool RollBack(UpgradeMachine& machine, const Replacement& replacement,
+              const installation::PinnedInstallation& pinned, const os::HeldFolder& backupSub,
+              const std::wstring& backupSubDir) {
   const std::wstring service = installation::kServiceName;
   if (!replacement.backedUp) {
     Say(L"错误: 服务未能运行，且没有可恢复的旧JAR文件");
@@ -223,19 +226,19 @@ bool RollBack(const Replacement& replacement, const installation::PinnedInstalla
   Say(L"错误: 服务未能运行，恢复旧JAR文件: " +
       path::Join(backupSubDir, installation::kJarFileName) + L" -> " +
       pinned.layout.AppDirectory());
-  if (StopAndWait(service) != ServiceOutcome::Stopped) {
+  if (StopAndWait(machine, service) != ServiceOutcome::Stopped) {
     Say(L"错误: 服务未能停止，不恢复旧JAR文件");
     return false;
   }
   std::wstring cause;
-  const bool restored = Restore(backupSub, pinned.app, cause);
+  const bool restored = Restore(machine, backupSub, pinned.app, cause);
   if (!restored) {
     Say(L"恢复旧JAR文件失败");
     SayCause(cause);
   }
   // Started either way: a service left stopped serves nobody, and the new JAR
   // may still run at a second try.
-  const bool runs = StartAndConfirm(service) == ServiceOutcome::Running;
+  const bool runs = StartAndConfirm(machine, service) == ServiceOutcome::Running;
   return restored && runs;
 }
 
@@ -261,13 +264,14 @@ void SayStagingRefusal(const Staging& staging) {
 
 // Stops the service, backs up and replaces; the service is started again in
 // every case but one where it is still running.
-Replacement StopAndReplace(os::StagedFile& staged, const std::wstring& newJar,
+Replacement StopAndReplace(UpgradeMachine& machine, os::StagedFile& staged,
+                           const std::wstring& newJar,
                            const installation::PinnedInstallation& pinned,
                            const os::HeldFolder& backupSub, const std::wstring& backupSubDir,
                            bool& startAgain) {
   const std::wstring service = installation::kServiceName;
   startAgain = true;
-  switch (StopAndWait(service)) {
+  switch (StopAndWait(machine, service)) {
     case ServiceOutcome::Stopped:
       return BackUpAndReplace(staged, newJar, pinned, backupSub, backupSubDir);
     case ServiceOutcome::Unreadable:
@@ -279,7 +283,8 @@ Replacement StopAndReplace(os::StagedFile& staged, const std::wstring& newJar,
   }
   // Still stopping: a start now would fail and leave it down. Let it settle.
   Say(L"错误: 服务未能停止，不进行JAR包替换升级");
-  if (WaitUntilSettled(service, tunables::serviceSettleWait.Get()) == ServiceOutcome::Running) {
+  if (machine.WaitUntilSettled(service, tunables::serviceSettleWait.Get()) ==
+      ServiceOutcome::Running) {
     Say(L"服务已运行: " + service);
     startAgain = false;
   }
@@ -298,10 +303,10 @@ namespace {
 // The upgrade after the backup folders: the staged file (`stage` makes and
 // checks it), then the service. Says no closing line; Install does.
 template <typename Stage>
-UpgradeEnd StageAndReplace(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
-                           const std::wstring& newJar, const update::JarDigest& expected,
-                           const os::HeldFolder& backupSub, const std::wstring& backupSubDir,
-                           Stage stage) {
+UpgradeEnd StageAndReplace(UpgradeMachine& machine, const installation::PinnedInstallation& pinned,
+                           os::StagedFile& staged, const std::wstring& newJar,
+                           const update::JarDigest& expected, const os::HeldFolder& backupSub,
+                           const std::wstring& backupSubDir, Stage stage) {
   const std::wstring service = installation::kServiceName;
   if (!stage()) return UpgradeEnd::Refused;
   // Judged on the bytes that would be moved, before the service is touched.
@@ -311,7 +316,7 @@ UpgradeEnd StageAndReplace(const installation::PinnedInstallation& pinned, os::S
     return UpgradeEnd::Refused;
   }
   // A state that cannot be read is not "stopped": nothing is touched.
-  const ServiceOutcome before = ReadServiceOutcome(service);
+  const ServiceOutcome before = machine.ReadService(service);
   if (before == ServiceOutcome::Unreadable) {
     staged.Discard();
     Say(L"错误: 无法查询服务状态: " + service + L"，不进行JAR包替换升级");
@@ -323,10 +328,10 @@ UpgradeEnd StageAndReplace(const installation::PinnedInstallation& pinned, os::S
 
   bool startAgain = true;
   const Replacement replacement =
-      StopAndReplace(staged, newJar, pinned, backupSub, backupSubDir, startAgain);
+      StopAndReplace(machine, staged, newJar, pinned, backupSub, backupSubDir, startAgain);
   staged.Discard();
   if (!startAgain) return UpgradeEnd::NotReplaced;
-  const ServiceOutcome started = StartAndConfirm(service);
+  const ServiceOutcome started = StartAndConfirm(machine, service);
   if (!replacement.replaced) return UpgradeEnd::NotReplaced;
   if (started == ServiceOutcome::Unreadable) {
     Say(L"错误: 无法确认服务是否运行，不恢复旧JAR文件");
@@ -335,7 +340,9 @@ UpgradeEnd StageAndReplace(const installation::PinnedInstallation& pinned, os::S
   if (started != ServiceOutcome::Running && ranBefore) {
     // Kept refused only when the old JAR runs where the new one did not: a
     // service that runs neither fails for another reason.
-    if (RollBack(replacement, pinned, backupSub, backupSubDir)) RecordRolledBackJar(newSha256);
+    if (RollBack(machine, replacement, pinned, backupSub, backupSubDir)) {
+      RecordRolledBackJar(newSha256);
+    }
     return UpgradeEnd::RolledBack;
   }
   if (started != ServiceOutcome::Running) {
@@ -347,19 +354,21 @@ UpgradeEnd StageAndReplace(const installation::PinnedInstallation& pinned, os::S
 // The backup folders, then the rest of the upgrade, then its closing line:
 // the steps every upgrade shares.
 template <typename Stage>
-UpgradeEnd Install(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
-                   const std::wstring& newJar, const update::JarDigest& expected, Stage stage) {
+UpgradeEnd Install(UpgradeMachine& machine, const installation::PinnedInstallation& pinned,
+                   os::StagedFile& staged, const std::wstring& newJar,
+                   const update::JarDigest& expected, Stage stage) {
   os::HeldFolder backUp;
   os::HeldFolder backupSub;
   std::wstring backupSubDir;
   // Deliberately without the closing line: an upgrade that could not make its
   // backup folders ends on the line saying so, and nothing else was done.
   if (!HoldBackupFolder(pinned, backUp) ||
-      !CreateFreshBackupFolder(backUp, pinned.layout.BackupDirectory(), backupSub, backupSubDir)) {
+      !CreateFreshBackupFolder(machine, backUp, pinned.layout.BackupDirectory(), backupSub,
+                               backupSubDir)) {
     return UpgradeEnd::BackupFoldersNotMade;
   }
   const UpgradeEnd end =
-      StageAndReplace(pinned, staged, newJar, expected, backupSub, backupSubDir, stage);
+      StageAndReplace(machine, pinned, staged, newJar, expected, backupSub, backupSubDir, stage);
   Say(L"操作完成。");
   return end;
 }
@@ -372,7 +381,7 @@ void SayFolderLines(const installation::Layout& layout) {
 }  // namespace
 
 UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-                      const update::JarDigest& expected) {
+                      const update::JarDigest& expected, UpgradeMachine& machine) {
   const installation::Layout layout{installRoot};
   SayFolderLines(layout);
   // Nothing is written through a link someone else may have planted, nor
@@ -385,7 +394,7 @@ UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& instal
     return UpgradeEnd::Refused;
   }
   os::StagedFile staged;
-  return Install(*pin.installation, staged, newJarPath, expected, [&] {
+  return Install(machine, *pin.installation, staged, newJarPath, expected, [&] {
     if (!os::PathExists(newJarPath)) {
       Say(L"未找到新的JAR文件 (" + newJarPath + L")，不进行JAR包替换升级");
       return false;
@@ -401,10 +410,10 @@ UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& instal
 }
 
 UpgradeEnd UpgradeStagedJar(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
-                            const update::JarDigest& expected) {
+                            const update::JarDigest& expected, UpgradeMachine& machine) {
   SayFolderLines(pinned.layout);
   const std::wstring stagedPath = path::Join(pinned.layout.AppDirectory(), StagedName());
-  return Install(pinned, staged, stagedPath, expected, [&] {
+  return Install(machine, pinned, staged, stagedPath, expected, [&] {
     Say(L"找到新的JAR文件，开始处理...");
     Staging staging = VerifyStaged(staged, expected);
     if (staging.result == StagingResult::Staged) return true;

@@ -9,6 +9,7 @@
 #include "os/files.h"
 #include "os/machine.h"
 #include "update/offer_signature.h"
+#include "upgrade/upgrade_machine.h"
 
 namespace upgrade {
 
@@ -27,7 +28,8 @@ enum class UpgradeEnd {
 // installs that copy as UpgradeStagedJar does. `installRoot` has no trailing
 // backslash.
 UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-                      const update::JarDigest& expected = {});
+                      const update::JarDigest& expected = {},
+                      UpgradeMachine& machine = RealMachine());
 
 // Installs the JAR the update run downloaded straight into `staged`
 // (StagedName() inside the held application folder): its bytes are forced to
@@ -36,7 +38,8 @@ UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& instal
 // with a time-stamped backup, the service stopped and started, and the old
 // JAR put back when the new one does not run where the old one did.
 UpgradeEnd UpgradeStagedJar(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
-                            const update::JarDigest& expected);
+                            const update::JarDigest& expected,
+                            UpgradeMachine& machine = RealMachine());
 
 // "2024-03-05_14-07-09".
 std::wstring FormatBackupTimeStamp(const os::LocalTime& time);
