@@ -30,6 +30,13 @@ std::wstring Padded(int value, std::size_t width) {
   return digits;
 }
 
+// Every refusal of the upgrade ends alike: what stood in the way, and that
+// the installed JAR stays.
+void SayNotReplaced(const std::wstring& reason) {
+  // guide-texts: forwarded
+  Say(reason + L"，不进行JAR包替换升级");
+}
+
 // "net stop", then the service manager's word that the service has stopped.
 ServiceOutcome StopAndWait(UpgradeMachine& machine, const std::wstring& service) {
   Say(L"停止服务: " + service);
@@ -245,16 +252,16 @@ bool RollBack(UpgradeMachine& machine, const Replacement& replacement,
 void SayStagingRefusal(const Staging& staging) {
   switch (staging.result) {
     case StagingResult::NotCreated:
-      Say(L"错误: 无法在应用目录中创建临时文件 (" + staging.reason + L")，不进行JAR包替换升级");
+      SayNotReplaced(L"错误: 无法在应用目录中创建临时文件 (" + staging.reason + L")");
       break;
     case StagingResult::NotCopied:
-      Say(L"错误: 无法复制新的JAR文件 (" + staging.reason + L")，不进行JAR包替换升级");
+      SayNotReplaced(L"错误: 无法复制新的JAR文件 (" + staging.reason + L")");
       break;
     case StagingResult::ArchiveRefused:
-      Say(L"错误: 新的JAR文件不完整或已损坏 (" + staging.reason + L")，不进行JAR包替换升级");
+      SayNotReplaced(L"错误: 新的JAR文件不完整或已损坏 (" + staging.reason + L")");
       break;
     case StagingResult::DigestRefused:
-      Say(L"错误: 新的JAR文件与更新信息不符 (" + staging.reason + L")，不进行JAR包替换升级");
+      SayNotReplaced(L"错误: 新的JAR文件与更新信息不符 (" + staging.reason + L")");
       break;
     case StagingResult::Staged:
       break;
@@ -275,14 +282,14 @@ Replacement StopAndReplace(UpgradeMachine& machine, os::StagedFile& staged,
     case ServiceOutcome::Stopped:
       return BackUpAndReplace(staged, newJar, pinned, backupSub, backupSubDir);
     case ServiceOutcome::Unreadable:
-      Say(L"错误: 无法查询服务状态: " + service + L"，不进行JAR包替换升级");
+      SayNotReplaced(L"错误: 无法查询服务状态: " + service);
       return {};
     case ServiceOutcome::Running:
     case ServiceOutcome::Pending:
       break;
   }
   // Still stopping: a start now would fail and leave it down. Let it settle.
-  Say(L"错误: 服务未能停止，不进行JAR包替换升级");
+  SayNotReplaced(L"错误: 服务未能停止");
   if (machine.WaitUntilSettled(service, tunables::serviceSettleWait.Get()) ==
       ServiceOutcome::Running) {
     Say(L"服务已运行: " + service);
@@ -319,7 +326,7 @@ UpgradeEnd StageAndReplace(UpgradeMachine& machine, const installation::PinnedIn
   const ServiceOutcome before = machine.ReadService(service);
   if (before == ServiceOutcome::Unreadable) {
     staged.Discard();
-    Say(L"错误: 无法查询服务状态: " + service + L"，不进行JAR包替换升级");
+    SayNotReplaced(L"错误: 无法查询服务状态: " + service);
     return UpgradeEnd::Refused;
   }
   // Only a service that ran (or was on its way) before shows that the new JAR
@@ -388,15 +395,14 @@ UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& instal
   // into folders someone else owns.
   installation::Pin pin = installation::PinRoot(installRoot);
   if (!pin.installation) {
-    Say(L"错误: 安装目录不可用 (" + installation::DescribePinFault(pin) +
-        L")，不进行JAR包替换升级");
+    SayNotReplaced(L"错误: 安装目录不可用 (" + installation::DescribePinFault(pin) + L")");
     Say(L"操作完成。");
     return UpgradeEnd::Refused;
   }
   os::StagedFile staged;
   return Install(machine, *pin.installation, staged, newJarPath, expected, [&] {
     if (!os::PathExists(newJarPath)) {
-      Say(L"未找到新的JAR文件 (" + newJarPath + L")，不进行JAR包替换升级");
+      SayNotReplaced(L"未找到新的JAR文件 (" + newJarPath + L")");
       return false;
     }
     Say(L"找到新的JAR文件，开始处理...");

@@ -199,7 +199,8 @@ def continues_literals(part, literals):
 
 
 def code_texts(files, calls, failures, src_literals):
-    """Templates of every call's text argument; `calls` maps name -> argument index."""
+    """Templates of every call's text argument; `calls` maps name -> argument index, or to
+    (argument index, the text the callee appends)."""
     texts = set()
     pattern = re.compile(r"(?<![\w:])(?:[\w:.]*[.:>])?(" + "|".join(calls) + r")\s*\(")
     for path in files:
@@ -215,14 +216,19 @@ def code_texts(files, calls, failures, src_literals):
             if argument is None:
                 continue
             arguments = split_top(argument, ",")
-            index = calls[match.group(1)]
+            index, suffix = (calls[match.group(1)] if isinstance(calls[match.group(1)], tuple)
+                             else (calls[match.group(1)], ""))
             if index >= len(arguments):
                 continue
             line_index = code.count("\n", 0, match.start())
             text = template(arguments[index])
             where = f"{path.name}:{line_index + 1}"
+            # "forwarded" and "none" hold even where a template could be made: the
+            # texts are their callers' (or not the program's own at all).
+            if marker_above(raw_lines, line_index) == []:
+                continue
             if text is not None:
-                texts.add(text)
+                texts.add(text + suffix)
                 continue
             named = marker_above(raw_lines, line_index)
             if named is None:
@@ -234,7 +240,7 @@ def code_texts(files, calls, failures, src_literals):
                     if not made_of_literals(part, tuple(src_literals)):
                         failures.add(f"{where}: the guide-texts comment names \"{text}\", "
                                      f"but \"{part}\" is in no literal in src/")
-                texts.add(text)
+                texts.add(text + suffix)
     return texts
 
 
@@ -279,7 +285,17 @@ def check_progress(repo, guide, failures, src_literals):
     if halves is None:
         return
     files = sorted((repo / "src" / "upgrade").glob("*.cpp"))
-    code = code_texts(files, {"Say": 0, "WriteProgressLine": 0}, failures, src_literals)
+    # SayNotReplaced (the upgrade's refusals) ends each reason alike; the ending
+    # is taken from its one Say, which must stay in that form.
+    upgrade = (repo / "src" / "upgrade" / "jar_upgrade.cpp").read_text(encoding="utf-8")
+    ending = re.search(r'void SayNotReplaced\(const std::wstring& reason\) \{\s*'
+                       r'(?://[^\n]*\s*)*Say\(reason \+ L"([^"]*)"\);', upgrade)
+    if ending is None:
+        failures.add("jar_upgrade.cpp: SayNotReplaced no longer reads Say(reason + L\"…\")")
+    calls = {"Say": 0, "WriteProgressLine": 0}
+    if ending is not None:
+        calls["SayNotReplaced"] = (0, unescape(ending.group(1)))
+    code = code_texts(files, calls, failures, src_literals)
     lines = []
     for half, language in zip(halves, ("Chinese", "English")):
         check_meaning(half, f"progress-lines ({language})", failures)

@@ -33,6 +33,8 @@ MUTATIONS = [
      '  Say(L"开始下载: " + stagedPath);', '  Say(stagedPath);\n  Say(L"开始下载: " + stagedPath);', 1),
     ("a new Say of a line nobody listed", RUN,
      '  Say(L"开始下载: " + stagedPath);', '  Say(L"新的一行");\n  Say(L"开始下载: " + stagedPath);', 1),
+    ("the refusals' common ending changed", "src/upgrade/jar_upgrade.cpp",
+     'Say(reason + L"，不进行JAR包替换升级");', 'Say(reason + L"，不进行升级");', 1),
     ("a meaning left out", GUIDE, "| `操作完成。` | 替换结束 |", "| `操作完成。` |  |", 1),
     ("the halves in different orders", GUIDE,
      "| `替换JAR文件: … -> …` | the checked copy is moved into place in one step |\n"
