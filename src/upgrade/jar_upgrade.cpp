@@ -378,7 +378,7 @@ int UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
   }
   os::StagedFile staged;
   return Install(*pin.installation, staged, newJarPath, expected, newJarKept, [&] {
-    if (!os::PathExists(newJarPath)) {
+    if (os::StatusOf(newJarPath).kind == os::EntryKind::Missing) {
       Say(L"未找到新的JAR文件 (" + newJarPath + L")，不进行JAR包替换升级");
       return false;
     }
