@@ -7,45 +7,25 @@
 
 namespace host {
 
-namespace {
-
-enum class StatusQuery { NoManager, NoService, QueryFailed, NotRunning, Running };
-
-// Handles are closed (service before manager) before the caller shows anything.
-StatusQuery QueryStatus(const std::wstring& name) {
-  const os::OpenedService opened = os::OpenServiceWithManager(name, os::ServiceAccess::QueryStatus);
-  if (!opened.manager) return StatusQuery::NoManager;
-  if (!opened.service) return StatusQuery::NoService;
-  os::ServiceState state;
-  if (!os::QueryServiceState(opened.service, state)) return StatusQuery::QueryFailed;
-  return state == os::ServiceState::Running ? StatusQuery::Running : StatusQuery::NotRunning;
-}
-
-bool RequestStart(const std::wstring& name) {
-  const os::OpenedService opened = os::OpenServiceWithManager(name, os::ServiceAccess::Start);
-  return opened.service && os::RequestServiceStart(opened.service);
-}
-
-}  // namespace
-
 bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
-  const StatusQuery query = QueryStatus(name);
+  // The manager and the service are closed again before anything is shown.
+  const os::ServiceState state = os::QueryServiceState(name);
+  if (state == os::ServiceState::Running) return true;
   // The manager is opened to connect only, which every user may. A user who
   // may not start services is shown nothing, as when the manager was opened
   // with rights only an administrator's full token gets.
-  const bool mayShow = query == StatusQuery::Running || query == StatusQuery::NotRunning ||
-                       os::CurrentProcessRights() == os::ProcessRights::Full;
-  switch (mayShow ? query : StatusQuery::NoManager) {
-    case StatusQuery::Running:
-      return true;
-    case StatusQuery::NoService:
+  if (os::CurrentProcessRights() != os::ProcessRights::Full) return false;
+  switch (state) {
+    case os::ServiceState::NoService:
       boxOwner.ShowMessageBox(L"OpenSCManager Open failed");
       return false;
-    case StatusQuery::QueryFailed:
+    case os::ServiceState::Unreadable:
       boxOwner.ShowMessageBox(L"QueryServiceStatusEx failed");
       return false;
-    case StatusQuery::NoManager:
-    case StatusQuery::NotRunning:
+    case os::ServiceState::Running:
+    case os::ServiceState::Stopped:
+    case os::ServiceState::Pending:
+    case os::ServiceState::NoManager:
       return false;
   }
   return false;
@@ -53,7 +33,7 @@ bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
 
 bool StartServiceIfStopped(const std::wstring& name, MessageBoxOwner& boxOwner) {
   if (IsServiceRunning(name, boxOwner)) return true;
-  if (!RequestStart(name)) return false;
+  if (!os::StartServiceByName(name)) return false;
   // True means accepted, not running: give the service a moment before the
   // next one is looked at.
   os::SleepMilliseconds(tunable::WholeMilliseconds(tunables::serviceStartPause.Get()));

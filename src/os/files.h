@@ -11,16 +11,23 @@ namespace os {
 
 class HeldFolder;
 
-// Attribute bits as the platform numbers them; what the program tests for.
-constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
-constexpr std::uint32_t kAttributeReadOnly = 0x1u;
-constexpr std::uint32_t kAttributeDirectory = 0x10u;
-constexpr std::uint32_t kAttributeReparsePoint = 0x400u;
+// What an entry is, the entry itself: a link is a link, whatever it points to.
+// Link covers symbolic links, junctions and every other reparse point.
+enum class EntryKind { Missing, File, Folder, Link, Other };
 
-// kInvalidFileAttributes when nothing can be read at the path.
-std::uint32_t FileAttributes(const std::wstring& path);
+struct FileStatus {
+  EntryKind kind = EntryKind::Missing;
+  // Nobody may write it, whoever asks: Windows the read-only attribute;
+  // natively a mode without any write bit (owner, group, others), which is
+  // what deleting or copying over the file refuses and MakeWritable undoes.
+  // Root's rights do not change it on either target. False when missing.
+  bool readOnly = false;
+};
 
-bool PathExists(const std::wstring& path);
+// The entry at `path`, never what a link at its last part points to. Missing
+// when nothing can be read there; the cause (not found, or denied) is then
+// the last error.
+FileStatus StatusOf(const std::wstring& path);
 
 // --- Directories and files for the upgrade: create, list, delete, copy, read ---
 

@@ -66,8 +66,6 @@ class HeldFolder {
 // share or a RAM disk). Natively every mapped drive counts as fixed.
 bool IsFixedDrive(wchar_t letter);
 
-enum class EntryKind { Missing, File, Folder, Link, Other };
-
 // What `name` inside `folder` is, the entry itself (a link is not followed).
 EntryKind KindOfEntryIn(const HeldFolder& folder, const std::wstring& name);
 

@@ -401,7 +401,7 @@ UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& instal
   }
   os::StagedFile staged;
   return Install(machine, *pin.installation, staged, newJarPath, expected, [&] {
-    if (!os::PathExists(newJarPath)) {
+    if (os::StatusOf(newJarPath).kind == os::EntryKind::Missing) {
       SayNotReplaced(L"未找到新的JAR文件 (" + newJarPath + L")");
       return false;
     }

@@ -1,26 +1,29 @@
 #include "upgrade/service_wait.h"
 
 #include <algorithm>
-#include <optional>
 
 #include "os/machine.h"
+#include "os/services.h"
 #include "upgrade/tunables.h"
 
 namespace upgrade {
 
 namespace {
 
-std::optional<os::ServiceState> ReadState(const os::ServiceHandle& service) {
-  os::ServiceState state{};
-  if (!service || !os::QueryServiceState(service, state)) return std::nullopt;
-  return state;
-}
-
-ServiceOutcome Classify(std::optional<os::ServiceState> state) {
-  if (!state) return ServiceOutcome::Unreadable;
-  if (*state == os::ServiceState::Running) return ServiceOutcome::Running;
-  if (*state == os::ServiceState::Stopped) return ServiceOutcome::Stopped;
-  return ServiceOutcome::Pending;
+ServiceOutcome Classify(os::ServiceState state) {
+  switch (state) {
+    case os::ServiceState::Running:
+      return ServiceOutcome::Running;
+    case os::ServiceState::Stopped:
+      return ServiceOutcome::Stopped;
+    case os::ServiceState::Pending:
+      return ServiceOutcome::Pending;
+    case os::ServiceState::NoManager:
+    case os::ServiceState::NoService:
+    case os::ServiceState::Unreadable:
+      return ServiceOutcome::Unreadable;
+  }
+  return ServiceOutcome::Unreadable;
 }
 
 // A state that cannot be read this many times in a row is taken as unreadable
@@ -32,14 +35,9 @@ constexpr int kUnreadableReadsToGiveUp = 5;
 template <typename Done>
 ServiceOutcome WaitFor(const std::wstring& name, std::chrono::milliseconds limit, Done done) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  // Connect and query rights only: a state read needs no more.
-  os::OpenedService opened = os::OpenServiceWithManager(name, os::ServiceAccess::QueryStatus);
   for (int unreadable = 0;;) {
-    // An open that failed may succeed on a later try, as a read may.
-    if (!opened.service && opened.manager) {
-      opened.service = os::OpenNamedService(opened.manager, name, os::ServiceAccess::QueryStatus);
-    }
-    const ServiceOutcome outcome = Classify(ReadState(opened.service));
+    // Each read asks the manager afresh: one that failed may succeed later.
+    const ServiceOutcome outcome = Classify(os::QueryServiceState(name));
     if (done(outcome)) return outcome;
     unreadable = outcome == ServiceOutcome::Unreadable ? unreadable + 1 : 0;
     if (unreadable >= kUnreadableReadsToGiveUp) return outcome;

@@ -6,8 +6,6 @@
 #include <chrono>
 #include <string>
 
-#include "os/services.h"
-
 namespace upgrade {
 
 enum class ServiceOutcome {

@@ -29,8 +29,7 @@ namespace {
 // the service (a filtered administrator's token), every start would download
 // the whole JAR again only to fail at "net stop".
 bool CanControlService() {
-  return static_cast<bool>(
-      os::OpenServiceWithManager(installation::kServiceName, os::ServiceAccess::Control).service);
+  return os::CanControlService(installation::kServiceName);
 }
 
 // One line of its own for each way a check can end without an offer.

@@ -1,15 +1,18 @@
 // The file services an install relies on, on real files of both targets: a
 // staged file made exclusively, held against writers, read back and moved
 // through its own handle; a second name for a file; the write bit; and the
-// plain operations of the upgrade (attributes, directories, copies, appends).
+// plain operations of the upgrade (status, directories, copies, appends),
+// each failure with its cause.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 #include <string>
 
+#include "os/errors.h"
 #include "os/files.h"
 #include "support/target.h"
 #include "support/temp_dir.h"
@@ -307,22 +310,123 @@ TEST_F(OsFiles, MakeWritableLetsTheOwnerWriteAReadOnlyFileAgain) {
   ASSERT_EQ(fs::status(temp / "locked.jar").permissions() & fs::perms::owner_write,
             fs::perms::none);
   EXPECT_TRUE(os::MakeWritable(Path("locked.jar")));
+  EXPECT_FALSE(os::StatusOf(Path("locked.jar")).readOnly);
   EXPECT_NE(fs::status(temp / "locked.jar").permissions() & fs::perms::owner_write,
             fs::perms::none);
   EXPECT_TRUE(os::DeleteOneFile(Path("locked.jar")));  // refused while read-only
   EXPECT_FALSE(os::MakeWritable(Path("missing")));
 }
 
-TEST_F(OsFiles, AttributesAndExistence) {
+// The entry itself, never what a link at the last part points to; a missing
+// entry leaves the system's "not found" as its cause.
+TEST_F(OsFiles, StatusSaysWhatTheEntryItselfIs) {
   WriteFile(temp / "plain.txt", "x");
+  WriteFile(temp / "locked.jar", "x");
+  fs::permissions(temp / "locked.jar",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
   const fs::path directory(u8"目录");
   ASSERT_NE(os::MakeDirectory(Path(directory)), os::MakeDirectoryResult::Failed);
-  EXPECT_EQ(os::FileAttributes(Path("plain.txt")) & os::kAttributeDirectory, 0u);
-  EXPECT_NE(os::FileAttributes(Path(directory)) & os::kAttributeDirectory, 0u);
-  EXPECT_EQ(os::FileAttributes(Path("missing")), os::kInvalidFileAttributes);
-  EXPECT_TRUE(os::PathExists(Path("plain.txt")));
-  EXPECT_TRUE(os::PathExists(Path(directory)));
-  EXPECT_FALSE(os::PathExists(Path("missing")));
+  const bool links = MakeSymlink(temp / "plain.txt", temp / "to-file") &&
+                     MakeSymlink(temp / "gone", temp / "dangling") &&
+                     MakeSymlink(temp.path() / directory, temp / "to-folder");
+  // mingw's runtime makes no symbolic links; the native rows cover them.
+  EXPECT_NE(links, kWindowsTarget);
+  struct Row {
+    fs::path name;
+    os::EntryKind kind;
+    bool readOnly;
+    bool needsLinks;
+    long nativeCause;   // left when missing
+    long windowsCause;  // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND
+  } rows[] = {
+      {"plain.txt", os::EntryKind::File, false, false, 0, 0},
+      {"locked.jar", os::EntryKind::File, true, false, 0, 0},
+      {directory, os::EntryKind::Folder, false, false, 0, 0},
+      {"to-file", os::EntryKind::Link, false, true, 0, 0},
+      {"dangling", os::EntryKind::Link, false, true, 0, 0},
+      {"to-folder", os::EntryKind::Link, false, true, 0, 0},
+      {"missing", os::EntryKind::Missing, false, false, ENOENT, 2},
+      {fs::path("no") / "such", os::EntryKind::Missing, false, false, ENOENT, 3},
+      {fs::path("plain.txt") / "x", os::EntryKind::Missing, false, false, ENOTDIR, 3},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name.string());
+    if (row.needsLinks && !links) continue;
+    os::ClearLastError();
+    const os::FileStatus status = os::StatusOf(Path(row.name));
+    EXPECT_EQ(status.kind, row.kind);
+    EXPECT_EQ(status.readOnly, row.readOnly);
+    if (row.kind == os::EntryKind::Missing) {
+      EXPECT_EQ(os::LastError().code, kWindowsTarget ? row.windowsCause : row.nativeCause);
+    }
+  }
+  fs::permissions(temp / "locked.jar", fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_FALSE(os::StatusOf(Path("locked.jar")).readOnly);
+}
+
+// Every refusal says why, in the system's words: the cause each failed call
+// leaves, as the line that reports it will print it.
+TEST_F(OsFiles, AFailedCallLeavesItsCause) {
+  WriteFile(temp / "a", "a");
+  WriteFile(temp / "b", "b");
+  WriteFile(temp / "locked.jar", "x");
+  fs::permissions(temp / "locked.jar",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  fs::create_directories(temp / "full" / "inside");
+  struct Row {
+    const char* call;
+    std::function<bool()> fails;
+    long nativeCause;
+    long windowsCause;  // 0: Wine does not refuse it as Windows does
+  } rows[] = {
+      {"DeleteOneFile missing", [&] { return !os::DeleteOneFile(Path("missing")); }, ENOENT, 2},
+      {"DeleteOneFile folder", [&] { return !os::DeleteOneFile(Path("full")); }, EISDIR, 5},
+      {"DeleteOneFile read-only", [&] { return !os::DeleteOneFile(Path("locked.jar")); }, EACCES,
+       5},
+      {"RemoveEmptyDirectory not empty", [&] { return !os::RemoveEmptyDirectory(Path("full")); },
+       ENOTEMPTY, 145},
+      {"MakeDirectory no parent",
+       [&] { return os::MakeDirectory(Path("no/such/parent")) == os::MakeDirectoryResult::Failed; },
+       ENOENT, 3},
+      {"CopyOneFile over an existing file when told not to",
+       [&] { return !os::CopyOneFile(Path("a"), Path("b"), true); }, EEXIST, 80},
+      {"CopyOneFile over a read-only file",
+       [&] { return !os::CopyOneFile(Path("a"), Path("locked.jar"), false); }, EACCES, 0},
+      {"CopyOneFile from nothing",
+       [&] { return !os::CopyOneFile(Path("missing"), Path("c"), false); }, ENOENT, 2},
+      {"LinkFile over an existing file", [&] { return !os::LinkFile(Path("a"), Path("b")); },
+       EEXIST, 183},
+      {"LinkFile of nothing", [&] { return !os::LinkFile(Path("missing"), Path("c")); }, ENOENT, 2},
+      {"MakeWritable of nothing", [&] { return !os::MakeWritable(Path("missing")); }, ENOENT, 2},
+      {"StagedFile over an existing file",
+       [&] {
+         os::StagedFile staged;
+         return !staged.Create(Path("a"));
+       },
+       EEXIST, 80},
+      {"AppendFile in no folder",
+       [&] {
+         os::AppendFile file;
+         return !file.Open(Path("no/such/dir/x.jar"));
+       },
+       ENOENT, 3},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.call);
+    // Wine, run by root, writes over a read-only file that Windows keeps.
+    if (kWindowsTarget && row.windowsCause == 0) continue;
+    os::ClearLastError();
+    ASSERT_TRUE(row.fails());
+    const os::Error cause = os::LastError();
+    EXPECT_EQ(cause.code, kWindowsTarget ? row.windowsCause : row.nativeCause)
+        << testing::PrintToString(cause.text);
+    EXPECT_FALSE(cause.text.empty());
+  }
+  EXPECT_EQ(ReadFile(temp / "b"), "b");
+  EXPECT_EQ(ReadFile(temp / "locked.jar"), "x");
+  fs::permissions(temp / "locked.jar", fs::perms::owner_write, fs::perm_options::add);
 }
 
 TEST_F(OsFiles, DirectoriesAreMadeListedAndRemoved) {
@@ -349,7 +453,7 @@ TEST_F(OsFiles, DirectoriesAreMadeListedAndRemoved) {
   EXPECT_TRUE(os::DeleteOneFile(Path("backUp/b.jar")));
   EXPECT_FALSE(os::DeleteOneFile(Path("backUp")));  // a directory is not a file
   EXPECT_TRUE(os::RemoveEmptyDirectory(Path("backUp")));
-  EXPECT_FALSE(os::PathExists(Path("backUp")));
+  EXPECT_EQ(os::StatusOf(Path("backUp")).kind, os::EntryKind::Missing);
 }
 
 TEST_F(OsFiles, ReadOnlyFilesAreNotDeleted) {
@@ -357,10 +461,8 @@ TEST_F(OsFiles, ReadOnlyFilesAreNotDeleted) {
   fs::permissions(temp / "locked.jar",
                   fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
-  if (kWindowsTarget) {
-    // Natively the bit tells what this user may write, and root writes anything.
-    EXPECT_NE(os::FileAttributes(Path("locked.jar")) & os::kAttributeReadOnly, 0u);
-  }
+  // Read-only for everyone, root included, on both targets.
+  EXPECT_TRUE(os::StatusOf(Path("locked.jar")).readOnly);
   EXPECT_FALSE(os::DeleteOneFile(Path("locked.jar")));
   EXPECT_EQ(ReadFile(temp / "locked.jar"), "x");
   fs::permissions(temp / "locked.jar", fs::perms::owner_write, fs::perm_options::add);

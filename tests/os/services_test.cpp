@@ -1,50 +1,43 @@
 // The service manager's answers on both targets for a service that is not
-// there: nothing opens, no state reads, nothing starts. "Not there" must never
-// read as "stopped", or a caller would go on to start it.
+// there: no state, no start, no control, each with "no such service" as its
+// cause. "Not there" must never read as "stopped", or a caller would go on to
+// start it.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
-#include <utility>
 
+#include "os/errors.h"
 #include "os/services.h"
 #include "support/service_manager.h"
+#include "support/target.h"
 
 namespace {
 
 const std::wstring kUnknown = L"wardkeep-no-such-service";
 
-TEST(OsServices, AnUnknownServiceIsAbsentNotStopped) {
+// ERROR_SERVICE_DOES_NOT_EXIST; natively ENOENT.
+constexpr long kNoSuchService = testing_support::kWindowsTarget ? 1060 : 2;
+
+TEST(OsServices, AnUnknownServiceIsAbsentNotStoppedAndSaysSo) {
   testing_support::ReachableServiceManager reachable;
-  os::ServiceHandle manager = os::OpenServiceManager();
-  ASSERT_TRUE(manager);
-  for (os::ServiceAccess access :
-       {os::ServiceAccess::QueryStatus, os::ServiceAccess::Start, os::ServiceAccess::Control}) {
-    SCOPED_TRACE(static_cast<int>(access));
-    os::ServiceHandle missing = os::OpenNamedService(manager, kUnknown, access);
-    EXPECT_FALSE(missing);
-    os::ServiceState state = os::ServiceState::Paused;
-    EXPECT_FALSE(os::QueryServiceState(missing, state));
-    EXPECT_EQ(state, os::ServiceState::Paused);  // untouched, not "stopped"
-    EXPECT_FALSE(os::RequestServiceStart(missing));
-
-    // Opened together: the manager is there, the service is not.
-    os::OpenedService opened = os::OpenServiceWithManager(kUnknown, access);
-    EXPECT_TRUE(opened.manager);
-    EXPECT_FALSE(opened.service);
+  struct Row {
+    const char* call;
+    std::function<bool()> failsAsExpected;
+  } rows[] = {
+      {"QueryServiceState",
+       [] { return os::QueryServiceState(kUnknown) == os::ServiceState::NoService; }},
+      {"StartServiceByName", [] { return !os::StartServiceByName(kUnknown); }},
+      {"CanControlService", [] { return !os::CanControlService(kUnknown); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.call);
+    os::ClearLastError();
+    EXPECT_TRUE(row.failsAsExpected());
+    const os::Error cause = os::LastError();
+    EXPECT_EQ(cause.code, kNoSuchService) << testing::PrintToString(cause.text);
+    EXPECT_FALSE(cause.text.empty());
   }
-  // No manager, no service; a manager is no service to ask.
-  EXPECT_FALSE(os::OpenNamedService(os::ServiceHandle(), kUnknown, os::ServiceAccess::QueryStatus));
-  os::ServiceState state = os::ServiceState::Paused;
-  EXPECT_FALSE(os::QueryServiceState(manager, state));
-  EXPECT_EQ(state, os::ServiceState::Paused);
-  EXPECT_FALSE(os::RequestServiceStart(manager));
-
-  // Closing moves with the handle: the moved-from one is empty, the other closes once.
-  os::ServiceHandle moved = std::move(manager);
-  EXPECT_FALSE(manager);
-  EXPECT_TRUE(moved);
-  moved.Reset();
-  EXPECT_FALSE(moved);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Native backend: the drive map between Windows-form paths and host paths.
 #include "os/posix/drive_map.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cwctype>
 
@@ -16,6 +17,12 @@ bool IsSeparator(wchar_t c) {
 std::string StripTrailingSlashes(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
+}
+
+// Where an absent drive or a network path leads: nowhere, for every caller.
+std::optional<std::string> Nowhere() {
+  errno = ENOENT;
+  return std::nullopt;
 }
 
 }  // namespace
@@ -36,16 +43,16 @@ std::optional<std::string> ToHostPath(const std::wstring& windowsPath) {
   std::string base;
   if (rest.size() >= 2 && rest[1] == L':') {
     auto dir = DriveDirectory(rest[0]);
-    if (!dir) return std::nullopt;
+    if (!dir) return Nowhere();
     base = *dir;
     rest.erase(0, 2);
     // "D:x" is drive-relative on Windows; here it is simply under the drive.
     if (rest.empty() || !IsSeparator(rest[0])) rest.insert(rest.begin(), L'\\');
   } else if (rest.size() >= 2 && IsSeparator(rest[0]) && IsSeparator(rest[1])) {
-    return std::nullopt;  // network paths have no host equivalent
+    return Nowhere();  // network paths have no host equivalent
   } else if (!rest.empty() && IsSeparator(rest[0])) {
     auto dir = DriveDirectory(L'C');
-    if (!dir) return std::nullopt;
+    if (!dir) return Nowhere();
     base = *dir;
   }
   for (wchar_t& c : rest) {

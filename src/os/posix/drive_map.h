@@ -11,7 +11,8 @@ namespace os::posix {
 
 // Host path for a Windows-form path. "D:\a\b" -> "<D dir>/a/b"; a path with no
 // drive is taken relative to the working directory ("a\b" -> "a/b"), a rooted
-// one ("\a") is on C:. Nothing for an absent drive or a network path.
+// one ("\a") is on C:. Nothing for an absent drive or a network path, with
+// ENOENT left as the cause: to every caller such a path leads nowhere.
 std::optional<std::string> ToHostPath(const std::wstring& windowsPath);
 
 // The directory a drive letter ('C') maps to, or nothing when it is absent.

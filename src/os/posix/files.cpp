@@ -13,28 +13,23 @@ void NativeFileRelease::operator()(NativeFile* file) const noexcept {
   delete file;
 }
 
-std::uint32_t FileAttributes(const std::wstring& path) {
+FileStatus StatusOf(const std::wstring& path) {
   auto host = posix::ToHostPath(path);
   struct stat st {};
-  if (!host || lstat(host->c_str(), &st) != 0) return kInvalidFileAttributes;
-  std::uint32_t attributes = 0;
+  if (!host || lstat(host->c_str(), &st) != 0) return {};
+  FileStatus status;
   if (S_ISLNK(st.st_mode)) {
-    attributes |= kAttributeReparsePoint;
-    struct stat target {};
-    if (stat(host->c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
-      attributes |= kAttributeDirectory;
-    }
+    status.kind = EntryKind::Link;
   } else if (S_ISDIR(st.st_mode)) {
-    attributes |= kAttributeDirectory;
+    status.kind = EntryKind::Folder;
+  } else if (S_ISREG(st.st_mode)) {
+    status.kind = EntryKind::File;
+  } else {
+    status.kind = EntryKind::Other;
   }
-  if (access(host->c_str(), W_OK) != 0 && geteuid() != 0) attributes |= kAttributeReadOnly;
-  return attributes;
-}
-
-bool PathExists(const std::wstring& path) {
-  auto host = posix::ToHostPath(path);
-  struct stat st {};
-  return host && stat(host->c_str(), &st) == 0;
+  // A link's own mode grants everything; it is never read-only itself.
+  status.readOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+  return status;
 }
 
 }  // namespace os
@@ -52,9 +47,15 @@ namespace os {
 namespace {
 
 // The platform's read-only attribute has no POSIX twin; a file nobody may
-// write is the closest, and it holds for root too.
+// write is the closest, and it holds for root too (StatusOf's readOnly).
 bool IsReadOnlyFile(const struct stat& st) {
   return S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+// A refusal of the program's own, with the cause the platform gives for it.
+bool Refuse(int cause) {
+  errno = cause;
+  return false;
 }
 
 }  // namespace
@@ -70,7 +71,8 @@ bool DeleteOneFile(const std::wstring& path) {
   auto host = posix::ToHostPath(path);
   struct stat st {};
   if (!host || lstat(host->c_str(), &st) != 0) return false;
-  if (S_ISDIR(st.st_mode) || IsReadOnlyFile(st)) return false;
+  if (S_ISDIR(st.st_mode)) return Refuse(EISDIR);
+  if (IsReadOnlyFile(st)) return Refuse(EACCES);
   return unlink(host->c_str()) == 0;
 }
 
@@ -92,11 +94,16 @@ bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfEx
   if (!hostFrom || !hostTo) return false;
   posix::UniqueFd in(open(hostFrom->c_str(), O_RDONLY | O_CLOEXEC));
   struct stat source {};
-  if (!in || fstat(in.Get(), &source) != 0 || !S_ISREG(source.st_mode)) return false;
+  if (!in || fstat(in.Get(), &source) != 0) return false;
+  if (!S_ISREG(source.st_mode)) return Refuse(S_ISDIR(source.st_mode) ? EISDIR : EINVAL);
   struct stat existing {};
   if (stat(hostTo->c_str(), &existing) == 0) {
-    if (failIfExists || IsReadOnlyFile(existing)) return false;
-    if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) return false;
+    if (failIfExists) return Refuse(EEXIST);
+    if (IsReadOnlyFile(existing)) return Refuse(EACCES);
+    // Truncating the target would empty the source.
+    if (existing.st_dev == source.st_dev && existing.st_ino == source.st_ino) {
+      return Refuse(EBUSY);
+    }
   }
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
   posix::UniqueFd out(open(hostTo->c_str(), flags, source.st_mode & 0777));

@@ -1,9 +1,11 @@
-// Native backend of the services service: each operation is one `systemctl`
-// call (show or start) on the system manager; a service name is its unit.
+// Native backend of the services service: `systemctl` calls (show, start) on
+// the system manager; a service name is its unit. Nothing stays open between
+// calls.
 #include "os/services.h"
 
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -50,21 +52,6 @@ std::optional<std::string> PropertyValue(const std::string& output, const std::s
   return std::nullopt;
 }
 
-std::optional<std::string> ShownProperty(const std::string& name, const std::string& unit) {
-  auto output = ShowProperties(name, unit);
-  if (!output) return std::nullopt;
-  return PropertyValue(*output, name);
-}
-
-// The manager's own word that the unit may be both started and stopped; what
-// this user may do is decided by the bus when asked, so this is the nearest
-// the open can come to the platform's access check.
-bool CanStartAndStop(const std::string& unit) {
-  auto output = ShowProperties("CanStart,CanStop", unit);
-  return output && PropertyValue(*output, "CanStart") == "yes" &&
-         PropertyValue(*output, "CanStop") == "yes";
-}
-
 // Only names the manager takes literally: no globs, no paths, no options.
 bool IsPlainUnitName(const std::string& name) {
   if (name.empty() || name[0] == '-' || name[0] == '.') return false;
@@ -77,73 +64,129 @@ bool IsPlainUnitName(const std::string& name) {
 
 std::optional<ServiceState> StateFromActiveState(const std::string& text) {
   if (text == "active" || text == "reloading" || text == "refreshing") return ServiceState::Running;
-  if (text == "activating") return ServiceState::StartPending;
-  if (text == "deactivating" || text == "maintenance") return ServiceState::StopPending;
   if (text == "inactive" || text == "failed") return ServiceState::Stopped;
+  if (text == "activating" || text == "deactivating" || text == "maintenance") {
+    return ServiceState::Pending;
+  }
   return std::nullopt;
+}
+
+// What a failed call leaves as its cause: the system's own when systemctl
+// could not be run, otherwise the errno that says what the manager answered.
+ServiceState Unknown(ServiceState state, int cause) {
+  errno = cause;
+  return state;
+}
+
+// Whether the manager answers at all (no systemctl, no bus, no systemd all
+// fail here).
+bool ManagerAnswers() {
+  std::string output;
+  errno = 0;
+  auto code = Systemctl({"show", "--property=Version"}, output);
+  if (code && *code == 0) return true;
+  // Not run: the spawn's own cause stays. Run and refused: not connected.
+  if (code || errno == 0) errno = ENOTCONN;
+  return false;
+}
+
+// The unit behind `name` when the manager knows it: NoManager or NoService
+// (with its cause) otherwise. `properties` are shown with LoadState in the
+// same call, into `shown`.
+std::optional<std::string> KnownUnit(const std::wstring& name, const std::string& properties,
+                                     std::string& shown, ServiceState& unknown) {
+  std::string plain = unicode::EncodeUtf8(name);
+  if (!IsPlainUnitName(plain)) {
+    // Never handed to the tool; the manager is asked only whether it is there.
+    unknown = ManagerAnswers() ? Unknown(ServiceState::NoService, EINVAL) : ServiceState::NoManager;
+    return std::nullopt;
+  }
+  std::string unit = plain + ".service";
+  auto output = ShowProperties("LoadState," + properties, unit);
+  if (!output) {
+    // One property may fail to show where LoadState alone would not.
+    if (!ManagerAnswers()) {
+      unknown = ServiceState::NoManager;
+      return std::nullopt;
+    }
+    // A unit the manager cannot even say is loaded is not opened.
+    output = ShowProperties("LoadState", unit);
+    if (!output) {
+      unknown = Unknown(ServiceState::NoService, EIO);
+      return std::nullopt;
+    }
+  }
+  auto loadState = PropertyValue(*output, "LoadState");
+  if (!loadState || loadState->empty() || *loadState == "not-found") {
+    unknown = Unknown(ServiceState::NoService, ENOENT);
+    return std::nullopt;
+  }
+  shown = *output;
+  return unit;
+}
+
+// The state of a known unit from `shown`, which carries ActiveState when it
+// could be read.
+ServiceState StateOf(const std::string& shown) {
+  auto active = PropertyValue(shown, "ActiveState");
+  if (!active) return Unknown(ServiceState::Unreadable, EIO);
+  auto state = StateFromActiveState(*active);
+  return state ? *state : Unknown(ServiceState::Unreadable, EPROTO);
+}
+
+// systemctl's exit codes (as LSB numbers them) as the cause of a refused call.
+int CauseOfExit(int code) {
+  if (code == 4) return EACCES;  // not permitted
+  if (code == 5) return ENOENT;  // no such unit
+  return EIO;
 }
 
 }  // namespace
 
-// Nothing stays open between calls: the manager, or one service's unit.
-struct NativeService {
-  bool isManager = false;
-  std::string unit;
-};
-
-void NativeServiceRelease::operator()(NativeService* service) const noexcept {
-  delete service;
+ServiceState QueryServiceState(const std::wstring& name) {
+  std::string shown;
+  ServiceState unknown = ServiceState::Unreadable;
+  if (!KnownUnit(name, "ActiveState", shown, unknown)) return unknown;
+  return StateOf(shown);
 }
 
-ServiceHandle OpenServiceManager() {
-  // No systemctl, no bus or no systemd all fail here.
-  std::string output;
-  auto code = Systemctl({"show", "--property=Version"}, output);
-  if (!code || *code != 0) return {};
-  return ServiceHandle(new NativeService{true, {}});
-}
-
-// Only Control is checked here: systemctl refuses a start the user may not
-// make when it is asked for.
-ServiceHandle OpenNamedService(const ServiceHandle& manager, const std::wstring& name,
-                               ServiceAccess access) {
-  const NativeService* opened = manager.Native();
-  if (opened == nullptr || !opened->isManager) return {};
-  std::string plain = unicode::EncodeUtf8(name);
-  if (!IsPlainUnitName(plain)) return {};
-  std::string unit = plain + ".service";
-  auto loadState = ShownProperty("LoadState", unit);
-  if (!loadState || loadState->empty() || *loadState == "not-found") return {};
-  if (access == ServiceAccess::Control && !CanStartAndStop(unit)) return {};
-  return ServiceHandle(new NativeService{false, unit});
-}
-
-bool QueryServiceState(const ServiceHandle& service, ServiceState& state) {
-  const NativeService* opened = service.Native();
-  if (opened == nullptr || opened->isManager) return false;
-  auto active = ShownProperty("ActiveState", opened->unit);
-  if (!active) return false;
-  auto mapped = StateFromActiveState(*active);
-  if (!mapped) return false;
-  state = *mapped;
-  return true;
-}
-
-bool RequestServiceStart(const ServiceHandle& service) {
-  const NativeService* opened = service.Native();
-  if (opened == nullptr || opened->isManager) return false;
+bool StartServiceByName(const std::wstring& name) {
+  std::string shown;
+  ServiceState unknown = ServiceState::Unreadable;
+  auto unit = KnownUnit(name, "ActiveState", shown, unknown);
+  if (!unit) return false;
   // The platform's manager refuses to start a service that is not stopped
   // (one that is starting, stopping or running); systemctl would queue or
   // merge a job and report success, so the state decides first. A state that
   // cannot be read leaves the decision to the manager, as there.
-  ServiceState state;
-  if (QueryServiceState(service, state) && state != ServiceState::Stopped) return false;
+  const ServiceState state = StateOf(shown);
+  if (state == ServiceState::Running || state == ServiceState::Pending) {
+    errno = EALREADY;
+    return false;
+  }
   std::string output;
   // Accepted means queued, as on the platform: --no-block returns once the
   // job is in, not when the unit has finished starting. Never a password
   // prompt on the program's terminal.
-  auto code = Systemctl({"--no-ask-password", "--no-block", "start", "--", opened->unit}, output);
-  return code && *code == 0;
+  errno = 0;
+  auto code = Systemctl({"--no-ask-password", "--no-block", "start", "--", *unit}, output);
+  if (code && *code == 0) return true;
+  if (code) errno = CauseOfExit(*code);
+  return false;
+}
+
+// The manager's own word that the unit may be both started and stopped; what
+// this user may do is decided by the bus when asked, so this is the nearest
+// the check can come to the platform's access check.
+bool CanControlService(const std::wstring& name) {
+  std::string shown;
+  ServiceState unknown = ServiceState::Unreadable;
+  if (!KnownUnit(name, "CanStart,CanStop", shown, unknown)) return false;
+  if (PropertyValue(shown, "CanStart") == "yes" && PropertyValue(shown, "CanStop") == "yes") {
+    return true;
+  }
+  errno = EPERM;
+  return false;
 }
 
 }  // namespace os

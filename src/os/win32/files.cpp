@@ -2,8 +2,6 @@
 #include "os/files.h"
 
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shlwapi.h>
 
 #include "os/win32/native_file.h"
 #include "os/win32/scoped_handle.h"
@@ -14,12 +12,24 @@ void NativeFileRelease::operator()(NativeFile* file) const noexcept {
   delete file;
 }
 
-std::uint32_t FileAttributes(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str());
-}
-
-bool PathExists(const std::wstring& path) {
-  return ::PathFileExistsW(path.c_str()) != FALSE;
+FileStatus StatusOf(const std::wstring& path) {
+  // The entry's own attributes: a link's, never its target's.
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
+  FileStatus status;
+  // Every reparse point counts as a link, whatever its tag, as it does for
+  // the held folders: none is a plain entry the program may go through.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    status.kind = EntryKind::Link;
+  } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    status.kind = EntryKind::Folder;
+  } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    status.kind = EntryKind::Other;
+  } else {
+    status.kind = EntryKind::File;
+  }
+  status.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  return status;
 }
 
 MakeDirectoryResult MakeDirectory(const std::wstring& path) {

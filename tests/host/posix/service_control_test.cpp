@@ -15,7 +15,6 @@
 #include "app/wardkeep_dlg.h"
 #include "host/service_control.h"
 #include "host/tunables.h"
-#include "os/services.h"
 #include "support/posix/service_manager_standin.h"
 #include "support/recording_view.h"
 #include "support/scoped_env.h"
@@ -285,41 +284,6 @@ TEST_F(ServiceControl, NamesThatAreNotPlainUnitNamesCannotBeOpened) {
   // Only the manager itself was asked; no name reached the tool.
   for (const std::string& line : manager.Lines())
     EXPECT_EQ(line, "systemctl show --property=Version");
-}
-
-// Control (stop, start, query) is granted only for a unit the manager says
-// can be both started and stopped; reading its state needs no such word.
-TEST_F(ServiceControl, ControlOpensOnlyAUnitThatCanBeStartedAndStopped) {
-  struct Case {
-    const char* name;
-    const char* state;  // nullptr: no such unit
-    bool refuseStartAndStop;
-    bool control;
-    bool query;
-  };
-  const Case cases[] = {
-      {"RunningAndControllable", "active", false, true, true},
-      {"StoppedAndControllable", "inactive", false, true, true},
-      {"ManualStartAndStopRefused", "active", true, false, true},
-      {"Missing", nullptr, false, false, false},
-      {"StateUnreadable", "broken", false, true, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ServiceManagerStandin own;
-    if (c.state != nullptr) own.SetUnit("stock-relay", c.state);
-    if (c.refuseStartAndStop) own.RefuseStartAndStop("stock-relay");
-    os::ServiceHandle scm = os::OpenServiceManager();
-    ASSERT_TRUE(scm);
-    EXPECT_EQ(
-        static_cast<bool>(os::OpenNamedService(scm, L"stock-relay", os::ServiceAccess::Control)),
-        c.control);
-    EXPECT_EQ(static_cast<bool>(
-                  os::OpenNamedService(scm, L"stock-relay", os::ServiceAccess::QueryStatus)),
-              c.query);
-    // Asking is all it does.
-    EXPECT_TRUE(own.Starts().empty());
-  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "os/errors.h"
 #include "os/session.h"
 
 namespace {
@@ -71,10 +72,9 @@ class Win32Services : public testing::Test {
     if (m_manager != nullptr) ::CloseServiceHandle(m_manager);
   }
 
-  static bool WaitForState(const os::ServiceHandle& service, os::ServiceState wanted) {
+  bool WaitForState(os::ServiceState wanted) const {
     for (int i = 0; i < 300; ++i) {
-      os::ServiceState state{};
-      if (os::QueryServiceState(service, state) && state == wanted) return true;
+      if (os::QueryServiceState(m_name) == wanted) return true;
       ::Sleep(100);
     }
     return false;
@@ -86,36 +86,25 @@ class Win32Services : public testing::Test {
 };
 
 TEST_F(Win32Services, AStoppedServiceIsStartedAndThenReportedRunning) {
-  os::ServiceHandle manager = os::OpenServiceManager();
-  ASSERT_TRUE(manager);
-  os::ServiceHandle query = os::OpenNamedService(manager, m_name, os::ServiceAccess::QueryStatus);
-  ASSERT_TRUE(query);
-  os::ServiceState state{};
-  ASSERT_TRUE(os::QueryServiceState(query, state));
-  EXPECT_EQ(state, os::ServiceState::Stopped);
-
-  os::ServiceHandle start = os::OpenNamedService(manager, m_name, os::ServiceAccess::Start);
-  ASSERT_TRUE(start);
-  EXPECT_TRUE(os::RequestServiceStart(start));
-  EXPECT_TRUE(WaitForState(query, os::ServiceState::Running));
-  // A running service refuses a second start.
-  EXPECT_FALSE(os::RequestServiceStart(start));
+  EXPECT_EQ(os::QueryServiceState(m_name), os::ServiceState::Stopped);
+  EXPECT_TRUE(os::CanControlService(m_name));
+  EXPECT_TRUE(os::StartServiceByName(m_name));
+  EXPECT_TRUE(WaitForState(os::ServiceState::Running));
+  // A running service refuses a second start, and says why.
+  os::ClearLastError();
+  EXPECT_FALSE(os::StartServiceByName(m_name));
+  EXPECT_EQ(os::LastError().code, ERROR_SERVICE_ALREADY_RUNNING);
 }
 
-// Control is one handle that both reads the state and starts the service, from
-// a manager opened to connect only.
-TEST_F(Win32Services, AControlHandleQueriesAndStarts) {
-  os::ServiceHandle manager = os::OpenServiceManager();
-  ASSERT_TRUE(manager);
-  os::ServiceHandle control = os::OpenNamedService(manager, m_name, os::ServiceAccess::Control);
-  ASSERT_TRUE(control);
-  os::ServiceState state{};
-  ASSERT_TRUE(os::QueryServiceState(control, state));
-  EXPECT_EQ(state, os::ServiceState::Stopped);
-  EXPECT_TRUE(os::RequestServiceStart(control));
-  EXPECT_TRUE(WaitForState(control, os::ServiceState::Running));
-  EXPECT_FALSE(
-      os::OpenNamedService(manager, L"wardkeep-no-such-service", os::ServiceAccess::Control));
+// The manager's refusals, each with the cause it gives.
+TEST_F(Win32Services, ARefusedStartSaysWhy) {
+  ASSERT_TRUE(::ChangeServiceConfigW(m_service, SERVICE_NO_CHANGE, SERVICE_DISABLED,
+                                     SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, nullptr));
+  os::ClearLastError();
+  EXPECT_FALSE(os::StartServiceByName(m_name));
+  EXPECT_EQ(os::LastError().code, ERROR_SERVICE_DISABLED);
+  EXPECT_EQ(os::QueryServiceState(m_name), os::ServiceState::Stopped);
 }
 
 }  // namespace
