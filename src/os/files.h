@@ -45,9 +45,6 @@ bool RemoveEmptyDirectory(const std::wstring& path);
 // `failIfExists`.
 bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
 
-// Up to `count` bytes from the start of a file; empty when it cannot be read.
-std::string ReadFileStart(const std::wstring& path, std::size_t count);
-
 // The entry names of one directory, "." and ".." included where the platform
 // yields them, in the platform's order. Closed when destroyed.
 class DirectoryListing {

@@ -20,10 +20,6 @@ using ChildPtr = std::unique_ptr<Child, ChildRelease>;
 // handed to a program already running, so there is nothing to wait for.
 using Started = std::optional<ChildPtr>;
 
-// `program` with `parameters` as its argument text and no window; natively its
-// standard streams go nowhere.
-Started StartHidden(const std::wstring& program, const std::wstring& parameters);
-
 // One of the system's programs by its bare name (os/processes.h says where it
 // is found); the child's output goes where the caller's does.
 Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments);

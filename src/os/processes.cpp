@@ -18,11 +18,6 @@ LaunchResult WaitOrEnd(process::Started started, unsigned timeoutMilliseconds) {
 
 }  // namespace
 
-LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring& parameters,
-                                 unsigned timeoutMilliseconds) {
-  return WaitOrEnd(process::StartHidden(program, parameters), timeoutMilliseconds);
-}
-
 LaunchResult RunSystemProgramAndWait(const std::wstring& program, const std::wstring& arguments,
                                      unsigned timeoutMilliseconds) {
   if (program.empty() || program.find_first_of(L"\\/: ") != std::wstring::npos) {

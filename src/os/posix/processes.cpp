@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "os/posix/drive_map.h"
 #include "os/posix/spawn.h"
 #include "os/process_primitives.h"
 #include "unicode/utf8.h"
@@ -47,15 +46,6 @@ std::vector<std::string> SplitOnSpaces(const std::wstring& text) {
 }
 
 }  // namespace
-
-Started StartHidden(const std::wstring& program, const std::wstring& parameters) {
-  auto hostPath = posix::ToHostPath(program);
-  if (!hostPath) return std::nullopt;
-  // The platform hands the text to the program whole; here it is split.
-  std::vector<std::string> argv{*hostPath};
-  for (std::string& word : SplitOnSpaces(parameters)) argv.push_back(std::move(word));
-  return SpawnInOwnGroup(std::move(argv), {});
-}
 
 // The host has no system directory of the platform's kind: the program is
 // looked up on PATH, where the demo and the tests put their stand-ins.

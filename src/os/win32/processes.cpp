@@ -1,9 +1,6 @@
-// Windows backend of the process primitives: ShellExecuteExW, CreateProcessW
-// (searched, or the system directory's program by its full path), a bounded
-// wait, TerminateProcess.
+// Windows backend of the process primitives: CreateProcessW with the system
+// directory's program as the application, a bounded wait, TerminateProcess.
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
 
 #include <vector>
 
@@ -18,21 +15,6 @@ struct Child {
 
 void ChildRelease::operator()(Child* child) const noexcept {
   delete child;
-}
-
-Started StartHidden(const std::wstring& program, const std::wstring& parameters) {
-  SHELLEXECUTEINFOW info{};
-  info.cbSize = sizeof info;
-  // No shell error box: a launch failure is a result here, and a box would
-  // block the caller until someone closed it.
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  info.lpFile = program.c_str();
-  info.lpParameters = parameters.c_str();
-  info.nShow = SW_HIDE;
-  if (!::ShellExecuteExW(&info)) return std::nullopt;
-  // The shell may hand the file to a running program and give no process back.
-  if (info.hProcess == nullptr) return ChildPtr();
-  return ChildPtr(new Child{win32::KernelHandle(info.hProcess)});
 }
 
 namespace {
