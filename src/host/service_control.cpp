@@ -28,7 +28,7 @@ bool RequestStart(const std::wstring& name) {
 
 }  // namespace
 
-bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
+bool IsServiceRunningShowingFailures(const std::wstring& name, MessageBoxOwner& boxOwner) {
   const StatusQuery query = QueryStatus(name);
   // The manager is opened to connect only, which every user may. A user who
   // may not start services is shown nothing, as when the manager was opened
@@ -39,6 +39,8 @@ bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
     case StatusQuery::Running:
       return true;
     case StatusQuery::NoService:
+      // Deliberately the manager's text although it is the service that could
+      // not be opened: the box's words are the system's own, kept as they are.
       boxOwner.ShowMessageBox(L"OpenSCManager Open failed");
       return false;
     case StatusQuery::QueryFailed:
@@ -52,7 +54,9 @@ bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
 }
 
 bool StartServiceIfStopped(const std::wstring& name, MessageBoxOwner& boxOwner) {
-  if (IsServiceRunning(name, boxOwner)) return true;
+  // Asked again, boxes and all, even when the caller has just asked: one
+  // service that cannot be opened or queried shows its box twice, on purpose.
+  if (IsServiceRunningShowingFailures(name, boxOwner)) return true;
   if (!RequestStart(name)) return false;
   // True means accepted, not running: give the service a moment before the
   // next one is looked at.
