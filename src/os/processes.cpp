@@ -7,10 +7,8 @@
 namespace os {
 namespace {
 
-LaunchResult WaitOrEnd(process::Started started, unsigned timeoutMilliseconds) {
-  if (!started) return LaunchResult::NotStarted;
-  process::Child* child = started->get();
-  if (child == nullptr) return LaunchResult::Ended;
+LaunchResult WaitOrEnd(const process::ChildPtr& child, unsigned timeoutMilliseconds) {
+  if (!child) return LaunchResult::NotStarted;
   if (process::WaitForExit(*child, timeoutMilliseconds)) return LaunchResult::Ended;
   process::Kill(*child);
   return LaunchResult::TimedOut;

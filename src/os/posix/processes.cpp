@@ -23,10 +23,10 @@ void ChildRelease::operator()(Child* child) const noexcept {
 
 namespace {
 
-Started SpawnInOwnGroup(std::vector<std::string> argv, posix::SpawnOptions options) {
+ChildPtr SpawnInOwnGroup(std::vector<std::string> argv, posix::SpawnOptions options) {
   options.ownProcessGroup = true;  // what it starts ends with it
   auto pid = posix::Spawn(argv, options);
-  if (!pid) return std::nullopt;
+  if (!pid) return {};
   return ChildPtr(new Child{*pid});
 }
 
@@ -49,7 +49,7 @@ std::vector<std::string> SplitOnSpaces(const std::wstring& text) {
 
 // The host has no system directory of the platform's kind: the program is
 // looked up on PATH, where the demo and the tests put their stand-ins.
-Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
+ChildPtr StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
   posix::SpawnOptions options;
   options.searchPath = true;
   // Like a console command on Windows, its messages reach whoever watches.

@@ -20,7 +20,7 @@ void ChildRelease::operator()(Child* child) const noexcept {
 namespace {
 
 // `application` is the program's whole path: nothing is searched for.
-Started CreateChild(const wchar_t* application, const std::wstring& commandLine) {
+ChildPtr CreateChild(const wchar_t* application, const std::wstring& commandLine) {
   // CreateProcessW may write into the command line while parsing it.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
@@ -29,7 +29,7 @@ Started CreateChild(const wchar_t* application, const std::wstring& commandLine)
   PROCESS_INFORMATION info{};
   if (!::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
-    return std::nullopt;
+    return {};
   }
   win32::KernelHandle thread(info.hThread);
   return ChildPtr(new Child{win32::KernelHandle(info.hProcess)});
@@ -37,10 +37,10 @@ Started CreateChild(const wchar_t* application, const std::wstring& commandLine)
 
 }  // namespace
 
-Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
+ChildPtr StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
   wchar_t directory[MAX_PATH];
   UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::nullopt;
+  if (length == 0 || length >= MAX_PATH) return {};
   // Named as the application, the program is never searched for; the command
   // line is what the program sees as its own.
   std::wstring application = std::wstring(directory, length) + L"\\" + program + L".exe";
