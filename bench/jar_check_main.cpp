@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "os/files.h"
 #include "upgrade/jar_check.h"
 
 int main(int argc, char** argv) {
@@ -12,7 +13,10 @@ int main(int argc, char** argv) {
   // The check reads through a Windows path; B: stands for the directory.
   setenv("WARDKEEP_DRIVE_B", argv[1], 1);
   const std::string name = argv[2];
-  const upgrade::JarCheck check =
-      upgrade::CheckJarArchive(L"B:\\" + std::wstring(name.begin(), name.end()));
+  os::ReadOnlyFile file;
+  if (!file.Open(L"B:\\" + std::wstring(name.begin(), name.end()))) {
+    return 10 + static_cast<int>(upgrade::JarFault::Unreadable);
+  }
+  const upgrade::JarCheck check = upgrade::CheckJarArchive(file);
   return check ? 0 : 10 + static_cast<int>(check.fault);
 }

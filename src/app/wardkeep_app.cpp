@@ -1,22 +1,14 @@
 #include "app/wardkeep_app.h"
 
-#include "app/program_path.h"
 #include "app/wardkeep_dlg.h"
 #include "host/session.h"
-
-void app::RegisterAutostart(const std::wstring& valueName, const std::wstring& data) {
-  host::WriteAutostartEntry(valueName, data);
-}
 
 void app::SetUpAutostart() {
   if (host::AutostartRouteByPolicy() == host::AutostartRoute::MachineTask) {
     host::RemoveAutostartEntry(kAutostartValueName);
     return;
   }
-  // A program whose own folder is unknown writes no entry rather than a wrong one.
-  if (const std::wstring program = AutostartProgramPath(); !program.empty()) {
-    RegisterAutostart(kAutostartValueName, program);
-  }
+  host::WriteAutostartEntry(kAutostartValueName);
 }
 
 bool CwardkeepApp::InitInstance() {

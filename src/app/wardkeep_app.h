@@ -11,9 +11,6 @@ namespace app {
 constexpr const wchar_t* kSingleInstanceName = L"ORV_WARDKEEP";
 constexpr const wchar_t* kAutostartValueName = L"orvWardkeep";
 
-// Writes the autostart entry; a failure is not reported, the watch goes on.
-void RegisterAutostart(const std::wstring& valueName, const std::wstring& data);
-
 // At start: where the machine's task starts the program at log-on, removes
 // this user's own entry (a copy from each would race at log-on); otherwise
 // writes it for the running program.

@@ -20,7 +20,10 @@ void CwardkeepDlg::OnTryStart() {
   for (std::size_t i = 0; i < monitor.serviceNames.size(); ++i) {
     const std::wstring& name = monitor.serviceNames[i];
     app::ServiceStart start = app::ServiceStart::AlreadyRunning;
-    if (!host::IsServiceRunning(name, m_view)) {
+    // A service that cannot be opened or asked shows its box here and once
+    // more from the start's own query: two boxes for one service. Deliberate,
+    // the command has always shown both; do not fold them into one.
+    if (!host::IsServiceRunningShowingFailures(name, m_view)) {
       start = host::StartServiceIfStopped(name, m_view) ? app::ServiceStart::Accepted
                                                         : app::ServiceStart::Failed;
     }

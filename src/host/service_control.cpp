@@ -7,7 +7,7 @@
 
 namespace host {
 
-bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
+bool IsServiceRunningShowingFailures(const std::wstring& name, MessageBoxOwner& boxOwner) {
   // The manager and the service are closed again before anything is shown.
   const os::ServiceState state = os::QueryServiceState(name);
   if (state == os::ServiceState::Running) return true;
@@ -17,6 +17,8 @@ bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
   if (os::CurrentProcessRights() != os::ProcessRights::Full) return false;
   switch (state) {
     case os::ServiceState::NoService:
+      // Deliberately the manager's text although it is the service that could
+      // not be opened: the box's words are the system's own, kept as they are.
       boxOwner.ShowMessageBox(L"OpenSCManager Open failed");
       return false;
     case os::ServiceState::Unreadable:
@@ -32,7 +34,9 @@ bool IsServiceRunning(const std::wstring& name, MessageBoxOwner& boxOwner) {
 }
 
 bool StartServiceIfStopped(const std::wstring& name, MessageBoxOwner& boxOwner) {
-  if (IsServiceRunning(name, boxOwner)) return true;
+  // Asked again, boxes and all, even when the caller has just asked: one
+  // service that cannot be opened or queried shows its box twice, on purpose.
+  if (IsServiceRunningShowingFailures(name, boxOwner)) return true;
   if (!os::StartServiceByName(name)) return false;
   // True means accepted, not running: give the service a moment before the
   // next one is looked at.

@@ -4,6 +4,7 @@
 
 #include "os/policy.h"
 #include "os/session.h"
+#include "path/windows_path.h"
 
 namespace host {
 namespace {
@@ -24,8 +25,10 @@ bool AcquireSingleInstance(const std::wstring& name) {
   return os::AcquireSingleInstance(name);
 }
 
-void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& programPath) {
-  os::WriteAutostartEntry(entryName, programPath);
+void WriteAutostartEntry(const std::wstring& entryName) {
+  const std::optional<std::wstring> program = os::OwnProgramPath();
+  if (!program || path::Parent(*program).empty()) return;
+  os::WriteAutostartEntry(entryName, *program);
 }
 
 void RemoveAutostartEntry(const std::wstring& entryName) {
@@ -36,10 +39,6 @@ AutostartRoute AutostartRouteByPolicy() {
   const std::optional<std::wstring> value = os::ReadPolicyText(kAutostartPolicy);
   return value && AsciiLower(*value) == L"task" ? AutostartRoute::MachineTask
                                                 : AutostartRoute::UserEntry;
-}
-
-std::wstring ModuleFileName() {
-  return os::ModuleFileName();
 }
 
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {

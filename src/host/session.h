@@ -1,6 +1,6 @@
 #pragma once
 // What the program's start-up asks of the log-on session: one running copy, the
-// autostart entry, its own file name, a message box before there is a window.
+// autostart entry naming its own path, a message box before there is a window.
 
 #include <string>
 
@@ -10,8 +10,10 @@ namespace host {
 // when another copy holds it or it cannot be taken.
 bool AcquireSingleInstance(const std::wstring& name);
 
-// Starts `programPath` at the user's log-on; failures are silent.
-void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& programPath);
+// Starts the running program at the user's log-on, named by its own full
+// path. A program whose path cannot be read whole, or has no folder, writes
+// no entry rather than a wrong one. Failures are silent.
+void WriteAutostartEntry(const std::wstring& entryName);
 
 // Removes this user's autostart entry of that name, if any; failures are silent.
 void RemoveAutostartEntry(const std::wstring& entryName);
@@ -21,9 +23,6 @@ void RemoveAutostartEntry(const std::wstring& entryName);
 // ("task"), or, by default and for any other value, the user's own entry.
 enum class AutostartRoute { UserEntry, MachineTask };
 AutostartRoute AutostartRouteByPolicy();
-
-// The running program's path as the platform reports it (possibly cut short).
-std::wstring ModuleFileName();
 
 // OK only, no owner window: for errors before the dialog exists.
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption);

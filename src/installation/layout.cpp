@@ -1,7 +1,6 @@
 #include "installation/layout.h"
 
 #include "installation/tunables.h"
-#include "os/session.h"
 
 namespace installation {
 
@@ -107,11 +106,6 @@ std::optional<Layout> FindInstallation() {
   Search search = FindPinnedInstallation();
   if (!search.installation) return std::nullopt;
   return search.installation->layout;
-}
-
-std::wstring ProgramDirectory() {
-  const os::ModulePath program = os::ReadModulePath();
-  return program.whole ? path::Parent(program.text) : std::wstring();
 }
 
 }  // namespace installation

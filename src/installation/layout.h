@@ -80,10 +80,4 @@ Search FindPinnedInstallation();
 // The layout of what FindPinnedInstallation finds, the folders released.
 std::optional<Layout> FindInstallation();
 
-// The running program's folder, without a trailing backslash: what the
-// autostart entry names. Empty when the platform gave the program's path cut
-// short, which may end inside a folder's name and so point at an ancestor,
-// or when the path has no folder.
-std::wstring ProgramDirectory();
-
 }  // namespace installation

@@ -52,9 +52,6 @@ bool RemoveEmptyDirectory(const std::wstring& path);
 // `failIfExists`.
 bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
 
-// Up to `count` bytes from the start of a file; empty when it cannot be read.
-std::string ReadFileStart(const std::wstring& path, std::size_t count);
-
 // The entry names of one directory, "." and ".." included where the platform
 // yields them, in the platform's order. Closed when destroyed.
 class DirectoryListing {
@@ -164,15 +161,6 @@ bool LinkFile(const std::wstring& existing, const std::wstring& newPath);
 // Clears the read-only attribute (Windows) / adds the owner's write bit
 // (natively; never through a link).
 bool MakeWritable(const std::wstring& path);
-
-// Forces the file's bytes out of the system's caches onto the disk.
-bool FlushFileToDisk(const std::wstring& path);
-
-// Moves `from` over `to` in one step: a reader sees the whole old file or the
-// whole new one, never a mix. Both lie in the same directory. Returns once the
-// move itself is on the disk, as far as the system lets it be known: true
-// whenever the move has happened.
-bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to);
 
 // --- The download target: one file opened for appending, bytes as given ------
 

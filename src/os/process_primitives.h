@@ -3,7 +3,6 @@
 // processes.cpp writes the launch-wait-end logic once.
 
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace os::process {
@@ -16,17 +15,10 @@ struct ChildRelease {
 };
 using ChildPtr = std::unique_ptr<Child, ChildRelease>;
 
-// Nothing when the program could not be started; an empty pointer when it was
-// handed to a program already running, so there is nothing to wait for.
-using Started = std::optional<ChildPtr>;
-
-// `program` with `parameters` as its argument text and no window; natively its
-// standard streams go nowhere.
-Started StartHidden(const std::wstring& program, const std::wstring& parameters);
-
 // One of the system's programs by its bare name (os/processes.h says where it
-// is found); the child's output goes where the caller's does.
-Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments);
+// is found); the child's output goes where the caller's does. Empty when it
+// could not be started.
+ChildPtr StartSystemProgram(const std::wstring& program, const std::wstring& arguments);
 
 // True once the child has ended within `timeoutMilliseconds`.
 bool WaitForExit(Child& child, unsigned timeoutMilliseconds);

@@ -7,21 +7,14 @@
 namespace os {
 namespace {
 
-LaunchResult WaitOrEnd(process::Started started, unsigned timeoutMilliseconds) {
-  if (!started) return LaunchResult::NotStarted;
-  process::Child* child = started->get();
-  if (child == nullptr) return LaunchResult::Ended;
+LaunchResult WaitOrEnd(const process::ChildPtr& child, unsigned timeoutMilliseconds) {
+  if (!child) return LaunchResult::NotStarted;
   if (process::WaitForExit(*child, timeoutMilliseconds)) return LaunchResult::Ended;
   process::Kill(*child);
   return LaunchResult::TimedOut;
 }
 
 }  // namespace
-
-LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring& parameters,
-                                 unsigned timeoutMilliseconds) {
-  return WaitOrEnd(process::StartHidden(program, parameters), timeoutMilliseconds);
-}
 
 LaunchResult RunSystemProgramAndWait(const std::wstring& program, const std::wstring& arguments,
                                      unsigned timeoutMilliseconds) {

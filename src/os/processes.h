@@ -5,22 +5,11 @@
 
 namespace os {
 
-// --- Launch hidden and wait ---------------------------------------------------
-
 enum class LaunchResult {
   NotStarted,  // the program could not be launched
   Ended,       // it ran and ended within the time allowed
   TimedOut,    // it was still running at the deadline and has been ended
 };
-
-// Runs `program` (a Windows-form path) with `parameters` as its argument text,
-// with no window and no working directory of its own, and waits at most
-// `timeoutMilliseconds` for it. A program still running then is ended. The
-// exit code is not read.
-LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring& parameters,
-                                 unsigned timeoutMilliseconds);
-
-// --- Run one of the system's own programs and wait ----------------------------
 
 // One of the system's own programs by name ("net"): Windows starts
 // <system directory>\<program>.exe, named as the application, with the command
@@ -30,7 +19,8 @@ LaunchResult LaunchHiddenAndWait(const std::wstring& program, const std::wstring
 // space is refused. Natively the child shares the caller's standard output and
 // error; on Windows no handle is inherited, so a console program writes to the
 // caller's console, or to a new one when the caller (a windowed program) has
-// none. Same results and bounded wait as LaunchHiddenAndWait.
+// none. Waits at most `timeoutMilliseconds`; a program still running then is
+// ended, with what it started where the platform can. The exit code is not read.
 LaunchResult RunSystemProgramAndWait(const std::wstring& program, const std::wstring& arguments,
                                      unsigned timeoutMilliseconds);
 

@@ -3,6 +3,7 @@
 // the autostart entry, the program's own path and title, the start-up message box.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace os {
@@ -27,21 +28,12 @@ void WriteAutostartEntry(const std::wstring& entryName, const std::wstring& prog
 // Removes that entry of this user, if there is one; failures are silent.
 void RemoveAutostartEntry(const std::wstring& entryName);
 
-// The running program's full path, Windows form, as far as it could be read,
-// and whether that is the whole path: one longer than the platform's buffer
-// (MAX_PATH on Windows) comes back cut short and may name an ancestor.
-struct ModulePath {
-  std::wstring text;
-  bool whole = false;
-};
-ModulePath ReadModulePath();
-
-// ReadModulePath's text, whole or not.
-std::wstring ModuleFileName();
-
-// The running program's file name without its folders, read from wherever the
-// program lies (on the native build, also outside every mapped drive).
-std::wstring ProgramFileName();
+// The running program's full path, Windows form; nothing when it cannot be
+// read whole: one longer than the platform's buffer (MAX_PATH on Windows)
+// comes back cut short and may name an ancestor, and natively a program
+// outside every mapped drive has no Windows form. Callers take its folder and
+// file name with path::Parent and path::FileName.
+std::optional<std::wstring> OwnProgramPath();
 
 // The program file's base name without its extension: the caption of the
 // program's own message boxes, as the framework titles them.

@@ -557,12 +557,6 @@ JarCheck CheckJarArchive(const os::ReadOnlyFile& file) {
   return {};
 }
 
-JarCheck CheckJarArchive(const std::wstring& path) {
-  os::ReadOnlyFile file;
-  if (!file.Open(path)) return Fault(JarFault::Unreadable);
-  return CheckJarArchive(file);
-}
-
 std::wstring DescribeJarFault(const JarCheck& check) {
   std::wstring entry = L"第" + std::to_wstring(check.entry) + L"个条目";
   switch (check.fault) {

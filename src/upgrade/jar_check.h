@@ -48,8 +48,6 @@ struct JarCheck {
 
 // Reads the whole file in pieces (bounded memory) and inflates every entry.
 JarCheck CheckJarArchive(const os::ReadOnlyFile& file);
-// Opens `path` and checks it as above.
-JarCheck CheckJarArchive(const std::wstring& path);
 
 // Why a check failed, for a progress line ("第3个条目的CRC校验值不符").
 std::wstring DescribeJarFault(const JarCheck& check);

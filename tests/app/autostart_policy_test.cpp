@@ -3,13 +3,16 @@
 // and is not written again; by default the user's own entry, as ever.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "app/wardkeep_app.h"
+#include "os/session.h"
 #include "support/autostart_entry.h"
 #include "support/machine_policy.h"
 #include "support/scoped_env.h"
+#include "support/target.h"
 #include "support/temp_dir.h"
 #include "unicode/utf8.h"
 
@@ -37,7 +40,7 @@ TEST(AutostartPolicy, TheTaskReplacesTheUsersEntryAndOnlyTheTask) {
       GTEST_SKIP() << "the machine's policies cannot be written here (not root)";
     }
     // A stale entry, as an earlier copy elsewhere wrote it.
-    app::RegisterAutostart(app::kAutostartValueName, L"C:\\old\\place\\wardkeep.exe");
+    os::WriteAutostartEntry(app::kAutostartValueName, L"C:\\old\\place\\wardkeep.exe");
     app::SetUpAutostart();
     const std::string command = AutostartCommand(app::kAutostartValueName);
     if (row.entryWritten) {
@@ -47,6 +50,32 @@ TEST(AutostartPolicy, TheTaskReplacesTheUsersEntryAndOnlyTheTask) {
     }
     testing_support::RemoveAutostartEntry(app::kAutostartValueName);
   }
+}
+
+// The entry names the running program by its whole path, quoted; a program
+// with no whole Windows-form path (natively: outside every mapped drive)
+// writes none rather than a wrong one, and leaves an earlier entry alone.
+TEST(AutostartEntry, NamesTheRunningProgramWholeOrNothing) {
+  testing_support::TempDir temp;
+  testing_support::ScopedEnv config("XDG_CONFIG_HOME", (temp / "config").string());  // natively
+  MachinePolicy policy;  // no Autostart policy: the user's own entry
+  const std::optional<std::wstring> own = os::OwnProgramPath();
+  ASSERT_TRUE(own.has_value());
+  const std::string hostForm = testing_support::kWindowsTarget
+                                   ? unicode::EncodeUtf8(*own)
+                                   : std::filesystem::read_symlink("/proc/self/exe").string();
+  app::SetUpAutostart();
+  EXPECT_EQ(AutostartCommand(app::kAutostartValueName), "\"" + hostForm + "\"");
+
+  if (!testing_support::kWindowsTarget) {
+    testing_support::ScopedEnv driveC("WARDKEEP_DRIVE_C", temp.path().string());
+    ASSERT_EQ(os::OwnProgramPath(), std::nullopt);
+    os::WriteAutostartEntry(app::kAutostartValueName, L"C:\\old\\place\\wardkeep.exe");
+    const std::string stale = AutostartCommand(app::kAutostartValueName);
+    app::SetUpAutostart();
+    EXPECT_EQ(AutostartCommand(app::kAutostartValueName), stale);
+  }
+  testing_support::RemoveAutostartEntry(app::kAutostartValueName);
 }
 
 }  // namespace

@@ -468,7 +468,7 @@ TEST_F(OsFiles, ReadOnlyFilesAreNotDeleted) {
   fs::permissions(temp / "locked.jar", fs::perms::owner_write, fs::perm_options::add);
 }
 
-TEST_F(OsFiles, CopyHonoursFailIfExistsAndReadFileStartStopsWhereAsked) {
+TEST_F(OsFiles, CopyHonoursFailIfExists) {
   WriteFile(temp / "new.jar", "new bytes");
   WriteFile(temp / "old.jar", "old");
   EXPECT_FALSE(os::CopyOneFile(Path("new.jar"), Path("old.jar"), true));
@@ -476,10 +476,6 @@ TEST_F(OsFiles, CopyHonoursFailIfExistsAndReadFileStartStopsWhereAsked) {
   EXPECT_TRUE(os::CopyOneFile(Path("new.jar"), Path("old.jar"), false));
   EXPECT_EQ(ReadFile(temp / "old.jar"), "new bytes");
   EXPECT_FALSE(os::CopyOneFile(Path("missing.jar"), Path("x.jar"), false));
-
-  EXPECT_EQ(os::ReadFileStart(Path("old.jar"), 3), "new");
-  EXPECT_EQ(os::ReadFileStart(Path("old.jar"), 100), "new bytes");
-  EXPECT_EQ(os::ReadFileStart(Path("missing.jar"), 10), "");
 }
 
 TEST_F(OsFiles, AppendFileKeepsBytesAppendsAndTruncates) {

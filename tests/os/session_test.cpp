@@ -11,6 +11,7 @@
 #include "os/session.h"
 #include "support/autostart_entry.h"
 #include "support/scoped_env.h"
+#include "support/target.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 
@@ -54,6 +55,27 @@ TEST(OsAutostart, TheProgramsPathIsStoredQuoted) {
   }
   testing_support::RemoveAutostartEntry(entry);
   EXPECT_EQ(testing_support::AutostartCommand(entry), "");
+}
+
+// The program's own path is the whole Windows-form path of this very file;
+// the boxes' caption is its name without the extension, even natively where
+// no mapped drive holds the program and it has no Windows-form path at all.
+TEST(OsSession, TheOwnPathIsWholeOrNothingAndTheCaptionNamesTheProgramEither) {
+  const std::optional<std::wstring> own = os::OwnProgramPath();
+  ASSERT_TRUE(own.has_value());
+  ASSERT_GE(own->size(), 3u);
+  EXPECT_EQ(own->substr(1, 2), L":\\");
+  const std::wstring fileName = own->substr(own->rfind(L'\\') + 1);
+  EXPECT_EQ(fileName,
+            testing_support::kWindowsTarget ? L"wardkeep_os_tests.exe" : L"wardkeep_os_tests");
+  EXPECT_EQ(os::AppTitle(), L"wardkeep_os_tests");
+  if (!testing_support::kWindowsTarget) {
+    EXPECT_EQ(*own, testing_support::WindowsFormPath(fs::read_symlink("/proc/self/exe")));
+    TempDir temp;
+    ScopedEnv driveC("WARDKEEP_DRIVE_C", temp.path().string());
+    EXPECT_EQ(os::OwnProgramPath(), std::nullopt);
+    EXPECT_EQ(os::AppTitle(), L"wardkeep_os_tests");
+  }
 }
 
 }  // namespace

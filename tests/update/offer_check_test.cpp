@@ -159,10 +159,8 @@ TEST(OfferCheck, EveryFaultHasItsOwnReason) {
 // The list the build and scripts/release refuse is the one the program
 // refuses, and the rule behind it leaves real keys alone.
 TEST(SigningKeys, EveryEncodingOfASmallOrderPointIsRefused) {
-  const std::string list = os::ReadFileStart(
-      testing_support::WindowsFormPath(std::filesystem::path(WARDKEEP_SOURCE_DIR) / "cmake" /
-                                       "ed25519_small_order_keys.txt"),
-      1 << 16);
+  const std::string list = testing_support::ReadFile(std::filesystem::path(WARDKEEP_SOURCE_DIR) /
+                                                     "cmake" / "ed25519_small_order_keys.txt");
   std::vector<std::string> listed;
   for (std::size_t at = 0; at < list.size();) {
     std::size_t end = list.find('\n', at);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "os/files.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
 #include "support/zip_builder.h"
@@ -73,7 +74,12 @@ std::string Patched(std::string bytes, std::size_t at, unsigned long long value,
 JarFault Check(const std::string& bytes) {
   testing_support::TempDir dir;
   testing_support::WriteFile(dir / "stock-relay.jar", bytes);
-  return upgrade::CheckJarArchive(testing_support::WindowsFormPath(dir / "stock-relay.jar")).fault;
+  os::ReadOnlyFile file;
+  if (!file.Open(testing_support::WindowsFormPath(dir / "stock-relay.jar"))) {
+    ADD_FAILURE() << "the archive written cannot be opened";
+    return JarFault::Unreadable;
+  }
+  return upgrade::CheckJarArchive(file).fault;
 }
 
 TEST(JarCheck, WholeArchivesPassAndEveryOtherFileIsNamed) {
@@ -324,7 +330,8 @@ TEST(JarCheck, EveryFaultHasAReason) {
     EXPECT_FALSE(upgrade::DescribeJarFault({static_cast<JarFault>(fault), 3}).empty()) << fault;
   }
   EXPECT_EQ(upgrade::DescribeJarFault({JarFault::CrcMismatch, 3}), L"第3个条目的CRC校验值不符");
-  EXPECT_EQ(upgrade::CheckJarArchive(L"C:\\no\\such\\stock-relay.jar").fault, JarFault::Unreadable);
+  // A file that could not be opened has no size to read.
+  EXPECT_EQ(upgrade::CheckJarArchive(os::ReadOnlyFile()).fault, JarFault::Unreadable);
 }
 
 }  // namespace

@@ -121,23 +121,6 @@ bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfEx
   return out.Close();
 }
 
-std::string ReadFileStart(const std::wstring& path, std::size_t count) {
-  auto host = posix::ToHostPath(path);
-  if (!host) return {};
-  posix::UniqueFd in(open(host->c_str(), O_RDONLY | O_CLOEXEC));
-  if (!in) return {};
-  std::string bytes(count, '\0');
-  std::size_t have = 0;
-  while (have < count) {
-    ssize_t got = read(in.Get(), bytes.data() + have, count - have);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    have += static_cast<std::size_t>(got);
-  }
-  bytes.resize(have);
-  return bytes;
-}
-
 struct DirectoryListing::Impl {
   DIR* dir = nullptr;
   ~Impl() {

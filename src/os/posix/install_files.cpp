@@ -1,5 +1,4 @@
-// Native backend of the installation operations: pread, fsync and rename
-// through the drive map.
+// Native backend of the read-only file: open and pread through the drive map.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,13 +11,6 @@
 #include "os/posix/native_file.h"
 
 namespace os {
-namespace {
-
-bool Sync(const posix::UniqueFd& fd) {
-  return fd && fsync(fd.Get()) == 0;
-}
-
-}  // namespace
 
 bool ReadOnlyFile::Open(const std::wstring& path) {
   Close();
@@ -60,29 +52,5 @@ std::int64_t ReadOnlyFile::ReadAt(std::int64_t offset, char* data, std::size_t s
   }
 }
 
-bool FlushFileToDisk(const std::wstring& path) {
-  auto host = posix::ToHostPath(path);
-  return host && Sync(posix::UniqueFd(open(host->c_str(), O_RDONLY | O_CLOEXEC)));
-}
-
-bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to) {
-  auto hostFrom = posix::ToHostPath(from);
-  auto hostTo = posix::ToHostPath(to);
-  if (!hostFrom || !hostTo || rename(hostFrom->c_str(), hostTo->c_str()) != 0) return false;
-  // Best effort: the move has happened either way, and a caller told
-  // otherwise would not undo it when the new file turns out bad.
-  posix::SyncDirectoryOf(*hostTo);
-  return true;
-}
-
-namespace posix {
-
-bool SyncDirectoryOf(const std::string& hostPath) {
-  std::string::size_type cut = hostPath.rfind('/');
-  std::string directory = cut == std::string::npos ? "." : hostPath.substr(0, cut == 0 ? 1 : cut);
-  return Sync(UniqueFd(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)));
-}
-
-}  // namespace posix
 
 }  // namespace os

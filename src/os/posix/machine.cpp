@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "os/machine_primitives.h"
 #include "os/posix/drive_map.h"
 
 namespace os {
@@ -47,14 +48,6 @@ DriveType GetDriveKind(const std::wstring& root) {
   return DriveType::Fixed;
 }
 
-LocalTime CurrentLocalTime() {
-  std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  localtime_r(&now, &parts);
-  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
-          parts.tm_hour,        parts.tm_min,     parts.tm_sec};
-}
-
 void SleepMilliseconds(unsigned milliseconds) {
   timespec left{static_cast<time_t>(milliseconds / 1000),
                 static_cast<long>(milliseconds % 1000) * 1000000L};
@@ -63,3 +56,13 @@ void SleepMilliseconds(unsigned milliseconds) {
 }
 
 }  // namespace os
+
+namespace os::machine {
+
+std::tm LocalCalendar(std::time_t when) {
+  std::tm parts{};
+  localtime_r(&when, &parts);
+  return parts;
+}
+
+}  // namespace os::machine

@@ -24,10 +24,6 @@ int HeldFolderFd(const HeldFolder& folder);
 // or "..", or one with a separator.
 std::optional<std::string> FolderEntryName(const std::wstring& name);
 
-// Forces the directory holding `hostPath` to disk: a new name there is durable
-// once the directory is.
-bool SyncDirectoryOf(const std::string& hostPath);
-
 }  // namespace posix
 
 }  // namespace os

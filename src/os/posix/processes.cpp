@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "os/posix/drive_map.h"
 #include "os/posix/spawn.h"
 #include "os/process_primitives.h"
 #include "unicode/utf8.h"
@@ -24,10 +23,10 @@ void ChildRelease::operator()(Child* child) const noexcept {
 
 namespace {
 
-Started SpawnInOwnGroup(std::vector<std::string> argv, posix::SpawnOptions options) {
+ChildPtr SpawnInOwnGroup(std::vector<std::string> argv, posix::SpawnOptions options) {
   options.ownProcessGroup = true;  // what it starts ends with it
   auto pid = posix::Spawn(argv, options);
-  if (!pid) return std::nullopt;
+  if (!pid) return {};
   return ChildPtr(new Child{*pid});
 }
 
@@ -48,18 +47,9 @@ std::vector<std::string> SplitOnSpaces(const std::wstring& text) {
 
 }  // namespace
 
-Started StartHidden(const std::wstring& program, const std::wstring& parameters) {
-  auto hostPath = posix::ToHostPath(program);
-  if (!hostPath) return std::nullopt;
-  // The platform hands the text to the program whole; here it is split.
-  std::vector<std::string> argv{*hostPath};
-  for (std::string& word : SplitOnSpaces(parameters)) argv.push_back(std::move(word));
-  return SpawnInOwnGroup(std::move(argv), {});
-}
-
 // The host has no system directory of the platform's kind: the program is
 // looked up on PATH, where the demo and the tests put their stand-ins.
-Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
+ChildPtr StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
   posix::SpawnOptions options;
   options.searchPath = true;
   // Like a console command on Windows, its messages reach whoever watches.

@@ -17,6 +17,7 @@
 
 #include "os/posix/drive_map.h"
 #include "os/posix/unique_fd.h"
+#include "os/session_primitives.h"
 #include "unicode/utf8.h"
 
 namespace os {
@@ -159,29 +160,6 @@ void RemoveAutostartEntry(const std::wstring& entryName) {
   unlink(target.c_str());
 }
 
-ModulePath ReadModulePath() {
-  char buffer[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
-  if (n <= 0) return {};
-  // readlink fills the buffer without a word when the target is longer.
-  bool cut = static_cast<std::size_t>(n) >= sizeof buffer;
-  std::size_t kept = cut ? sizeof buffer - 1 : static_cast<std::size_t>(n);
-  return {posix::ToWindowsPath(std::string(buffer, kept)), !cut};
-}
-
-std::wstring ModuleFileName() {
-  return ReadModulePath().text;
-}
-
-std::wstring ProgramFileName() {
-  char buffer[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return L"wardkeep";
-  std::string name(buffer, static_cast<std::size_t>(n));
-  return unicode::DecodeUtf8Replacing(name.substr(name.rfind('/') + 1),
-                                      unicode::Utf8Rules::Shortest);
-}
-
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
   std::string line = unicode::EncodeUtf8(caption) + ": " + unicode::EncodeUtf8(text) + "\n";
   std::fputs(line.c_str(), stderr);
@@ -189,3 +167,20 @@ void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption
 }
 
 }  // namespace os
+
+namespace os::session {
+
+ProgramPathReading ReadProgramPath() {
+  char buffer[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer);
+  // Unread, the boxes are still captioned with the program's usual name.
+  if (n <= 0) return {{}, false, L"wardkeep"};
+  // readlink fills the buffer without a word when the target is longer.
+  bool cut = static_cast<std::size_t>(n) >= sizeof buffer;
+  std::string hostPath(buffer, cut ? sizeof buffer - 1 : static_cast<std::size_t>(n));
+  return {posix::ToWindowsPath(hostPath), !cut,
+          unicode::DecodeUtf8Replacing(hostPath.substr(hostPath.rfind('/') + 1),
+                                       unicode::Utf8Rules::Shortest)};
+}
+
+}  // namespace os::session

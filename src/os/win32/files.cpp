@@ -50,23 +50,6 @@ bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfEx
   return ::CopyFileW(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
 }
 
-std::string ReadFileStart(const std::wstring& path, std::size_t count) {
-  win32::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return {};
-  std::string bytes(count, '\0');
-  std::size_t have = 0;
-  while (have < count) {
-    DWORD chunk = count - have > 0x10000000 ? 0x10000000 : static_cast<DWORD>(count - have);
-    DWORD got = 0;
-    if (!::ReadFile(file.Get(), bytes.data() + have, chunk, &got, nullptr) || got == 0) break;
-    have += got;
-  }
-  bytes.resize(have);
-  return bytes;
-}
-
 struct DirectoryListing::Impl {
   win32::FindHandle find;
   WIN32_FIND_DATAW pending{};

@@ -1,5 +1,5 @@
-// Windows backend of the installation operations: positioned ReadFile,
-// FlushFileBuffers and MoveFileExW, nothing else.
+// Windows backend of the read-only file: CreateFileW and positioned ReadFile,
+// nothing else.
 #include <windows.h>
 
 #include <utility>
@@ -53,17 +53,6 @@ std::int64_t ReadOnlyFile::ReadAt(std::int64_t offset, char* data, std::size_t s
   DWORD got = 0;
   if (::ReadFile(m_file->handle.Get(), data, chunk, &got, &at)) return got;
   return ::GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
-}
-
-bool FlushFileToDisk(const std::wstring& path) {
-  win32::FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file && ::FlushFileBuffers(file.Get());
-}
-
-bool ReplaceFileAtomically(const std::wstring& from, const std::wstring& to) {
-  return ::MoveFileExW(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 }  // namespace os

@@ -6,6 +6,8 @@
 
 #include <ctime>
 
+#include "os/machine_primitives.h"
+
 namespace os {
 
 std::uint64_t AvailablePhysicalMemory() {
@@ -28,16 +30,19 @@ DriveType GetDriveKind(const std::wstring& root) {
   return static_cast<DriveType>(::GetDriveTypeW(root.c_str()));
 }
 
-LocalTime CurrentLocalTime() {
-  __time64_t now = _time64(nullptr);
-  std::tm parts{};
-  _localtime64_s(&parts, &now);
-  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
-          parts.tm_hour,        parts.tm_min,     parts.tm_sec};
-}
-
 void SleepMilliseconds(unsigned milliseconds) {
   ::Sleep(milliseconds);
 }
 
 }  // namespace os
+
+namespace os::machine {
+
+std::tm LocalCalendar(std::time_t when) {
+  __time64_t wide = when;
+  std::tm parts{};
+  _localtime64_s(&parts, &wide);
+  return parts;
+}
+
+}  // namespace os::machine

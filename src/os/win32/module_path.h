@@ -5,11 +5,11 @@
 
 #include <windows.h>
 
-#include "os/session.h"
+#include "os/session_primitives.h"
 
 namespace os::win32 {
 
 // At most `capacity` - 1 characters; `whole` is false when the path did not fit.
-ModulePath ReadModulePathWithin(DWORD capacity);
+session::ProgramPathReading ReadProgramPathWithin(DWORD capacity);
 
 }  // namespace os::win32

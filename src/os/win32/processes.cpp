@@ -1,9 +1,6 @@
-// Windows backend of the process primitives: ShellExecuteExW, CreateProcessW
-// (searched, or the system directory's program by its full path), a bounded
-// wait, TerminateProcess.
+// Windows backend of the process primitives: CreateProcessW with the system
+// directory's program as the application, a bounded wait, TerminateProcess.
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shellapi.h>
 
 #include <vector>
 
@@ -20,25 +17,10 @@ void ChildRelease::operator()(Child* child) const noexcept {
   delete child;
 }
 
-Started StartHidden(const std::wstring& program, const std::wstring& parameters) {
-  SHELLEXECUTEINFOW info{};
-  info.cbSize = sizeof info;
-  // No shell error box: a launch failure is a result here, and a box would
-  // block the caller until someone closed it.
-  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  info.lpFile = program.c_str();
-  info.lpParameters = parameters.c_str();
-  info.nShow = SW_HIDE;
-  if (!::ShellExecuteExW(&info)) return std::nullopt;
-  // The shell may hand the file to a running program and give no process back.
-  if (info.hProcess == nullptr) return ChildPtr();
-  return ChildPtr(new Child{win32::KernelHandle(info.hProcess)});
-}
-
 namespace {
 
 // `application` is the program's whole path: nothing is searched for.
-Started CreateChild(const wchar_t* application, const std::wstring& commandLine) {
+ChildPtr CreateChild(const wchar_t* application, const std::wstring& commandLine) {
   // CreateProcessW may write into the command line while parsing it.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
@@ -47,7 +29,7 @@ Started CreateChild(const wchar_t* application, const std::wstring& commandLine)
   PROCESS_INFORMATION info{};
   if (!::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
-    return std::nullopt;
+    return {};
   }
   win32::KernelHandle thread(info.hThread);
   return ChildPtr(new Child{win32::KernelHandle(info.hProcess)});
@@ -55,10 +37,10 @@ Started CreateChild(const wchar_t* application, const std::wstring& commandLine)
 
 }  // namespace
 
-Started StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
+ChildPtr StartSystemProgram(const std::wstring& program, const std::wstring& arguments) {
   wchar_t directory[MAX_PATH];
   UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return std::nullopt;
+  if (length == 0 || length >= MAX_PATH) return {};
   // Named as the application, the program is never searched for; the command
   // line is what the program sees as its own.
   std::wstring application = std::wstring(directory, length) + L"\\" + program + L".exe";

@@ -68,30 +68,23 @@ void RemoveAutostartEntry(const std::wstring& entryName) {
   ::RegDeleteValueW(key.Get(), entryName.c_str());
 }
 
-ModulePath ReadModulePath() {
-  return win32::ReadModulePathWithin(MAX_PATH);
-}
-
-std::wstring ModuleFileName() {
-  return ReadModulePath().text;
-}
-
-std::wstring ProgramFileName() {
-  std::wstring name = ModuleFileName();
-  std::size_t slash = name.find_last_of(L"\\/");
-  if (slash != std::wstring::npos) name.erase(0, slash + 1);
-  return name;
-}
-
 void ShowStartupMessageBox(const std::wstring& text, const std::wstring& caption) {
   ::MessageBoxExW(nullptr, text.c_str(), caption.c_str(), MB_OK, kEnglishUnitedStates);
 }
 
 }  // namespace os
 
+namespace os::session {
+
+ProgramPathReading ReadProgramPath() {
+  return win32::ReadProgramPathWithin(MAX_PATH);
+}
+
+}  // namespace os::session
+
 namespace os::win32 {
 
-ModulePath ReadModulePathWithin(DWORD capacity) {
+session::ProgramPathReading ReadProgramPathWithin(DWORD capacity) {
   if (capacity == 0) return {};
   std::wstring buffer(capacity, L'\0');
   ::SetLastError(ERROR_SUCCESS);
@@ -100,7 +93,10 @@ ModulePath ReadModulePathWithin(DWORD capacity) {
   // ERROR_INSUFFICIENT_BUFFER, or on older systems just the buffer's size.
   bool cut = length >= capacity || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
   buffer.resize(length < capacity ? length : capacity - 1);
-  return {buffer, length > 0 && !cut};
+  // The caption takes the name from what was read, cut or not.
+  std::size_t slash = buffer.find_last_of(L"\\/");
+  std::wstring fileName = slash == std::wstring::npos ? buffer : buffer.substr(slash + 1);
+  return {buffer, length > 0 && !cut, fileName};
 }
 
 }  // namespace os::win32

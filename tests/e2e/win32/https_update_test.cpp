@@ -68,7 +68,8 @@ TEST(Win32HttpsUpdate, ACertificateTheStoreDoesNotTrustGetsNoUpdateIn) {
                                                    "--tls-host", "localhost"});
   ASSERT_EQ(standin.Error(), "");
   tunable::ScopedTunable platform(platform_client::tunables::baseUrl, "http://127.0.0.1:2405");
-  const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
+  const fs::path download =
+      fs::path(os::OwnProgramPath().value()).parent_path() / L"stock-relay.jar";
 
   // Wine's root store is read from the host's and takes no additions from
   // inside the prefix; the trusted case needs a bundle of its own (below).
@@ -131,7 +132,8 @@ TEST(Win32HttpsUpdate, AnAuthorityTheHostsBundleNamesGetsTheUpdateIn) {
     ASSERT_TRUE(out.flush()) << "cannot add the test authority to " << bundle;
   }
   tunable::ScopedTunable platform(platform_client::tunables::baseUrl, "http://127.0.0.1:2405");
-  const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
+  const fs::path download =
+      fs::path(os::OwnProgramPath().value()).parent_path() / L"stock-relay.jar";
   fs::remove(download);
 
   struct Case {

@@ -84,7 +84,7 @@ class BoxCloser {
 };
 
 std::wstring ProgramTitle() {
-  return std::filesystem::path(os::ModuleFileName()).stem().wstring();
+  return std::filesystem::path(os::OwnProgramPath().value()).stem().wstring();
 }
 
 // Records like the other tests' view, and shows each box as the program's

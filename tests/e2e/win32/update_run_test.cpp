@@ -63,7 +63,8 @@ std::string RunUpdateOffering(
   if (!server.Start()) return "no local server";
   tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server.Url());
 
-  const fs::path download = fs::path(os::ModuleFileName()).parent_path() / L"stock-relay.jar";
+  const fs::path download =
+      fs::path(os::OwnProgramPath().value()).parent_path() / L"stock-relay.jar";
   fs::remove(download);
   upgrade::RunRecord record;
   upgrade::ScopedRunRecord collecting(record);
@@ -126,7 +127,7 @@ TEST(Win32UpdateRun, EachAnswerWithoutAnOfferSaysWhatItWas) {
 // stop and the start).
 class PlantedNet {
  public:
-  PlantedNet() : m_path(fs::path(os::ModuleFileName()).parent_path() / L"net.exe") {
+  PlantedNet() : m_path(fs::path(os::OwnProgramPath().value()).parent_path() / L"net.exe") {
     testing_support::WriteFile(m_path, "MZ planted by another user");
   }
   ~PlantedNet() { fs::remove(m_path); }

@@ -167,15 +167,15 @@ TEST_F(TryStart, AMissingUnitShowsNoBoxToAUserWhoMayNotStartServices) {
   }
   std::filesystem::permissions(dir, std::filesystem::perms::all);
   // As root: the box, as ever. As "nobody": none, and a running unit still reads running.
-  EXPECT_FALSE(host::IsServiceRunning(L"stock-relay", view));
+  EXPECT_FALSE(host::IsServiceRunningShowingFailures(L"stock-relay", view));
   EXPECT_EQ(view.boxes, WideStrings{kOpenFailed});
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     RecordingView other;
     const bool becameNobody = ::setgid(65534) == 0 && ::setuid(65534) == 0;
-    const bool running = host::IsServiceRunning(L"redis-orv", other);
-    const bool missing = host::IsServiceRunning(L"stock-relay", other);
+    const bool running = host::IsServiceRunningShowingFailures(L"redis-orv", other);
+    const bool missing = host::IsServiceRunningShowingFailures(L"stock-relay", other);
     ::_exit(!becameNobody ? 10 : (running && !missing && other.boxes.empty()) ? 0 : 1);
   }
   int status = 0;
@@ -258,7 +258,7 @@ TEST_F(ServiceControl, ResultsPerState) {
     SCOPED_TRACE(c.state);
     manager.SetUnit("stock-relay", c.state);
     std::size_t startsBefore = manager.Starts().size();
-    EXPECT_EQ(host::IsServiceRunning(L"stock-relay", view), c.running);
+    EXPECT_EQ(host::IsServiceRunningShowingFailures(L"stock-relay", view), c.running);
     EXPECT_EQ(host::StartServiceIfStopped(L"stock-relay", view), c.startResult);
     EXPECT_EQ(manager.UnitState("stock-relay"), c.after);
     EXPECT_EQ(manager.Starts().size() - startsBefore, c.starts);
@@ -267,7 +267,7 @@ TEST_F(ServiceControl, ResultsPerState) {
 }
 
 TEST_F(ServiceControl, MissingServiceShowsOneBoxPerQuery) {
-  EXPECT_FALSE(host::IsServiceRunning(L"redis-orv", view));
+  EXPECT_FALSE(host::IsServiceRunningShowingFailures(L"redis-orv", view));
   EXPECT_EQ(view.boxes, WideStrings{kOpenFailed});
   EXPECT_FALSE(host::StartServiceIfStopped(L"redis-orv", view));
   EXPECT_EQ(view.boxes, (WideStrings{kOpenFailed, kOpenFailed}));

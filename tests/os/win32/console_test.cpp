@@ -27,7 +27,7 @@ TEST(Win32Console, ProgressLinesReachStandardOutputAsUtf8) {
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(output, INVALID_HANDLE_VALUE);
 
-  std::wstring command = L"\"" + os::ModuleFileName() +
+  std::wstring command = L"\"" + os::OwnProgramPath().value() +
                          L"\" --gtest_also_run_disabled_tests --gtest_brief=1 "
                          L"--gtest_filter=Win32ConsoleChild.DISABLED_WriteLines";
   std::vector<wchar_t> buffer(command.begin(), command.end());

@@ -53,7 +53,7 @@ class Win32Services : public testing::Test {
   void SetUp() override {
     m_manager = ::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     ASSERT_NE(m_manager, nullptr);
-    std::wstring binary = L"\"" + os::ModuleFileName() +
+    std::wstring binary = L"\"" + os::OwnProgramPath().value() +
                           L"\" --gtest_also_run_disabled_tests "
                           L"--gtest_filter=Win32ServiceProcess.DISABLED_Serve";
     m_service =

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,7 +86,7 @@ TEST(Win32SingleInstance, AnotherOpenerOfTheNameFindsTheMutex) {
 // A library beside the program is found by its bare name until the search is
 // restricted, and never after.
 TEST(Win32Session, RestrictedLibrarySearchSkipsTheProgramsOwnFolder) {
-  std::wstring folder = os::ModuleFileName();
+  std::wstring folder = os::OwnProgramPath().value();
   folder.resize(folder.find_last_of(L'\\') + 1);
   const std::wstring before = UniqueName(L"wardkeep-planted-") + L".dll";
   const std::wstring after = UniqueName(L"wardkeep-planted-after-") + L".dll";
@@ -109,29 +110,34 @@ TEST(Win32Session, RestrictedLibrarySearchSkipsTheProgramsOwnFolder) {
   ::DeleteFileW((folder + after).c_str());
 }
 
-TEST(Win32Session, ModuleFileNameIsThisProgramsFullPath) {
+TEST(Win32Session, TheOwnPathIsThisProgramsFullPathAndACutOneIsNone) {
   wchar_t expected[MAX_PATH] = {};
   DWORD length = ::GetModuleFileNameW(nullptr, expected, MAX_PATH);
   ASSERT_GT(length, 0u);
-  std::wstring path = os::ModuleFileName();
+  const std::optional<std::wstring> own = os::OwnProgramPath();
+  ASSERT_TRUE(own.has_value());
+  const std::wstring path = *own;
   EXPECT_EQ(path, std::wstring(expected, length));
   ASSERT_GE(path.size(), 3u);
   EXPECT_EQ(path.substr(1, 2), L":\\");
-  EXPECT_EQ(os::ProgramFileName(), L"wardkeep_os_win32_tests.exe");
   EXPECT_EQ(os::AppTitle(), L"wardkeep_os_win32_tests");  // the boxes' caption
-  EXPECT_TRUE(os::ReadModulePath().whole);
 
   // A buffer too short for the path, as MAX_PATH is for a deep installation
   // (from which neither Wine nor every Windows starts a program): what was
-  // read comes back, marked as cut, however much is missing.
+  // read comes back, marked as cut, however much is missing, and is no path;
+  // the caption still takes the name from what was read.
   for (DWORD capacity : {DWORD{1}, DWORD{4}, static_cast<DWORD>(path.size())}) {
-    os::ModulePath cut = os::win32::ReadModulePathWithin(capacity);
+    os::session::ProgramPathReading cut = os::win32::ReadProgramPathWithin(capacity);
     EXPECT_FALSE(cut.whole) << capacity;
-    EXPECT_EQ(cut.text, path.substr(0, capacity - 1)) << capacity;
+    EXPECT_EQ(cut.windowsPath, path.substr(0, capacity - 1)) << capacity;
+    EXPECT_EQ(os::session::WholeProgramPath(cut), std::nullopt) << capacity;
   }
-  os::ModulePath fits = os::win32::ReadModulePathWithin(static_cast<DWORD>(path.size() + 1));
+  os::session::ProgramPathReading fits =
+      os::win32::ReadProgramPathWithin(static_cast<DWORD>(path.size() + 1));
   EXPECT_TRUE(fits.whole);
-  EXPECT_EQ(fits.text, path);
+  EXPECT_EQ(fits.windowsPath, path);
+  EXPECT_EQ(fits.fileName, L"wardkeep_os_win32_tests.exe");
+  EXPECT_EQ(os::session::WholeProgramPath(fits), path);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "os/session.h"
@@ -50,7 +51,7 @@ TEST(ConsoleMessageBox, EachIsACaptionedLineOnStandardErrorAndThePanelShowsTheLa
   // No drive holds the program, so it has no Windows-form path: the caption
   // names it all the same.
   ScopedEnv driveC("WARDKEEP_DRIVE_C", temp.path().string());
-  ASSERT_EQ(os::ModuleFileName(), L"");
+  ASSERT_EQ(os::OwnProgramPath(), std::nullopt);
   {
     Redirect out(stdout, temp / "out");
     Redirect err(stderr, temp / "err");

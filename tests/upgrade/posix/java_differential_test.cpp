@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "os/files.h"
 #include "support/posix/child_process.h"
 #include "support/temp_dir.h"
 #include "support/windows_form_path.h"
@@ -112,8 +113,9 @@ TEST(JavaDifferential, WhatJavaReadsIsAcceptedAndWhatItRefusesIsRefused) {
     } else {
       EXPECT_EQ(verdict, "read " + entries);
     }
-    const upgrade::JarCheck check =
-        upgrade::CheckJarArchive(testing_support::WindowsFormPath(archives / name));
+    os::ReadOnlyFile file;
+    ASSERT_TRUE(file.Open(testing_support::WindowsFormPath(archives / name))) << name;
+    const upgrade::JarCheck check = upgrade::CheckJarArchive(file);
     const auto choice = kChosen.find(name);
     if (choice != kChosen.end()) {
       ++chosen;

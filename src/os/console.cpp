@@ -1,4 +1,5 @@
-// Windows backend of the console service: the line as UTF-8 bytes on stdout.
+// Progress lines, the same on every target: the C library's standard output
+// takes bytes as they are, so no backend has anything to translate.
 #include "os/console.h"
 
 #include <cstdio>
@@ -10,7 +11,7 @@ namespace os {
 
 void WriteProgressLine(const std::wstring& line) {
   if (line.empty()) return;
-  std::string utf8 = unicode::EncodeUtf8(line);
+  const std::string utf8 = unicode::EncodeUtf8(line);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
   std::fflush(stdout);
 }
