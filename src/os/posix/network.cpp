@@ -1,6 +1,7 @@
 // Native backend of the network service: setsockopt on the descriptor, and
 // the loopback exchange over a non-blocking socket with poll(2) deadlines.
 #include "os/network.h"
+#include "os/network_line.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -81,12 +82,7 @@ LineExchange ExchangeLineWithLoopback(std::uint16_t port, const std::string& req
     char buffer[256];
     const ssize_t n = ::recv(fd.Get(), buffer, sizeof buffer, 0);
     if (n > 0) {
-      line.append(buffer, static_cast<std::size_t>(n));
-      const std::size_t end = line.find('\n');
-      if (end != std::string::npos) {
-        line.resize(end);
-        break;
-      }
+      if (network_line::TakeReceived(line, buffer, static_cast<std::size_t>(n))) break;
     } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
       if (!WaitFor(fd.Get(), POLLIN, deadline)) {
         result.outcome = ExchangeOutcome::TimedOut;
@@ -96,11 +92,7 @@ LineExchange ExchangeLineWithLoopback(std::uint16_t port, const std::string& req
       return result;  // closed or broken before a whole line
     }
   }
-  if (line.size() > kMaxExchangeLine) line.resize(kMaxExchangeLine);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  result.outcome = ExchangeOutcome::Answered;
-  result.line = std::move(line);
-  return result;
+  return network_line::Answered(std::move(line));
 }
 
 }  // namespace os

@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include "os/network.h"
+#include "os/network_line.h"
 
 namespace os {
 
@@ -133,12 +134,7 @@ LineExchange ExchangeLineWithLoopback(std::uint16_t port, const std::string& req
     char buffer[256];
     const int n = ::recv(socket.Get(), buffer, sizeof buffer, 0);
     if (n > 0) {
-      line.append(buffer, static_cast<std::size_t>(n));
-      const std::size_t end = line.find('\n');
-      if (end != std::string::npos) {
-        line.resize(end);
-        break;
-      }
+      if (network_line::TakeReceived(line, buffer, static_cast<std::size_t>(n))) break;
     } else if (n < 0 && ::WSAGetLastError() == WSAEWOULDBLOCK) {
       if (const Ready ready = WaitFor(socket.Get(), false, deadline); ready != Ready::Yes) {
         return FromReady(ready);
@@ -147,11 +143,7 @@ LineExchange ExchangeLineWithLoopback(std::uint16_t port, const std::string& req
       return Outcome(ExchangeOutcome::Failed);
     }
   }
-  if (line.size() > kMaxExchangeLine) line.resize(kMaxExchangeLine);
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  LineExchange result = Outcome(ExchangeOutcome::Answered);
-  result.line = std::move(line);
-  return result;
+  return network_line::Answered(std::move(line));
 }
 
 }  // namespace os
