@@ -16,6 +16,7 @@
 #include "support/zip_builder.h"
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/posix/upgrade_drives.h"
+#include "upgrade/staged_upgrade.h"
 
 namespace bench {
 
@@ -50,7 +51,6 @@ std::vector<Row> DowntimeBench(const Options& options) {
     const fs::path root = drives.D() / "orv" / "stock-relay";
     fs::create_directories(root / "app");
     testing_support::WriteFile(root / "app" / "stock-relay.jar", oldJar);
-    testing_support::WriteFile(drives.D() / "stock-relay.jar", newJar);
     const std::string log = drives.NetLog().string();
     drives.WriteNet("[ \"$1\" = start ] && echo \"starting $(date +%s%N)\" >> '" + log + "'\n" +
                     drives.ServeNet() + "[ \"$1\" = stop ] && echo \"stopped $(date +%s%N)\" >> '" +
@@ -60,7 +60,7 @@ std::vector<Row> DowntimeBench(const Options& options) {
     const int saved = dup(STDOUT_FILENO);
     const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
     dup2(quiet, STDOUT_FILENO);
-    upgrade::UpgradeJar(L"D:\\stock-relay.jar", L"D:\\orv\\stock-relay");
+    upgrade_test::UpgradeFromBytes(L"D:\\orv\\stock-relay", newJar);
     std::fflush(stdout);
     dup2(saved, STDOUT_FILENO);
     close(saved);

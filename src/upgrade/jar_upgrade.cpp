@@ -251,10 +251,7 @@ bool RollBack(UpgradeMachine& machine, const Replacement& replacement,
 
 void SayStagingRefusal(const Staging& staging) {
   switch (staging.result) {
-    case StagingResult::NotCreated:
-      SayNotReplaced(L"错误: 无法在应用目录中创建临时文件 (" + staging.reason + L")");
-      break;
-    case StagingResult::NotCopied:
+    case StagingResult::NotFlushed:
       SayNotReplaced(L"错误: 无法复制新的JAR文件 (" + staging.reason + L")");
       break;
     case StagingResult::ArchiveRefused:
@@ -307,15 +304,18 @@ std::wstring FormatBackupTimeStamp(const os::LocalTime& time) {
 
 namespace {
 
-// The upgrade after the backup folders: the staged file (`stage` makes and
-// checks it), then the service. Says no closing line; Install does.
-template <typename Stage>
-UpgradeEnd StageAndReplace(UpgradeMachine& machine, const installation::PinnedInstallation& pinned,
-                           os::StagedFile& staged, const std::wstring& newJar,
-                           const update::JarDigest& expected, const os::HeldFolder& backupSub,
-                           const std::wstring& backupSubDir, Stage stage) {
+// The upgrade after the backup folders: the staged file checked, then the
+// service. Says no closing line; UpgradeStagedJar does.
+UpgradeEnd VerifyAndReplace(UpgradeMachine& machine, const installation::PinnedInstallation& pinned,
+                            os::StagedFile& staged, const update::JarDigest& expected,
+                            const os::HeldFolder& backupSub, const std::wstring& backupSubDir) {
   const std::wstring service = installation::kServiceName;
-  if (!stage()) return UpgradeEnd::Refused;
+  Say(L"找到新的JAR文件，开始处理...");
+  if (const Staging staging = VerifyStaged(staged, expected);
+      staging.result != StagingResult::Staged) {
+    SayStagingRefusal(staging);
+    return UpgradeEnd::Refused;
+  }
   // Judged on the bytes that would be moved, before the service is touched.
   const std::string newSha256 = Sha256Of(staged.Contents(), expected);
   if (!MayInstallJar(newSha256, pinned)) {
@@ -334,8 +334,9 @@ UpgradeEnd StageAndReplace(UpgradeMachine& machine, const installation::PinnedIn
   const bool ranBefore = before != ServiceOutcome::Stopped;
 
   bool startAgain = true;
+  const std::wstring stagedPath = path::Join(pinned.layout.AppDirectory(), StagedName());
   const Replacement replacement =
-      StopAndReplace(machine, staged, newJar, pinned, backupSub, backupSubDir, startAgain);
+      StopAndReplace(machine, staged, stagedPath, pinned, backupSub, backupSubDir, startAgain);
   staged.Discard();
   if (!startAgain) return UpgradeEnd::NotReplaced;
   const ServiceOutcome started = StartAndConfirm(machine, service);
@@ -358,12 +359,12 @@ UpgradeEnd StageAndReplace(UpgradeMachine& machine, const installation::PinnedIn
   return UpgradeEnd::Kept;
 }
 
-// The backup folders, then the rest of the upgrade, then its closing line:
-// the steps every upgrade shares.
-template <typename Stage>
-UpgradeEnd Install(UpgradeMachine& machine, const installation::PinnedInstallation& pinned,
-                   os::StagedFile& staged, const std::wstring& newJar,
-                   const update::JarDigest& expected, Stage stage) {
+}  // namespace
+
+UpgradeEnd UpgradeStagedJar(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
+                            const update::JarDigest& expected, UpgradeMachine& machine) {
+  Say(L"应用目录: " + pinned.layout.AppDirectory());
+  Say(L"备份目录: " + pinned.layout.BackupDirectory());
   os::HeldFolder backUp;
   os::HeldFolder backupSub;
   std::wstring backupSubDir;
@@ -372,60 +373,13 @@ UpgradeEnd Install(UpgradeMachine& machine, const installation::PinnedInstallati
   if (!HoldBackupFolder(pinned, backUp) ||
       !CreateFreshBackupFolder(machine, backUp, pinned.layout.BackupDirectory(), backupSub,
                                backupSubDir)) {
+    staged.Discard();
     return UpgradeEnd::BackupFoldersNotMade;
   }
   const UpgradeEnd end =
-      StageAndReplace(machine, pinned, staged, newJar, expected, backupSub, backupSubDir, stage);
+      VerifyAndReplace(machine, pinned, staged, expected, backupSub, backupSubDir);
   Say(L"操作完成。");
   return end;
-}
-
-void SayFolderLines(const installation::Layout& layout) {
-  Say(L"应用目录: " + layout.AppDirectory());
-  Say(L"备份目录: " + layout.BackupDirectory());
-}
-
-}  // namespace
-
-UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-                      const update::JarDigest& expected, UpgradeMachine& machine) {
-  const installation::Layout layout{installRoot};
-  SayFolderLines(layout);
-  // Nothing is written through a link someone else may have planted, nor
-  // into folders someone else owns.
-  installation::Pin pin = installation::PinRoot(installRoot);
-  if (!pin.installation) {
-    SayNotReplaced(L"错误: 安装目录不可用 (" + installation::DescribePinFault(pin) + L")");
-    Say(L"操作完成。");
-    return UpgradeEnd::Refused;
-  }
-  os::StagedFile staged;
-  return Install(machine, *pin.installation, staged, newJarPath, expected, [&] {
-    if (os::StatusOf(newJarPath).kind == os::EntryKind::Missing) {
-      SayNotReplaced(L"未找到新的JAR文件 (" + newJarPath + L")");
-      return false;
-    }
-    Say(L"找到新的JAR文件，开始处理...");
-    // Everything slow happens while the service still runs: the copy into the
-    // application folder and both checks, on the copy that is then moved.
-    Staging staging = StageVerifiedCopy(newJarPath, pin.installation->app, expected, staged);
-    if (staging.result == StagingResult::Staged) return true;
-    SayStagingRefusal(staging);
-    return false;
-  });
-}
-
-UpgradeEnd UpgradeStagedJar(const installation::PinnedInstallation& pinned, os::StagedFile& staged,
-                            const update::JarDigest& expected, UpgradeMachine& machine) {
-  SayFolderLines(pinned.layout);
-  const std::wstring stagedPath = path::Join(pinned.layout.AppDirectory(), StagedName());
-  return Install(machine, pinned, staged, stagedPath, expected, [&] {
-    Say(L"找到新的JAR文件，开始处理...");
-    Staging staging = VerifyStaged(staged, expected);
-    if (staging.result == StagingResult::Staged) return true;
-    SayStagingRefusal(staging);
-    return false;
-  });
 }
 
 }  // namespace upgrade

@@ -23,14 +23,6 @@ enum class UpgradeEnd {
   RolledBack,   // it did not run where the old one had: the old one was put back (or tried)
 };
 
-// Pins `installRoot` (refused when a folder is a link or not the
-// administrators'), copies `newJarPath` into the application folder and
-// installs that copy as UpgradeStagedJar does. `installRoot` has no trailing
-// backslash.
-UpgradeEnd UpgradeJar(const std::wstring& newJarPath, const std::wstring& installRoot,
-                      const update::JarDigest& expected = {},
-                      UpgradeMachine& machine = RealMachine());
-
 // Installs the JAR the update run downloaded straight into `staged`
 // (StagedName() inside the held application folder): its bytes are forced to
 // disk and checked there (against `expected`, what the offer said the JAR is,

@@ -32,26 +32,11 @@ bool CreateStaged(const os::HeldFolder& app, os::StagedFile& staged, std::wstrin
       [&] { return ClearLeftover(app, StagedName()) && staged.Create(app, StagedName()); }, cause);
 }
 
-Staging StageVerifiedCopy(const std::wstring& download, const os::HeldFolder& app,
-                          const update::JarDigest& expected, os::StagedFile& staged) {
-  std::wstring cause;
-  if (!CreateStaged(app, staged, cause)) {
-    return {StagingResult::NotCreated, app.Path() + L"\\" + StagedName(), cause};
-  }
-  // Whatever happens to the download from here on, only these bytes count.
-  os::ReadOnlyFile source;
-  if (!Attempt([&] { return source.Open(download) && CopyInto(source, staged); }, cause)) {
-    staged.Discard();
-    return {StagingResult::NotCopied, download, cause};
-  }
-  return VerifyStaged(staged, expected);
-}
-
 Staging VerifyStaged(os::StagedFile& staged, const update::JarDigest& expected) {
   std::wstring cause;
   if (!Attempt([&] { return staged.FlushToDisk(); }, cause)) {
     staged.Discard();
-    return {StagingResult::NotCopied, L"无法写入磁盘", cause};
+    return {StagingResult::NotFlushed, L"无法写入磁盘", cause};
   }
   // Only the signed bytes are looked into at all.
   if (std::wstring fault = DigestFault(staged.Contents(), expected); !fault.empty()) {

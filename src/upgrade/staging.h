@@ -11,10 +11,10 @@
 
 namespace upgrade {
 
-enum class StagingResult { Staged, NotCreated, NotCopied, ArchiveRefused, DigestRefused };
+enum class StagingResult { Staged, NotFlushed, ArchiveRefused, DigestRefused };
 
 struct Staging {
-  StagingResult result = StagingResult::NotCreated;
+  StagingResult result = StagingResult::NotFlushed;
   std::wstring reason;  // for the refusal's progress line
   std::wstring cause;   // the operating system's, when it said one
 };
@@ -26,11 +26,6 @@ std::wstring StagedName();
 // exclusively, after removing what an interrupted run left there. False with
 // the system's reason in `cause`.
 bool CreateStaged(const os::HeldFolder& app, os::StagedFile& staged, std::wstring& cause);
-
-// Copies `download` into `staged` (made as CreateStaged does) and checks it as
-// VerifyStaged does.
-Staging StageVerifiedCopy(const std::wstring& download, const os::HeldFolder& app,
-                          const update::JarDigest& expected, os::StagedFile& staged);
 
 // Forces the held bytes to disk and checks on them that they are the file the
 // offer described (whatever of `expected` is known) and a whole archive; a

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "installation/layout.h"
@@ -21,6 +22,8 @@
 #include "unicode/utf8.h"
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/known_jars.h"
+#include "upgrade/scripted_machine.h"
+#include "upgrade/staged_upgrade.h"
 #include "upgrade/staging.h"
 #include "upgrade/tunables.h"
 #include "upgrade/upgrade_machine.h"
@@ -31,64 +34,54 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using upgrade::ServiceOutcome;
 using upgrade::UpgradeEnd;
+using upgrade_test::ScriptedMachine;
 
-// The service as a row scripts it. By default "net stop" stops it and "net
-// start" runs it; a row's hooks change that, and may touch the files.
-class ScriptedMachine final : public upgrade::UpgradeMachine {
- public:
-  ServiceOutcome state = ServiceOutcome::Running;
-  int stops = 0;
-  int starts = 0;
-  // After the default effect of each net command: may change `state` and
-  // what the command returns.
-  std::function<void(ScriptedMachine&, const std::wstring& verb, bool& ran)> onNet;
-  // What a wait sees instead of the state, when set.
-  std::function<ServiceOutcome(ScriptedMachine&, const char* wait)> onWait;
-  std::function<void()> onPause;
-
-  ServiceOutcome ReadService(const std::wstring&) override { return state; }
-  ServiceOutcome WaitUntilStopped(const std::wstring&, std::chrono::milliseconds) override {
-    return onWait ? onWait(*this, "stopped") : state;
-  }
-  ServiceOutcome WaitUntilSettled(const std::wstring&, std::chrono::milliseconds) override {
-    return onWait ? onWait(*this, "settled") : state;
-  }
-  bool RunNet(const std::wstring& arguments) override {
-    const std::wstring verb = arguments.substr(0, arguments.find(L' '));
-    bool ran = true;
-    if (verb == L"stop") {
-      ++stops;
-      state = ServiceOutcome::Stopped;
-    } else if (verb == L"start") {
-      ++starts;
-      state = ServiceOutcome::Running;
-    }
-    if (onNet) onNet(*this, verb, ran);
-    return ran;
-  }
-  os::LocalTime Now() override { return {2026, 12, 11, 9, 30, 0}; }
-  void Pause(std::chrono::milliseconds) override {
-    if (onPause) onPause();
-  }
+struct Ran {
+  std::optional<UpgradeEnd> end;
+  std::string lines;  // the time stamp as <stamp>, the root as <root>
 };
 
-std::string Lines(const std::string& output) {
-  std::string lines = output;
-  for (std::size_t at; (at = lines.find("2026-12-11_09-30-00")) != std::string::npos;) {
-    lines.replace(at, 19, "<stamp>");
-  }
-  return lines;
+Ran RunUpgrade(const fs::path& root, const std::string& jar, ScriptedMachine& machine) {
+  const std::wstring rootPath = testing_support::WindowsFormPath(root);
+  testing::internal::CaptureStdout();
+  Ran ran{upgrade_test::UpgradeFromBytes(rootPath, jar, machine), {}};
+  ran.lines = testing::internal::GetCapturedStdout();
+  const auto replace = [&](const std::string& from, const std::string& to) {
+    for (std::size_t at; (at = ran.lines.find(from)) != std::string::npos;) {
+      ran.lines.replace(at, from.size(), to);
+    }
+  };
+  replace("2026-12-11_09-30-00", "<stamp>");
+  replace(unicode::EncodeUtf8(rootPath), "<root>");
+  return ran;
 }
 
-TEST(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
+// One installation under a temporary folder, made afresh for each row: the
+// root's "app" with the old JAR in it, and machine values of its own.
+class UpgradeTransaction : public testing::Test {
+ protected:
+  void Fresh() {
+    fs::remove_all(temp.path() / "orv");
+    fs::remove_all(temp.path() / "state");
+    fs::create_directories(app);
+    fs::create_directories(temp.path() / "state");
+    testing_support::WriteFile(installed, oldJar);
+  }
+
   testing_support::TempDir temp;
   const fs::path root = temp.path() / "orv" / "stock-relay";
   const fs::path app = root / "app";
   const fs::path installed = app / "stock-relay.jar";
-  const fs::path inTheWay = app / "stock-relay.jar.part";
-  testing_support::ScopedEnv state("WARDKEEP_STATE_DIR", (temp.path() / "state").string());
-  tunable::ScopedTunable tries(upgrade::tunables::restoreAttempts, 2);
+  const fs::path staged = app / "stock-relay.jar.part";
   const std::string oldJar = testing_support::SampleJar(3000, 1);
+
+ private:
+  testing_support::ScopedEnv m_state{"WARDKEEP_STATE_DIR", (temp.path() / "state").string()};
+};
+
+TEST_F(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
+  const fs::path& inTheWay = staged;
+  tunable::ScopedTunable tries(upgrade::tunables::restoreAttempts, 2);
 
   const auto firstStartFails = [](ScriptedMachine& m, const std::wstring& verb, bool&) {
     if (verb == L"start" && m.starts == 1) m.state = ServiceOutcome::Stopped;
@@ -152,6 +145,22 @@ TEST(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
        "恢复旧JAR文件失败，稍后重试 (1/2)\n原因: 临时文件的名称已被占用\n恢复旧JAR文件失败\n"
        "原因: 临时文件的名称已被占用\n启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n",
        false},
+      {"starting before, nothing runs: the old JAR goes back", ServiceOutcome::Pending,
+       [](ScriptedMachine& m, const std::wstring& verb, bool&) {
+         if (verb == L"start") m.state = ServiceOutcome::Stopped;
+       },
+       nullptr, false, UpgradeEnd::RolledBack, false, 2,
+       "错误: 服务未能运行，恢复旧JAR文件: ", false},
+      {"\"net stop\" hangs and the service runs on", ServiceOutcome::Running,
+       [](ScriptedMachine& m, const std::wstring& verb, bool& ran) {
+         if (verb != L"stop") return;
+         ran = false;
+         m.state = ServiceOutcome::Running;
+       },
+       nullptr, false, UpgradeEnd::NotReplaced, false, 0,
+       "停止服务: stock-relay\n警告: 停止服务失败，可能服务未运行\n错误: "
+       "服务未能停止，不进行JAR包替换升级\n服务已运行: stock-relay\n操作完成。\n",
+       false},
       {"the state cannot be read before", ServiceOutcome::Unreadable, nullptr, nullptr, false,
        UpgradeEnd::Refused, false, 0,
        "错误: 无法查询服务状态: stock-relay，不进行JAR包替换升级\n操作完成。\n", false},
@@ -173,26 +182,10 @@ TEST(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
   unsigned seed = 10;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
-    fs::remove_all(temp.path() / "orv");
-    fs::remove_all(temp.path() / "state");
-    fs::create_directories(app);
-    fs::create_directories(temp.path() / "state");
-    testing_support::WriteFile(installed, oldJar);
-    // Wine keeps no owners: the folders' own owner counts there.
-    os::HeldFolder held;
-    ASSERT_EQ(held.Open(testing_support::WindowsFormPath(root)), os::FolderOpenResult::Opened);
-    tunable::ScopedTunable owner(installation::tunables::alsoCountedOwner, held.OwnerId());
-    installation::Pin pin = installation::PinRoot(testing_support::WindowsFormPath(root));
-    ASSERT_TRUE(pin.installation) << unicode::EncodeUtf8(installation::DescribePinFault(pin));
-
+    Fresh();
     // Each row its own new JAR, so that a JAR one row recorded as put back
     // is not the next row's.
     const std::string newJar = testing_support::SampleJar(4000, ++seed);
-    os::StagedFile staged;
-    std::wstring cause;
-    ASSERT_TRUE(upgrade::CreateStaged(pin.installation->app, staged, cause));
-    ASSERT_TRUE(staged.Write(newJar.data(), newJar.size()));
-
     ScriptedMachine machine;
     machine.state = row.before;
     machine.onWait = row.onWait;
@@ -202,13 +195,7 @@ TEST(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
     };
     if (row.unblockAtPause) machine.onPause = [&] { fs::remove(inTheWay); };
 
-    testing::internal::CaptureStdout();
-    const UpgradeEnd end = upgrade::UpgradeStagedJar(*pin.installation, staged, {}, machine);
-    std::string output = Lines(testing::internal::GetCapturedStdout());
-    const std::string rootText = unicode::EncodeUtf8(testing_support::WindowsFormPath(root));
-    for (std::size_t at; (at = output.find(rootText)) != std::string::npos;) {
-      output.replace(at, rootText.size(), "<root>");
-    }
+    const auto [end, output] = RunUpgrade(root, newJar, machine);
     EXPECT_EQ(end, row.end) << output;
     EXPECT_EQ(testing_support::ReadFile(installed), row.newInstalled ? newJar : oldJar) << output;
     EXPECT_EQ(machine.starts, row.starts) << output;
@@ -219,6 +206,120 @@ TEST(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
         mark.status == os::MachineValueStatus::Found &&
         mark.value == unicode::DecodeUtf8Replacing(testing_support::Sha256Hex(newJar));
     EXPECT_EQ(marked, row.markedPutBack) << output;
+  }
+}
+
+// What the upgrade leaves in the folders, and what it says, when the files
+// are not as a plain run finds them: a first upgrade, a file in the backup
+// folder's place, a read-only JAR, a staged file swapped by name.
+TEST_F(UpgradeTransaction, TheFilesEndWholeWhateverTheFoldersHold) {
+  const fs::path backUp = root / "backUp";
+  const std::string newJar = testing_support::SampleJar(5000, 2);
+  const std::string foreignJar = testing_support::SampleJar(4500, 9);
+  enum class Installed { Old, New, NotForeign };
+  const struct Row {
+    const char* what;
+    std::function<void()> prepare;
+    std::function<void()> atStop;
+    UpgradeEnd end;
+    Installed installed;
+    const char* netCalls;
+    std::string lines;  // the whole output, or a part of it when not `exact`
+    bool exact;
+    const char* backedUp;  // what the backup folder holds: "old", "" (empty), or null (none)
+  } rows[] = {
+      {"a plain upgrade", [&] { fs::create_directories(backUp); }, nullptr, UpgradeEnd::Kept,
+       Installed::New, "stop,start,",
+       "应用目录: <root>\\app\n备份目录: <root>\\backUp\n"
+       "创建备份子目录: <root>\\backUp\\<stamp>\n找到新的JAR文件，开始处理...\n"
+       "停止服务: stock-relay\n"
+       "备份旧JAR文件: <root>\\app\\stock-relay.jar -> <root>\\backUp\\<stamp>\n"
+       "替换JAR文件: <root>\\app\\stock-relay.jar.part -> <root>\\app\n"
+       "启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n",
+       true, "old"},
+      {"the first upgrade of a fresh installation", [&] { fs::remove(installed); }, nullptr,
+       UpgradeEnd::Kept, Installed::New, "stop,start,",
+       "应用目录: <root>\\app\n备份目录: <root>\\backUp\n创建备份目录: <root>\\backUp\n"
+       "创建备份子目录: <root>\\backUp\\<stamp>\n找到新的JAR文件，开始处理...\n"
+       "停止服务: stock-relay\n未找到旧JAR文件，跳过备份\n"
+       "替换JAR文件: <root>\\app\\stock-relay.jar.part -> <root>\\app\n"
+       "启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n",
+       true, ""},
+      // Nothing else is done: no stop, no closing line.
+      {"a file where the backup folder goes",
+       [&] { testing_support::WriteFile(backUp, "in the way"); }, nullptr,
+       UpgradeEnd::BackupFoldersNotMade, Installed::Old, "",
+       "应用目录: <root>\\app\n备份目录: <root>\\backUp\n"
+       "错误: <root>\\backUp 不是文件夹\n创建备份目录失败\n",
+       true, nullptr},
+      {"a read-only installed JAR",
+       [&] {
+         fs::permissions(installed,
+                         fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                         fs::perm_options::remove);
+       },
+       nullptr, UpgradeEnd::Kept, Installed::New, "stop,start,", "备份旧JAR文件: ", false, "old"},
+      // While the service stops someone puts other bytes at the staged name:
+      // only the bytes checked may be moved (on Windows the held name cannot
+      // even be taken; natively the name no longer is the held file).
+      {"the staged file swapped by name during the stop", nullptr,
+       [&] {
+         std::error_code ignored;
+         fs::rename(staged, app / "swapped-away", ignored);
+         if (!fs::exists(staged)) testing_support::WriteFile(staged, foreignJar);
+       },
+       UpgradeEnd::Kept, Installed::NotForeign, "stop,start,", "启动服务: stock-relay\n", false,
+       "old"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Fresh();
+    if (row.prepare) row.prepare();
+    ScriptedMachine machine;
+    machine.onNet = [&](ScriptedMachine&, const std::wstring& verb, bool&) {
+      if (verb == L"stop" && row.atStop) row.atStop();
+    };
+    const auto [end, output] = RunUpgrade(root, newJar, machine);
+    if (row.installed != Installed::NotForeign) {
+      EXPECT_EQ(end, row.end) << output;
+    }
+    const std::string now = testing_support::ReadFile(installed);
+    switch (row.installed) {
+      case Installed::Old:
+        EXPECT_EQ(now, oldJar) << output;
+        break;
+      case Installed::New:
+        EXPECT_EQ(now, newJar) << output;
+        break;
+      case Installed::NotForeign:
+        EXPECT_TRUE(now == oldJar || now == newJar) << output;
+        break;
+    }
+    EXPECT_EQ(unicode::EncodeUtf8(machine.netCalls), row.netCalls) << output;
+    if (row.exact) {
+      EXPECT_EQ(output, row.lines);
+    } else {
+      EXPECT_NE(output.find(row.lines), std::string::npos) << output;
+    }
+    const fs::path backup = backUp / "2026-12-11_09-30-00";
+    if (row.backedUp == nullptr) {
+      EXPECT_FALSE(fs::exists(backup)) << output;
+    } else if (std::string(row.backedUp).empty()) {
+      EXPECT_TRUE(fs::is_empty(backup)) << output;
+    } else {
+      EXPECT_EQ(testing_support::ReadFile(backup / "stock-relay.jar"), oldJar) << output;
+    }
+    // Another's file at the staged name stays: it is not ours to remove. Where
+    // the held name could not be taken, the upgrade went through untouched.
+    const bool swapped = fs::exists(app / "swapped-away");
+    EXPECT_EQ(fs::exists(fs::symlink_status(staged)), swapped) << output;
+    if (row.installed == Installed::NotForeign && !swapped) {
+      EXPECT_EQ(end, UpgradeEnd::Kept) << output;
+      EXPECT_EQ(now, newJar) << output;
+    }
+    if (fs::exists(installed)) {
+      fs::permissions(installed, fs::perms::owner_write, fs::perm_options::add);
+    }
   }
 }
 

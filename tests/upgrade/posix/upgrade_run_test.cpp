@@ -1,14 +1,14 @@
 // The whole update run against a local update server: the offer, the download
 // beside the program, and the upgrade of the installation found.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <chrono>
 
 #include <cctype>
-
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -513,6 +513,44 @@ TEST_F(UpdateRun, WithoutControlOfTheServiceNothingIsDownloaded) {
     EXPECT_EQ(DownloadRequests(), 0);
     EXPECT_EQ(drives.NetCalls(), "");
     EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed");
+  }
+}
+
+// The disk fills while the download is written into the application folder:
+// the run says the download failed, the staged file goes, the service and the
+// installed JAR are never touched. The run is a child of its own, limited.
+TEST_F(UpdateRun, ADiskThatFillsDuringTheDownloadLeavesTheServiceAlone) {
+  tunable::ScopedTunable oneAttempt(comm::http::tunables::downloadAttempts, 1);
+  Install(drives.D());
+  testing_support::TempDir scratch;
+  const fs::path out = scratch.path() / "out.txt";
+  const struct Row {
+    const char* what;
+    rlim_t fileSizeLimit;  // bytes any one file may reach: the progress lines fit
+  } rows[] = {{"full after a few bytes", 4096}, {"full half-way", jarBody.size() / 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    fs::remove(drives.NetLog());
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+      if (std::freopen(out.c_str(), "w", stdout) == nullptr) _exit(99);
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{row.fileSizeLimit, row.fileSizeLimit};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      upgrade::RunUpdate(settings);
+      std::fflush(stdout);
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string lines = ReadFile(out);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << lines;
+    EXPECT_NE(lines.find("错误: 下载新的JAR文件失败 ("), std::string::npos) << lines;
+    EXPECT_EQ(lines.find("停止服务"), std::string::npos) << lines;
+    EXPECT_EQ(drives.NetCalls(), "");
+    EXPECT_EQ(ReadFile(InstalledJar(drives.D())), "installed");
+    EXPECT_FALSE(fs::exists(InstalledJar(drives.D()).parent_path() / "stock-relay.jar.part"));
   }
 }
 

@@ -1,0 +1,49 @@
+#pragma once
+// The upgrade as the update run drives it, from bytes a test hands over: the
+// installation pinned, the bytes written into the staged file in "app" as the
+// download writes them, then UpgradeStagedJar on the machine given.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "installation/layout.h"
+#include "installation/tunables.h"
+#include "os/folder.h"
+#include "tunable/tunable.h"
+#include "unicode/utf8.h"
+#include "upgrade/jar_upgrade.h"
+#include "upgrade/staging.h"
+#include "upgrade/upgrade_machine.h"
+
+namespace upgrade_test {
+
+// None (after a test failure) when the root does not pin or the staged file
+// cannot be written: the upgrade itself was not reached.
+inline std::optional<upgrade::UpgradeEnd> UpgradeFromBytes(
+    const std::wstring& root, const std::string& jar,
+    upgrade::UpgradeMachine& machine = upgrade::RealMachine()) {
+  // Wine keeps no owners: there the folder's own owner is the one counted.
+  os::HeldFolder held;
+  if (held.Open(root) != os::FolderOpenResult::Opened) {
+    ADD_FAILURE() << "no root to upgrade";
+    return std::nullopt;
+  }
+  tunable::ScopedTunable owner(installation::tunables::alsoCountedOwner, held.OwnerId());
+  installation::Pin pin = installation::PinRoot(root);
+  if (!pin.installation) {
+    ADD_FAILURE() << unicode::EncodeUtf8(installation::DescribePinFault(pin));
+    return std::nullopt;
+  }
+  os::StagedFile staged;
+  std::wstring cause;
+  if (!upgrade::CreateStaged(pin.installation->app, staged, cause) ||
+      !staged.Write(jar.data(), jar.size())) {
+    ADD_FAILURE() << "staging: " << unicode::EncodeUtf8(cause);
+    return std::nullopt;
+  }
+  return upgrade::UpgradeStagedJar(*pin.installation, staged, {}, machine);
+}
+
+}  // namespace upgrade_test
