@@ -187,7 +187,8 @@ bool Restore(UpgradeMachine& machine, const os::HeldFolder& backupSub, const os:
 
 struct Replacement {
   bool replaced = false;
-  bool backedUp = false;  // false when there was no JAR to back up
+  bool backedUp = false;   // false when there was no JAR to back up
+  bool startAgain = true;  // false only when the service never stopped and runs on
 };
 
 // The backup, then the replacement: nothing is replaced without a whole backup.
@@ -211,7 +212,14 @@ Replacement BackUpAndReplace(os::StagedFile& staged, const std::wstring& newJar,
   }
   Say(L"替换JAR文件: " + newJar + L" -> " + pinned.layout.AppDirectory());
   std::wstring cause;
-  result.replaced = Attempt([&] { return staged.MoveOver(installation::kJarFileName); }, cause);
+  result.replaced = Attempt(
+      [&] {
+        // The staged name no longer being the held file has no system error.
+        return staged.MoveOver(installation::kJarFileName)
+                   ? os::Error{}
+                   : os::LastErrorOr(L"临时文件已被替换或删除");
+      },
+      cause);
   if (!result.replaced) {
     Say(L"替换JAR文件失败");
     SayCause(cause);
@@ -271,10 +279,8 @@ void SayStagingRefusal(const Staging& staging) {
 Replacement StopAndReplace(UpgradeMachine& machine, os::StagedFile& staged,
                            const std::wstring& newJar,
                            const installation::PinnedInstallation& pinned,
-                           const os::HeldFolder& backupSub, const std::wstring& backupSubDir,
-                           bool& startAgain) {
+                           const os::HeldFolder& backupSub, const std::wstring& backupSubDir) {
   const std::wstring service = installation::kServiceName;
-  startAgain = true;
   switch (StopAndWait(machine, service)) {
     case ServiceOutcome::Stopped:
       return BackUpAndReplace(staged, newJar, pinned, backupSub, backupSubDir);
@@ -290,7 +296,7 @@ Replacement StopAndReplace(UpgradeMachine& machine, os::StagedFile& staged,
   if (machine.WaitUntilSettled(service, tunables::serviceSettleWait.Get()) ==
       ServiceOutcome::Running) {
     Say(L"服务已运行: " + service);
-    startAgain = false;
+    return {.startAgain = false};
   }
   return {};
 }
@@ -333,12 +339,11 @@ UpgradeEnd VerifyAndReplace(UpgradeMachine& machine, const installation::PinnedI
   // is what keeps it from running; one stopped by someone says nothing of it.
   const bool ranBefore = before != ServiceOutcome::Stopped;
 
-  bool startAgain = true;
   const std::wstring stagedPath = path::Join(pinned.layout.AppDirectory(), StagedName());
   const Replacement replacement =
-      StopAndReplace(machine, staged, stagedPath, pinned, backupSub, backupSubDir, startAgain);
+      StopAndReplace(machine, staged, stagedPath, pinned, backupSub, backupSubDir);
   staged.Discard();
-  if (!startAgain) return UpgradeEnd::NotReplaced;
+  if (!replacement.startAgain) return UpgradeEnd::NotReplaced;
   const ServiceOutcome started = StartAndConfirm(machine, service);
   if (!replacement.replaced) return UpgradeEnd::NotReplaced;
   if (started == ServiceOutcome::Unreadable) {
