@@ -27,9 +27,10 @@ std::wstring StagedName() {
   return TemporaryNameFor(installation::kJarFileName);
 }
 
-bool CreateStaged(const os::HeldFolder& app, os::StagedFile& staged, std::wstring& cause) {
-  return Attempt(
-      [&] { return ClearLeftover(app, StagedName()) && staged.Create(app, StagedName()); }, cause);
+os::Error CreateStaged(const os::HeldFolder& app, os::StagedFile& staged) {
+  os::ClearLastError();
+  if (ClearLeftover(app, StagedName()) && staged.Create(app, StagedName())) return {};
+  return os::LastErrorOr(L"无法创建文件");
 }
 
 Staging VerifyStaged(os::StagedFile& staged, const update::JarDigest& expected) {

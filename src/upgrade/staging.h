@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "os/errors.h"
 #include "os/files.h"
 #include "os/folder.h"
 #include "update/offer_signature.h"
@@ -23,9 +24,9 @@ struct Staging {
 std::wstring StagedName();
 
 // Makes `staged` as StagedName() inside the held application folder,
-// exclusively, after removing what an interrupted run left there. False with
-// the system's reason in `cause`.
-bool CreateStaged(const os::HeldFolder& app, os::StagedFile& staged, std::wstring& cause);
+// exclusively, after removing what an interrupted run left there. The cause
+// when it cannot.
+os::Error CreateStaged(const os::HeldFolder& app, os::StagedFile& staged);
 
 // Forces the held bytes to disk and checks on them that they are the file the
 // offer described (whatever of `expected` is known) and a whole archive; a

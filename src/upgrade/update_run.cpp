@@ -144,9 +144,9 @@ void RunUpdate(const update::UpdateSettings& settings) {
   // nothing is opened by name again until it is installed.
   os::StagedFile staged;
   const std::wstring stagedPath = path::Join(pinned.layout.AppDirectory(), StagedName());
-  if (std::wstring cause; !CreateStaged(pinned.app, staged, cause)) {
+  if (const os::Error error = CreateStaged(pinned.app, staged)) {
     Say(L"错误: 无法在应用目录中创建临时文件 (" + stagedPath + L")，不进行更新");
-    SayCause(cause);
+    SayCause(error.text);
     return;
   }
   // The offer is taken. A download may take half an hour: its start and its

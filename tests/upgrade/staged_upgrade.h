@@ -37,10 +37,12 @@ inline std::optional<upgrade::UpgradeEnd> UpgradeFromBytes(
     return std::nullopt;
   }
   os::StagedFile staged;
-  std::wstring cause;
-  if (!upgrade::CreateStaged(pin.installation->app, staged, cause) ||
-      !staged.Write(jar.data(), jar.size())) {
-    ADD_FAILURE() << "staging: " << unicode::EncodeUtf8(cause);
+  if (const os::Error error = upgrade::CreateStaged(pin.installation->app, staged)) {
+    ADD_FAILURE() << "staging: " << unicode::EncodeUtf8(error.text);
+    return std::nullopt;
+  }
+  if (!staged.Write(jar.data(), jar.size())) {
+    ADD_FAILURE() << "staging: not written";
     return std::nullopt;
   }
   return upgrade::UpgradeStagedJar(*pin.installation, staged, {}, machine);
