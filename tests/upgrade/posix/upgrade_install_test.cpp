@@ -82,6 +82,9 @@ class Installation : public ::testing::Test {
     }
     int status = 0;
     waitpid(child, &status, 0);
+    // A "net" the killed run had started still finishes on its own: let it,
+    // before the next run watches the log and the unit.
+    if (WIFSIGNALED(status)) std::this_thread::sleep_for(300ms);
     return status;
   }
 
@@ -124,7 +127,10 @@ TEST_F(Installation, InterruptedAnywhereTheJarIsWholeAndTheNextRunFinishes) {
     sawOld += installed == kOldJar;
     sawNew += installed == kNewJar;
 
-    EXPECT_TRUE(WIFSIGNALED(status)) << output;
+    // The move is one rename: a kill meant for later may find the run ended.
+    if (c.killDelayMs == 0) {
+      EXPECT_TRUE(WIFSIGNALED(status)) << output;
+    }
 
     // The next run installs the new JAR and leaves nothing behind; when the
     // new JAR is already whole in place it is not installed again.
