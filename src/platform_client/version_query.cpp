@@ -1,6 +1,7 @@
 #include "platform_client/version_query.h"
 
 #include <optional>
+#include <utility>
 
 #include "http/http_session.h"
 #include "platform_client/tunables.h"
@@ -17,10 +18,9 @@ const char kNoVersion[] = "v0.0.0";
 }  // namespace
 
 std::string QueryInstalledVersion() {
-  std::string error;
-  std::string body =
-      comm::http::HttpSession(tunables::baseUrl.Get() + "/api/openApi/version").Get("", error);
-  if (!body.empty() && error.empty()) return ParseVersionReport(body);
+  comm::http::ExchangeResult answer =
+      comm::http::HttpSession(tunables::baseUrl.Get() + "/api/openApi/version").Get("");
+  if (answer.Answered() && !answer.body.empty()) return ParseVersionReport(std::move(answer.body));
   return kNoVersion;
 }
 

@@ -17,15 +17,13 @@ CheckResult CheckUpdate(const UpdateSettings& settings, UpdateOffer& offer) {
   // A platform service that cannot be asked still yields a version to send.
   const std::string installedVersion = platform_client::QueryInstalledVersion();
   const std::string body = BuildUpdateRequest(installedVersion);
-  std::string error;
-  const std::string response = session.Post(body, error);
-  if (!error.empty()) return {CheckOutcome::TransportFailed, error};
+  const comm::http::ExchangeResult answer = session.Post(body);
+  if (!answer.Answered()) return {CheckOutcome::TransportFailed, answer.text};
   // No fail-on-error: an error page is read as a body, so its status decides.
-  if (const long status = session.ResponseStatus(); status != kHttpOk) {
-    return {CheckOutcome::HttpError, std::to_string(status)};
-  }
-  if (response.empty()) return {CheckOutcome::EmptyAnswer, {}};
-  return ReadUpdateResponse(response, settings, offer);
+  if (answer.httpStatus != kHttpOk)
+    return {CheckOutcome::HttpError, std::to_string(answer.httpStatus)};
+  if (answer.body.empty()) return {CheckOutcome::EmptyAnswer, {}};
+  return ReadUpdateResponse(answer.body, settings, offer);
 }
 
 }  // namespace update

@@ -129,16 +129,17 @@ TEST(HttpsUpdate, ARedirectFromHttpsToHttpIsRefused) {
   tunable::ScopedTunable ca(comm::http::tunables::testCaBundle, standin.CaFile());
 
   // A redirect that stays on https is followed (a 302 turns the POST into a GET).
-  std::string error;
   ASSERT_TRUE(standin.Control("update=raw&update-status=302&update-location=" +
                               standin.UpdateUrl("localhost") + "/control/state"));
-  EXPECT_NE(HttpSession(endpoint).Post("{}", error), "");
-  EXPECT_EQ(error, "");
+  const comm::http::ExchangeResult followed = HttpSession(endpoint).Post("{}");
+  EXPECT_NE(followed.body, "");
+  EXPECT_EQ(followed.text, "");
 
   const std::string plain = "http://127.0.0.1:" + std::to_string(listener.Port()) + "/x";
   ASSERT_TRUE(standin.Control("update=raw&update-status=302&update-location=" + plain));
-  EXPECT_EQ(HttpSession(endpoint).Post("{}", error), "");
-  EXPECT_EQ(error, "Unsupported protocol");  // the network library's refusal
+  const comm::http::ExchangeResult refused = HttpSession(endpoint).Post("{}");
+  EXPECT_EQ(refused.body, "");
+  EXPECT_EQ(refused.text, "Unsupported protocol");  // the network library's refusal
   EXPECT_EQ(listener.Connections(), 0);
 }
 
