@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <sstream>
+#include <utility>
 
 #include "http/curl_global.h"
 #include "http/curl_handles.h"
@@ -38,7 +39,7 @@ std::string JoinQuery(const std::string& url, const std::string& query) {
 
 class HttpSession::Exchange : curl::Initialised {
  public:
-  explicit Exchange(const std::string& url);
+  Exchange(const std::string& url, TransferOptions options);
 
   ExchangeResult Get(const std::string& query);
   ExchangeResult Post(const std::string& body);
@@ -53,6 +54,8 @@ class HttpSession::Exchange : curl::Initialised {
 
   curl::EasyHandle m_handle;
   std::string m_url;
+  // Applied again with the rules after every reset.
+  TransferOptions m_options;
   std::stringstream m_response;
   std::size_t m_received = 0;
   std::size_t m_responseLimit = 0;
@@ -61,8 +64,11 @@ class HttpSession::Exchange : curl::Initialised {
   CURLcode m_setupResult = CURLE_OK;
 };
 
-HttpSession::Exchange::Exchange(const std::string& url)
-    : m_handle(curl_easy_init()), m_url(url), m_responseLimit(tunables::responseSizeLimit.Get()) {
+HttpSession::Exchange::Exchange(const std::string& url, TransferOptions options)
+    : m_handle(curl_easy_init()),
+      m_url(url),
+      m_options(std::move(options)),
+      m_responseLimit(tunables::responseSizeLimit.Get()) {
   CURL* easy = m_handle.get();
   if (easy == nullptr) return;
   CURLcode& rc = m_setupResult;
@@ -74,7 +80,7 @@ HttpSession::Exchange::Exchange(const std::string& url)
   curl::SetOpt(rc, easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl::SetOpt(rc, easy, CURLOPT_MAXREDIRS, tunables::maxRedirects.Get());
   curl::SetOpt(rc, easy, CURLOPT_VERBOSE, 0L);
-  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, m_url);
+  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, m_url, m_options);
   // Read only: no cookie jar, so nothing is ever written back.
   curl::SetOpt(rc, easy, CURLOPT_COOKIEFILE, kCookieFile);
 }
@@ -142,7 +148,7 @@ ExchangeResult HttpSession::Exchange::Get(const std::string& query) {
   curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::Exchange::OnBody);
   curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
   curl::SetOpt(rc, easy, CURLOPT_NOSIGNAL, 1L);
-  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, requestUrl);
+  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, requestUrl, m_options);
   if (rc != CURLE_OK) return {ExchangeStatus::Network, 0, {}, ResultText(rc)};
 
   ExchangeResult result = Finish(curl_easy_perform(easy));
@@ -184,7 +190,8 @@ ExchangeResult HttpSession::Exchange::Post(const std::string& body) {
   return result;
 }
 
-HttpSession::HttpSession(const std::string& url) : m_exchange(std::make_unique<Exchange>(url)) {}
+HttpSession::HttpSession(const std::string& url, TransferOptions options)
+    : m_exchange(std::make_unique<Exchange>(url, std::move(options))) {}
 
 HttpSession::~HttpSession() = default;
 

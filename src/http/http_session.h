@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "http/transfer_options.h"
+
 namespace comm::http {
 
 // Why an exchange ended.
@@ -31,7 +33,8 @@ struct ExchangeResult {
 
 class HttpSession {
  public:
-  explicit HttpSession(const std::string& url);
+  // Certificates are checked against the store `options` name.
+  explicit HttpSession(const std::string& url, TransferOptions options = {});
   ~HttpSession();
   HttpSession(const HttpSession&) = delete;
   HttpSession& operator=(const HttpSession&) = delete;

@@ -13,7 +13,7 @@ constexpr long kHttpOk = 200;
 }  // namespace
 
 CheckResult CheckUpdate(const UpdateSettings& settings, UpdateOffer& offer) {
-  comm::http::HttpSession session(settings.serverUrl + kCheckPath);
+  comm::http::HttpSession session(settings.serverUrl + kCheckPath, settings.transfer);
   // A platform service that cannot be asked still yields a version to send.
   const std::string installedVersion = platform_client::QueryInstalledVersion();
   const std::string body = BuildUpdateRequest(installedVersion);

@@ -6,5 +6,6 @@
 const std::string_view update::UpdatePublicKey = update::build_config::kUpdatePublicKey;
 
 update::UpdateSettings update::BuiltInUpdateSettings() {
-  return {build_config::kUpdateServerUrl, build_config::kJarSigningKey};
+  // Nothing built in names an authority: the system's store decides.
+  return {build_config::kUpdateServerUrl, build_config::kJarSigningKey, {}};
 }

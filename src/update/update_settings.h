@@ -1,9 +1,12 @@
 #pragma once
-// Whom the update run trusts: the update server it asks and the keys an
-// offer must be signed with. The program's own are fixed when it is built
-// and read once; nothing changes them while it runs.
+// Whom the update run trusts: the update server it asks, the authorities
+// that may certify it and the keys an offer must be signed with. The
+// program's own are fixed when it is built and read once; nothing changes
+// them while it runs.
 
 #include <string>
+
+#include "http/transfer_options.h"
 
 namespace update {
 
@@ -16,6 +19,10 @@ struct UpdateSettings {
   // bytes of each Ed25519 key, separated by commas; empty for a build that
   // installs them unsigned.
   std::string signingKeys;
+  // Handed to the check and the download. The program's own always leave
+  // the certificate to the system's store; a test that serves https with an
+  // authority of its own names it here.
+  comm::http::TransferOptions transfer = {};
 };
 
 // The settings this program was built with.
