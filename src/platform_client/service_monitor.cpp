@@ -65,11 +65,11 @@ std::optional<Fault> ReadFault(const Json::Value& root, const Json::Value& excep
 
 namespace platform_client {
 
-bool ServiceMonitor::CheckHealth(std::wstring& message) {
+bool ServiceMonitor::CheckHealth(const std::string& baseUrl, std::wstring& message) {
   comm::http::ExchangeResult answer;
   {
     // Gone before the parse, with the copy of the body it holds.
-    comm::http::HttpSession session(tunables::baseUrl.Get() + "/");
+    comm::http::HttpSession session(baseUrl + "/");
     session.SetResponseLimit(tunables::healthAnswerLimit.Get());
     answer = session.Get("");
   }

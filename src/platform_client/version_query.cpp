@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "http/http_session.h"
-#include "platform_client/tunables.h"
 #include "text/json_member.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
@@ -17,9 +16,10 @@ const char kNoVersion[] = "v0.0.0";
 
 }  // namespace
 
-std::string QueryInstalledVersion() {
+std::string QueryInstalledVersion(const std::string& baseUrl) {
+  if (baseUrl.empty()) return kNoVersion;
   comm::http::ExchangeResult answer =
-      comm::http::HttpSession(tunables::baseUrl.Get() + "/api/openApi/version").Get("");
+      comm::http::HttpSession(baseUrl + "/api/openApi/version").Get("");
   if (answer.Answered() && !answer.body.empty()) return ParseVersionReport(std::move(answer.body));
   return kNoVersion;
 }

@@ -15,7 +15,7 @@ constexpr long kHttpOk = 200;
 CheckResult CheckUpdate(const UpdateSettings& settings, UpdateOffer& offer) {
   comm::http::HttpSession session(settings.serverUrl + kCheckPath, settings.transfer);
   // A platform service that cannot be asked still yields a version to send.
-  const std::string installedVersion = platform_client::QueryInstalledVersion();
+  const std::string installedVersion = platform_client::QueryInstalledVersion(settings.platformUrl);
   const std::string body = BuildUpdateRequest(installedVersion);
   const comm::http::ExchangeResult answer = session.Post(body);
   if (!answer.Answered()) return {CheckOutcome::TransportFailed, answer.text};

@@ -1,5 +1,6 @@
 #include "update/update_config.h"
 
+#include "platform_client/platform_url.h"
 #include "update/build_config.h"
 #include "update/update_settings.h"
 
@@ -7,5 +8,8 @@ const std::string_view update::UpdatePublicKey = update::build_config::kUpdatePu
 
 update::UpdateSettings update::BuiltInUpdateSettings() {
   // Nothing built in names an authority: the system's store decides.
-  return {build_config::kUpdateServerUrl, build_config::kJarSigningKey, {}};
+  return {build_config::kUpdateServerUrl,
+          build_config::kJarSigningKey,
+          platform_client::kBuiltInPlatformUrl,
+          {}};
 }

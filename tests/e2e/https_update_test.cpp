@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "http/http_session.h"
-#include "platform_client/tunables.h"
 #include "support/connection_listener.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/standin_process.h"
@@ -61,7 +60,6 @@ TEST(HttpsUpdate, InstalledOnlyFromAServerWhoseCertificateHolds) {
   testing_support::ScopedEnv programDrive("WARDKEEP_DRIVE_E", ProgramDir().string());
   TlsStandin standin;
   ASSERT_TRUE(standin.Ready());
-  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
   const std::string oldJar = std::string("PK\x03\x04", 4) + std::string(5000, 'o');
 
   struct Case {
@@ -91,7 +89,7 @@ TEST(HttpsUpdate, InstalledOnlyFromAServerWhoseCertificateHolds) {
     WriteFile(app / "stock-relay.jar", oldJar);
     fs::remove(ProgramDir() / "stock-relay.jar");
 
-    update::UpdateSettings settings{standin.UpdateUrl(c.host), ""};
+    update::UpdateSettings settings{standin.UpdateUrl(c.host), "", standin.PlatformUrl()};
     if (c.trustTestCa) settings.transfer.caBundle = standin.CaFile();
     ::testing::internal::CaptureStdout();
     upgrade::RunUpdate(settings);
