@@ -39,10 +39,10 @@ CwardkeepDlg::CwardkeepDlg(app::View& view, std::string platformUrl, UpdateRun u
       m_events(std::move(events)) {}
 
 bool CwardkeepDlg::OnInitDialog() {
-  m_events.Report(
-      app::StartEvent(host::CurrentProcessRights(),
-                      {host::AutostartRouteByPolicy() == host::AutostartRoute::MachineTask,
-                       upgrade::UpdatesSwitchedOffByPolicy()}));
+  m_events.Report(app::StartEvent(
+      host::CurrentProcessRights(),
+      {host::AutostartRouteByPolicy() == host::AutostartRoute::MachineTask,
+       upgrade::UpdatesSwitchedOffByPolicy()}));
 
   m_statusEdit.Bind(m_view, app::kStatusEditId);
   m_memFreeEdit.Bind(m_view, app::kMemFreeEditId);

@@ -161,8 +161,9 @@ ExchangeResult HttpSession::Exchange::Get(const std::string& query) {
 ExchangeResult HttpSession::Exchange::Post(const std::string& body) {
   ResetResponse();
   CURL* easy = m_handle.get();
-  if (easy == nullptr)
+  if (easy == nullptr) {
     return {ExchangeStatus::Network, 0, {}, ResultText(CURLE_BAD_FUNCTION_ARGUMENT)};
+  }
 
   // Each append returns the list's head, or null (the old list untouched) when
   // out of memory; the holder keeps whatever list exists so it is always freed.
