@@ -3,11 +3,13 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "app/dialog_ids.h"
 #include "app/guarded.h"
 #include "host/event_log.h"
 #include "host/session.h"
+#include "platform_client/platform_url.h"
 #include "upgrade/progress.h"
 #include "upgrade/update_policy.h"
 #include "upgrade/update_run.h"
@@ -25,10 +27,13 @@ void RunRealUpdate() {
 
 }  // namespace
 
-CwardkeepDlg::CwardkeepDlg(app::View& view) : CwardkeepDlg(view, &RunRealUpdate) {}
+CwardkeepDlg::CwardkeepDlg(app::View& view)
+    : CwardkeepDlg(view, platform_client::kBuiltInPlatformUrl, &RunRealUpdate) {}
 
-CwardkeepDlg::CwardkeepDlg(app::View& view, UpdateRun updateRun, app::EventSink events)
+CwardkeepDlg::CwardkeepDlg(app::View& view, std::string platformUrl, UpdateRun updateRun,
+                           app::EventSink events)
     : m_view(view),
+      m_platformUrl(std::move(platformUrl)),
       m_appIcon(view.LoadAppIcon()),
       m_updateRun(std::move(updateRun)),
       m_events(std::move(events)) {}

@@ -14,10 +14,14 @@ class CwardkeepDlg {
   // The once-per-start update; whatever it does, the health cycle starts after it.
   using UpdateRun = std::function<void()>;
 
-  // With the real update run.
+  // With the real update run, watching the platform service where every
+  // installation has it.
   explicit CwardkeepDlg(app::View& view);
-  // Events go to `events` (the system's event log unless a test records them).
-  CwardkeepDlg(app::View& view, UpdateRun updateRun, app::EventSink events = app::SystemEventLog());
+  // Watches the platform service at `platformUrl` ("http://host:port", no
+  // path). Events go to `events` (the system's event log unless a test
+  // records them).
+  CwardkeepDlg(app::View& view, std::string platformUrl, UpdateRun updateRun,
+               app::EventSink events = app::SystemEventLog());
 
   // WM_INITDIALOG. Returns TRUE so the platform focuses the first tab stop.
   bool OnInitDialog();
@@ -39,6 +43,7 @@ class CwardkeepDlg {
   void RunUpdateAndReport();
 
   app::View& m_view;
+  std::string m_platformUrl;
   app::IconHandle m_appIcon;
   UpdateRun m_updateRun;
   app::EventReporter m_events;

@@ -9,7 +9,7 @@ void CwardkeepDlg::OnHealthTimer(unsigned timerId) {
   platform_client::ServiceMonitor monitor;
   app::AddInstallationServices(monitor);
   std::wstring message;
-  const bool healthy = monitor.CheckHealth(message);
+  const bool healthy = monitor.CheckHealth(m_platformUrl, message);
   if (app::Event change; m_health.Observe(healthy, message, change)) {
     m_events.Report(std::move(change));
   }

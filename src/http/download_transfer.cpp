@@ -143,18 +143,22 @@ class HttpDownload::Transfer::FileSink : public DownloadSink {
   os::AppendFile m_file;
 };
 
-HttpDownload::Transfer::Transfer(const std::string& url, const std::wstring& path)
+HttpDownload::Transfer::Transfer(const std::string& url, const std::wstring& path,
+                                 const TransferOptions& options)
     : m_url(url), m_ownFile(std::make_unique<FileSink>(path)) {
   if (m_ownFile->IsOpen()) m_sink = m_ownFile.get();
-  Prepare();
+  Prepare(options);
 }
 
-HttpDownload::Transfer::Transfer(const std::string& url, DownloadSink& sink)
+HttpDownload::Transfer::Transfer(const std::string& url, DownloadSink& sink,
+                                 const TransferOptions& options)
     : m_url(url), m_sink(&sink) {
-  Prepare();
+  Prepare(options);
 }
 
-void HttpDownload::Transfer::Prepare() {
+// The handle is set up once and never reset, and libcurl keeps its own copy
+// of every text option: `options` need not outlive this.
+void HttpDownload::Transfer::Prepare(const TransferOptions& options) {
   m_sizeLimit = tunables::downloadSizeLimit.Get();
   m_handle.reset(curl_easy_init());
   CURL* h = m_handle.get();
@@ -166,7 +170,7 @@ void HttpDownload::Transfer::Prepare() {
                curl::CurlSeconds(tunables::downloadConnectTimeout.Get()));
   curl::SetOpt(rc, h, CURLOPT_MAXREDIRS, 5L);
   curl::SetOpt(rc, h, CURLOPT_FOLLOWLOCATION, 1L);
-  if (rc == CURLE_OK) rc = ApplyTransferPolicy(h, m_url);
+  if (rc == CURLE_OK) rc = ApplyTransferPolicy(h, m_url, options);
   curl::SetOpt(rc, h, CURLOPT_NOSIGNAL, 1L);
   curl::SetOpt(rc, h, CURLOPT_FORBID_REUSE, 1L);
   // A line that has gone quiet ends the attempt long before the time-out.

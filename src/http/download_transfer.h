@@ -32,8 +32,8 @@ struct FileIdentity {
 
 class HttpDownload::Transfer : curl::Initialised {
  public:
-  Transfer(const std::string& url, const std::wstring& path);
-  Transfer(const std::string& url, DownloadSink& sink);
+  Transfer(const std::string& url, const std::wstring& path, const TransferOptions& options);
+  Transfer(const std::string& url, DownloadSink& sink, const TransferOptions& options);
   ~Transfer();
   Transfer(const Transfer&) = delete;
   Transfer& operator=(const Transfer&) = delete;
@@ -45,7 +45,7 @@ class HttpDownload::Transfer : curl::Initialised {
   using Clock = std::chrono::steady_clock;
   class FileSink;
 
-  void Prepare();
+  void Prepare(const TransferOptions& options);
   DownloadResult Attempts();
   DownloadResult RunAttempt(Clock::time_point deadline);
   // The request's Range and If-Range for what is on disk now.

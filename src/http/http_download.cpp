@@ -4,11 +4,13 @@
 
 namespace comm::http {
 
-HttpDownload::HttpDownload(const std::string& url, const std::wstring& path)
-    : m_transfer(std::make_unique<Transfer>(url, path)) {}
+HttpDownload::HttpDownload(const std::string& url, const std::wstring& path,
+                           const TransferOptions& options)
+    : m_transfer(std::make_unique<Transfer>(url, path, options)) {}
 
-HttpDownload::HttpDownload(const std::string& url, DownloadSink& sink)
-    : m_transfer(std::make_unique<Transfer>(url, sink)) {}
+HttpDownload::HttpDownload(const std::string& url, DownloadSink& sink,
+                           const TransferOptions& options)
+    : m_transfer(std::make_unique<Transfer>(url, sink, options)) {}
 
 HttpDownload::~HttpDownload() = default;
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "http/download_sink.h"
+#include "http/transfer_options.h"
 
 namespace comm::http {
 
@@ -36,11 +37,13 @@ struct DownloadResult {
 class HttpDownload {
  public:
   // Opens the target (a Windows-form path) and prepares the transfer; starts
-  // nothing and reports nothing, Perform does.
-  HttpDownload(const std::string& url, const std::wstring& path);
+  // nothing and reports nothing, Perform does. Certificates are checked
+  // against the store `options` name.
+  HttpDownload(const std::string& url, const std::wstring& path,
+               const TransferOptions& options = {});
   // Writes into `sink`, which the caller holds and keeps alive; its bytes
   // are taken as the start of this URL's file, as a file on disk is.
-  HttpDownload(const std::string& url, DownloadSink& sink);
+  HttpDownload(const std::string& url, DownloadSink& sink, const TransferOptions& options = {});
   ~HttpDownload();
   HttpDownload(const HttpDownload&) = delete;
   HttpDownload& operator=(const HttpDownload&) = delete;

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <sstream>
+#include <utility>
 
 #include "http/curl_global.h"
 #include "http/curl_handles.h"
@@ -38,32 +39,36 @@ std::string JoinQuery(const std::string& url, const std::string& query) {
 
 class HttpSession::Exchange : curl::Initialised {
  public:
-  explicit Exchange(const std::string& url);
+  Exchange(const std::string& url, TransferOptions options);
 
-  std::string Get(const std::string& query, std::string& error);
-  std::string Post(const std::string& body, std::string& error);
+  ExchangeResult Get(const std::string& query);
+  ExchangeResult Post(const std::string& body);
   void SetResponseLimit(std::size_t bytes) { m_responseLimit = bytes; }
-  bool ResponseTooLarge() const { return m_responseTooLarge; }
-  long ResponseStatus() const { return m_status; }
 
  private:
   // libcurl's write callback: the body so far, up to the size limit.
   static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* self) noexcept;
   void ResetResponse();
+  // What came of a performed transfer that ended with `rc`.
+  ExchangeResult Finish(CURLcode rc);
 
   curl::EasyHandle m_handle;
   std::string m_url;
+  // Applied again with the rules after every reset.
+  TransferOptions m_options;
   std::stringstream m_response;
   std::size_t m_received = 0;
   std::size_t m_responseLimit = 0;
   bool m_responseTooLarge = false;
-  long m_status = 0;
   // The first option the constructor could not set; a POST is not sent then.
   CURLcode m_setupResult = CURLE_OK;
 };
 
-HttpSession::Exchange::Exchange(const std::string& url)
-    : m_handle(curl_easy_init()), m_url(url), m_responseLimit(tunables::responseSizeLimit.Get()) {
+HttpSession::Exchange::Exchange(const std::string& url, TransferOptions options)
+    : m_handle(curl_easy_init()),
+      m_url(url),
+      m_options(std::move(options)),
+      m_responseLimit(tunables::responseSizeLimit.Get()) {
   CURL* easy = m_handle.get();
   if (easy == nullptr) return;
   CURLcode& rc = m_setupResult;
@@ -75,7 +80,7 @@ HttpSession::Exchange::Exchange(const std::string& url)
   curl::SetOpt(rc, easy, CURLOPT_FOLLOWLOCATION, 1L);
   curl::SetOpt(rc, easy, CURLOPT_MAXREDIRS, tunables::maxRedirects.Get());
   curl::SetOpt(rc, easy, CURLOPT_VERBOSE, 0L);
-  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, m_url);
+  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, m_url, m_options);
   // Read only: no cookie jar, so nothing is ever written back.
   curl::SetOpt(rc, easy, CURLOPT_COOKIEFILE, kCookieFile);
 }
@@ -105,17 +110,28 @@ void HttpSession::Exchange::ResetResponse() {
   m_response.clear();
   m_received = 0;
   m_responseTooLarge = false;
-  m_status = 0;
 }
 
-std::string HttpSession::Exchange::Get(const std::string& query, std::string& error) {
-  ResetResponse();
-  error.clear();
-  CURL* easy = m_handle.get();
-  if (easy == nullptr) {
-    error = "CURL handle is uninitialized";
-    return {};
+ExchangeResult HttpSession::Exchange::Finish(CURLcode rc) {
+  ExchangeResult result;
+  curl_easy_getinfo(m_handle.get(), CURLINFO_RESPONSE_CODE, &result.httpStatus);
+  result.body = m_response.str();
+  result.text = ResultText(rc);
+  if (rc == CURLE_OK) return result;
+  if (m_responseTooLarge) {
+    result.status = ExchangeStatus::TooLarge;
+  } else if (rc == CURLE_OPERATION_TIMEDOUT) {
+    result.status = ExchangeStatus::TimedOut;
+  } else {
+    result.status = ExchangeStatus::Network;
   }
+  return result;
+}
+
+ExchangeResult HttpSession::Exchange::Get(const std::string& query) {
+  ResetResponse();
+  CURL* easy = m_handle.get();
+  if (easy == nullptr) return {ExchangeStatus::Network, 0, {}, "CURL handle is uninitialized"};
   std::string requestUrl = JoinQuery(m_url, query);
 
   // The reset drops the cookie file list without freeing it (libcurl 7.88);
@@ -132,29 +148,21 @@ std::string HttpSession::Exchange::Get(const std::string& query, std::string& er
   curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::Exchange::OnBody);
   curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
   curl::SetOpt(rc, easy, CURLOPT_NOSIGNAL, 1L);
-  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, requestUrl);
-  if (rc != CURLE_OK) {
-    error = ResultText(rc);
-    return {};
-  }
+  if (rc == CURLE_OK) rc = ApplyTransferPolicy(easy, requestUrl, m_options);
+  if (rc != CURLE_OK) return {ExchangeStatus::Network, 0, {}, ResultText(rc)};
 
-  rc = curl_easy_perform(easy);
-  error = ResultText(rc);
-  if (rc != CURLE_OK) {
-    long code = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &code);
-    if (code != 0) error += " (HTTP code: " + std::to_string(code) + ")";
+  ExchangeResult result = Finish(curl_easy_perform(easy));
+  if (!result.Answered() && result.httpStatus != 0) {
+    result.text += " (HTTP code: " + std::to_string(result.httpStatus) + ")";
   }
-  return m_response.str();
+  return result;
 }
 
-std::string HttpSession::Exchange::Post(const std::string& body, std::string& error) {
+ExchangeResult HttpSession::Exchange::Post(const std::string& body) {
   ResetResponse();
-  error.clear();
   CURL* easy = m_handle.get();
   if (easy == nullptr) {
-    error = ResultText(CURLE_BAD_FUNCTION_ARGUMENT);
-    return {};
+    return {ExchangeStatus::Network, 0, {}, ResultText(CURLE_BAD_FUNCTION_ARGUMENT)};
   }
 
   // Each append returns the list's head, or null (the old list untouched) when
@@ -177,35 +185,27 @@ std::string HttpSession::Exchange::Post(const std::string& body, std::string& er
   curl::SetOpt(rc, easy, CURLOPT_WRITEFUNCTION, &HttpSession::Exchange::OnBody);
   curl::SetOpt(rc, easy, CURLOPT_WRITEDATA, this);
   if (rc == CURLE_OK) rc = curl_easy_perform(easy);
-  error = ResultText(rc);
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &m_status);
+  ExchangeResult result = Finish(rc);
   // The handle still points at the list; it must not outlive it.
   curl::ClearOpt(easy, CURLOPT_HTTPHEADER);
-  return m_response.str();
+  return result;
 }
 
-HttpSession::HttpSession(const std::string& url) : m_exchange(std::make_unique<Exchange>(url)) {}
+HttpSession::HttpSession(const std::string& url, TransferOptions options)
+    : m_exchange(std::make_unique<Exchange>(url, std::move(options))) {}
 
 HttpSession::~HttpSession() = default;
 
-std::string HttpSession::Get(const std::string& query, std::string& error) {
-  return m_exchange->Get(query, error);
+ExchangeResult HttpSession::Get(const std::string& query) {
+  return m_exchange->Get(query);
 }
 
-std::string HttpSession::Post(const std::string& body, std::string& error) {
-  return m_exchange->Post(body, error);
+ExchangeResult HttpSession::Post(const std::string& body) {
+  return m_exchange->Post(body);
 }
 
 void HttpSession::SetResponseLimit(std::size_t bytes) {
   m_exchange->SetResponseLimit(bytes);
-}
-
-bool HttpSession::ResponseTooLarge() const {
-  return m_exchange->ResponseTooLarge();
-}
-
-long HttpSession::ResponseStatus() const {
-  return m_exchange->ResponseStatus();
 }
 
 }  // namespace comm::http

@@ -4,7 +4,6 @@
 
 #include "http/curl_handles.h"
 #include "http/curl_options.h"
-#include "http/tunables.h"
 #include "http/url_scheme.h"
 #include "os/tls.h"
 #include "text/utf8.h"
@@ -62,14 +61,14 @@ int CheckPeer(void* handle, char*, char*, int, int) noexcept {
 
 }  // namespace
 
-CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url) {
+CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url, const TransferOptions& options) {
   CURLcode rc = CURLE_OK;
   // libcurl guesses a scheme for a URL without one and knows many more than
   // these; both lists make it refuse the rest before any connection.
   curl::SetOpt(rc, easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl::SetOpt(rc, easy, CURLOPT_REDIR_PROTOCOLS_STR, IsHttpsUrl(url) ? "https" : "http,https");
   // Certificates are always checked (libcurl's default); only a test names
-  // its own authority.
+  // its own authority, and only for the transfers it hands it to.
   curl::SetOpt(rc, easy, CURLOPT_SSL_VERIFYPEER, 1L);
   curl::SetOpt(rc, easy, CURLOPT_SSL_VERIFYHOST, 2L);
   // Schannel also asks for revocation, and a company's own authority often
@@ -78,8 +77,8 @@ CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url) {
   curl::SetOpt(rc, easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
   curl::SetOpt(rc, easy, CURLOPT_PREREQFUNCTION, &CheckPeer);
   curl::SetOpt(rc, easy, CURLOPT_PREREQDATA, easy);
-  if (!tunables::testCaBundle.Get().empty()) {
-    curl::SetOpt(rc, easy, CURLOPT_CAINFO, tunables::testCaBundle.Get().c_str());
+  if (!options.caBundle.empty()) {
+    curl::SetOpt(rc, easy, CURLOPT_CAINFO, options.caBundle.c_str());
   }
   return rc;
 }

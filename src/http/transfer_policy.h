@@ -6,12 +6,15 @@
 
 #include <string_view>
 
+#include "http/transfer_options.h"
+
 namespace comm::http {
 
 // Sets the rules on a handle that is about to fetch `url`. A handle started on
 // HTTPS may be redirected to HTTPS only. Anything else is refused by libcurl
-// before it connects. Call again after every curl_easy_reset. Not CURLE_OK
-// when libcurl refuses one of the rules: the handle must not be used then.
-CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url);
+// before it connects. The certificate is checked against the store `options`
+// name. Call again after every curl_easy_reset. Not CURLE_OK when libcurl
+// refuses one of the rules: the handle must not be used then.
+CURLcode ApplyTransferPolicy(CURL* easy, std::string_view url, const TransferOptions& options);
 
 }  // namespace comm::http

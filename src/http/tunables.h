@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "tunable/tunable.h"
 
@@ -60,9 +59,5 @@ inline tunable::Tunable<std::int64_t> downloadSizeLimit{std::int64_t{1} << 30};
 // body is written: the services that share the drive (the database, the
 // cache) keep room to work, and the upgrade has room for its copy and backup.
 inline tunable::Tunable<std::int64_t> downloadFreeSpaceMargin{std::int64_t{256} << 20};
-
-// A CA bundle that replaces the system's for certificate checks (tests only).
-// Empty, the system's store, in the program.
-inline tunable::Tunable<std::string> testCaBundle{std::string()};
 
 }  // namespace comm::http::tunables

@@ -65,24 +65,23 @@ std::optional<Fault> ReadFault(const Json::Value& root, const Json::Value& excep
 
 namespace platform_client {
 
-bool ServiceMonitor::CheckHealth(std::wstring& message) {
-  std::string error;
-  std::string body;
-  bool tooLarge = false;
+bool ServiceMonitor::CheckHealth(const std::string& baseUrl, std::wstring& message) {
+  comm::http::ExchangeResult answer;
   {
     // Gone before the parse, with the copy of the body it holds.
-    comm::http::HttpSession session(tunables::baseUrl.Get() + "/");
+    comm::http::HttpSession session(baseUrl + "/");
     session.SetResponseLimit(tunables::healthAnswerLimit.Get());
-    body = session.Get("", error);
-    tooLarge = session.ResponseTooLarge();
+    answer = session.Get("");
   }
-  if (tooLarge) {
+  if (answer.status == comm::http::ExchangeStatus::TooLarge) {
     message = TooLarge(SizeText(tunables::healthAnswerLimit.Get()));
     return false;
   }
-  if (!body.empty() && error.empty()) return ParseHealthReport(std::move(body), message);
+  if (answer.Answered() && !answer.body.empty()) {
+    return ParseHealthReport(std::move(answer.body), message);
+  }
   // libcurl's texts are ASCII, so this never replaces anything.
-  message = kFaultPrefix + text::Utf8ToWideReplacing(error);
+  message = kFaultPrefix + text::Utf8ToWideReplacing(answer.text);
   return false;
 }
 

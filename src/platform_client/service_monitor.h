@@ -9,9 +9,10 @@ namespace platform_client {
 
 class ServiceMonitor {
  public:
-  // Returns true when the platform reports itself healthy. Otherwise `message`
-  // holds the fault text (possibly empty) and the ERP name may be set.
-  bool CheckHealth(std::wstring& message);
+  // Asks the platform service at `baseUrl` ("http://host:port", no path).
+  // Returns true when it reports itself healthy. Otherwise `message` holds
+  // the fault text (possibly empty) and the ERP name may be set.
+  bool CheckHealth(const std::string& baseUrl, std::wstring& message);
   bool ParseHealthReport(std::string json, std::wstring& message);
   std::wstring GetErpName() const { return erpName; }
 

@@ -1,15 +1,11 @@
 #pragma once
-// Where the local platform service answers: loopback, port 2405, no path.
-// Tests point it at their own servers.
+// The bounds on the platform service's answers. Tests lower them.
 
 #include <cstddef>
-#include <string>
 
 #include "tunable/tunable.h"
 
 namespace platform_client::tunables {
-
-inline tunable::Tunable<std::string> baseUrl{"http://127.0.0.1:2405"};
 
 // In bytes. The health report lists every configured store, so it may grow
 // well past the other answers; a longer one is a fault that says so.

@@ -1,9 +1,9 @@
 #include "platform_client/version_query.h"
 
 #include <optional>
+#include <utility>
 
 #include "http/http_session.h"
-#include "platform_client/tunables.h"
 #include "text/json_member.h"
 #include "text/json_parse.h"
 #include "text/json_text.h"
@@ -16,11 +16,11 @@ const char kNoVersion[] = "v0.0.0";
 
 }  // namespace
 
-std::string QueryInstalledVersion() {
-  std::string error;
-  std::string body =
-      comm::http::HttpSession(tunables::baseUrl.Get() + "/api/openApi/version").Get("", error);
-  if (!body.empty() && error.empty()) return ParseVersionReport(body);
+std::string QueryInstalledVersion(const std::string& baseUrl) {
+  if (baseUrl.empty()) return kNoVersion;
+  comm::http::ExchangeResult answer =
+      comm::http::HttpSession(baseUrl + "/api/openApi/version").Get("");
+  if (answer.Answered() && !answer.body.empty()) return ParseVersionReport(std::move(answer.body));
   return kNoVersion;
 }
 

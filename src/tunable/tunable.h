@@ -1,6 +1,8 @@
 #pragma once
-// A compiled-in value (a time limit, a pause, a base URL) that a test may
-// replace for its own scope. Production code only ever reads it.
+// A compiled-in value (a time limit, a pause, a bound on bytes or attempts)
+// that a test may replace for its own scope. Production code only ever reads
+// it. Whom the program asks and trusts is no tunable: addresses and
+// authorities are values the caller passes down.
 
 #include <algorithm>
 #include <chrono>

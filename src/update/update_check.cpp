@@ -13,19 +13,17 @@ constexpr long kHttpOk = 200;
 }  // namespace
 
 CheckResult CheckUpdate(const UpdateSettings& settings, UpdateOffer& offer) {
-  comm::http::HttpSession session(settings.serverUrl + kCheckPath);
+  comm::http::HttpSession session(settings.serverUrl + kCheckPath, settings.transfer);
   // A platform service that cannot be asked still yields a version to send.
-  const std::string installedVersion = platform_client::QueryInstalledVersion();
+  const std::string installedVersion = platform_client::QueryInstalledVersion(settings.platformUrl);
   const std::string body = BuildUpdateRequest(installedVersion);
-  std::string error;
-  const std::string response = session.Post(body, error);
-  if (!error.empty()) return {CheckOutcome::TransportFailed, error};
+  const comm::http::ExchangeResult answer = session.Post(body);
+  if (!answer.Answered()) return {CheckOutcome::TransportFailed, answer.text};
   // No fail-on-error: an error page is read as a body, so its status decides.
-  if (const long status = session.ResponseStatus(); status != kHttpOk) {
-    return {CheckOutcome::HttpError, std::to_string(status)};
-  }
-  if (response.empty()) return {CheckOutcome::EmptyAnswer, {}};
-  return ReadUpdateResponse(response, settings, offer);
+  if (answer.httpStatus != kHttpOk)
+    return {CheckOutcome::HttpError, std::to_string(answer.httpStatus)};
+  if (answer.body.empty()) return {CheckOutcome::EmptyAnswer, {}};
+  return ReadUpdateResponse(answer.body, settings, offer);
 }
 
 }  // namespace update

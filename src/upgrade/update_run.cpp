@@ -157,7 +157,7 @@ void RunUpdate(const update::UpdateSettings& settings) {
   comm::http::DownloadResult result;
   {
     StagedSink sink(staged, pinned.layout.AppDirectory());
-    comm::http::HttpDownload download(offer.downloadUrl, sink);
+    comm::http::HttpDownload download(offer.downloadUrl, sink, settings.transfer);
     if (expected->size >= 0) download.SetSizeLimit(expected->size);
     result = download.Perform();
   }

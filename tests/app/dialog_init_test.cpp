@@ -7,7 +7,6 @@
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
-#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
 #include "upgrade/update_run.h"
@@ -20,13 +19,13 @@ using testing_support::RecordingView;
 // listening on the production ports.
 class DialogInitialisation : public testing::Test {
  protected:
-  // The real update run, asking an update server that is not there.
+  // The real update run, asking an update server and a platform service
+  // that are not there.
   CwardkeepDlg::UpdateRun UpdateAskingNowhere() const {
-    return [nowhere = nowhere] { upgrade::RunUpdate({nowhere, ""}); };
+    return [nowhere = nowhere] { upgrade::RunUpdate({nowhere, "", nowhere}); };
   }
 
   std::string nowhere = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
-  tunable::ScopedTunable<std::string> platform{platform_client::tunables::baseUrl, nowhere};
 };
 
 std::size_t IndexOf(const std::vector<std::wstring>& calls, const std::wstring& prefix) {
@@ -37,7 +36,7 @@ std::size_t IndexOf(const std::vector<std::wstring>& calls, const std::wstring& 
 
 TEST_F(DialogInitialisation, IconsThenReadoutThenTimerThenHideMessage) {
   RecordingView view;
-  CwardkeepDlg dialog(view, UpdateAskingNowhere());
+  CwardkeepDlg dialog(view, nowhere, UpdateAskingNowhere());
   EXPECT_TRUE(dialog.OnInitDialog());
 
   const auto& calls = view.calls;
@@ -64,7 +63,7 @@ TEST_F(DialogInitialisation, IconsThenReadoutThenTimerThenHideMessage) {
 
 TEST_F(DialogInitialisation, TheQueuedMessageHidesTheWindowWhenEverItArrives) {
   RecordingView view;
-  CwardkeepDlg dialog(view, UpdateAskingNowhere());
+  CwardkeepDlg dialog(view, nowhere, UpdateAskingNowhere());
   dialog.OnInitDialog();
   EXPECT_EQ(dialog.OnHideAfterStart(), 0);
   EXPECT_FALSE(view.visible);
@@ -89,7 +88,7 @@ TEST_F(DialogInitialisation, TheWatchStartsWhateverTheUpdateRunDoes) {
     SCOPED_TRACE(c.name);
     RecordingView view;
     int runs = 0;
-    CwardkeepDlg dialog(view, [&] {
+    CwardkeepDlg dialog(view, nowhere, [&] {
       ++runs;
       c.run();
     });
@@ -115,7 +114,7 @@ TEST_F(DialogInitialisation, ARefusedTimerIsTriedAgainThenSaidOnTheVisibleWindow
     SCOPED_TRACE(c.refusals);
     RecordingView view;
     view.timerRefusals = c.refusals;
-    CwardkeepDlg dialog(view, [] {});
+    CwardkeepDlg dialog(view, nowhere, [] {});
     EXPECT_TRUE(dialog.OnInitDialog());
     const auto refused = std::count_if(view.calls.begin(), view.calls.end(), [](const auto& call) {
       return call.rfind(L"timer refused", 0) == 0;

@@ -10,7 +10,6 @@
 
 #include "app/event_report.h"
 #include "app/wardkeep_dlg.h"
-#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
 
@@ -182,10 +181,9 @@ TEST(HealthEvents, OnlyChangesBetweenWellAndFaultAreWritten) {
     res.set_content(answer, "application/json");
   });
   ASSERT_TRUE(platform.Start());
-  tunable::ScopedTunable at(platform_client::tunables::baseUrl, platform.Url());
   testing_support::RecordingView view;
   Recorder recorder;
-  CwardkeepDlg dialog(view, {}, recorder.Sink());
+  CwardkeepDlg dialog(view, platform.Url(), {}, recorder.Sink());
   dialog.OnInitDialog();
   ASSERT_EQ(recorder.Ids(), std::vector<EventId>{EventId::Started});
   EXPECT_EQ(recorder.events[0].lines.size(), 6u);

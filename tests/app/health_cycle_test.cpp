@@ -7,7 +7,6 @@
 
 #include "app/dialog_ids.h"
 #include "app/wardkeep_dlg.h"
-#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
 
@@ -60,14 +59,12 @@ const CwardkeepDlg::UpdateRun kNoUpdate = [] {};
 
 class HealthCycle : public ::testing::Test {
  protected:
-  HealthCycle()
-      : m_at(platform_client::tunables::baseUrl, platform.BaseUrl()), dialog(view, kNoUpdate) {
+  HealthCycle() : dialog(view, platform.BaseUrl(), kNoUpdate) {
     dialog.OnInitDialog();
     view.calls.clear();
   }
 
   Platform platform;
-  tunable::ScopedTunable<std::string> m_at;
   RecordingView view;
   CwardkeepDlg dialog;
 };
@@ -123,11 +120,9 @@ TEST_F(HealthCycle, EachTickFollowsOnlyItsOwnReport) {
 }
 
 TEST(HealthCycleWithoutPlatform, UnreachableServiceShowsTheWindowWithLibcurlsText) {
-  tunable::ScopedTunable at(
-      platform_client::tunables::baseUrl,
-      "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()));
   RecordingView view;
-  CwardkeepDlg dialog(view, kNoUpdate);
+  CwardkeepDlg dialog(
+      view, "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort()), kNoUpdate);
   dialog.OnInitDialog();
   dialog.OnHideAfterStart();
 

@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "http/tunables.h"
-#include "platform_client/tunables.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/standin_process.h"
 #include "support/scoped_env.h"
@@ -283,7 +282,6 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
   const std::string reset =
       "jar=" + (served / "stock-relay.jar").string() + "&if-range=honour&validators=both";
 
-  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
   tunable::ScopedTunable attempts(comm::http::tunables::downloadAttempts, kAttempts);
   tunable::ScopedTunable pause(comm::http::tunables::downloadRetryPause, 150ms);
   tunable::ScopedTunable lowSpeed(comm::http::tunables::downloadLowSpeedTime, 1s);
@@ -306,7 +304,7 @@ TEST(FaultMatrix, EveryBrokenDownloadInstallsTheWholeJarOrNothing) {
       upgrade::RunRecord record;
       upgrade::ScopedRunRecord collecting(record);
       ::testing::internal::CaptureStdout();  // the upgrade's progress lines
-      upgrade::RunUpdate({standin.UpdateUrl(), ""});
+      upgrade::RunUpdate({standin.UpdateUrl(), "", standin.PlatformUrl()});
       offered = !record.offeredVersion.empty();
       const std::string lines = ::testing::internal::GetCapturedStdout();
       if (!c.refusal.empty()) {

@@ -9,13 +9,10 @@
 #include <json/json.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "http/http_session.h"
-#include "http/tunables.h"
-#include "platform_client/tunables.h"
 #include "support/connection_listener.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/standin_process.h"
@@ -63,7 +60,6 @@ TEST(HttpsUpdate, InstalledOnlyFromAServerWhoseCertificateHolds) {
   testing_support::ScopedEnv programDrive("WARDKEEP_DRIVE_E", ProgramDir().string());
   TlsStandin standin;
   ASSERT_TRUE(standin.Ready());
-  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, standin.PlatformUrl());
   const std::string oldJar = std::string("PK\x03\x04", 4) + std::string(5000, 'o');
 
   struct Case {
@@ -93,10 +89,10 @@ TEST(HttpsUpdate, InstalledOnlyFromAServerWhoseCertificateHolds) {
     WriteFile(app / "stock-relay.jar", oldJar);
     fs::remove(ProgramDir() / "stock-relay.jar");
 
-    std::optional<tunable::ScopedTunable<std::string>> ca;
-    if (c.trustTestCa) ca.emplace(comm::http::tunables::testCaBundle, standin.CaFile());
+    update::UpdateSettings settings{standin.UpdateUrl(c.host), "", standin.PlatformUrl()};
+    if (c.trustTestCa) settings.transfer.caBundle = standin.CaFile();
     ::testing::internal::CaptureStdout();
-    upgrade::RunUpdate({standin.UpdateUrl(c.host), ""});
+    upgrade::RunUpdate(settings);
     ::testing::internal::GetCapturedStdout();
 
     const Json::Value after = standin.Hits();
@@ -126,19 +122,20 @@ TEST(HttpsUpdate, ARedirectFromHttpsToHttpIsRefused) {
   ASSERT_GT(listener.Port(), 0);
   const std::string endpoint =
       standin.UpdateUrl("localhost") + "/api/updateVersion/checkTallyxSDKVersion";
-  tunable::ScopedTunable ca(comm::http::tunables::testCaBundle, standin.CaFile());
+  const comm::http::TransferOptions trustingTheTestCa{standin.CaFile()};
 
   // A redirect that stays on https is followed (a 302 turns the POST into a GET).
-  std::string error;
   ASSERT_TRUE(standin.Control("update=raw&update-status=302&update-location=" +
                               standin.UpdateUrl("localhost") + "/control/state"));
-  EXPECT_NE(HttpSession(endpoint).Post("{}", error), "");
-  EXPECT_EQ(error, "");
+  const comm::http::ExchangeResult followed = HttpSession(endpoint, trustingTheTestCa).Post("{}");
+  EXPECT_NE(followed.body, "");
+  EXPECT_EQ(followed.text, "");
 
   const std::string plain = "http://127.0.0.1:" + std::to_string(listener.Port()) + "/x";
   ASSERT_TRUE(standin.Control("update=raw&update-status=302&update-location=" + plain));
-  EXPECT_EQ(HttpSession(endpoint).Post("{}", error), "");
-  EXPECT_EQ(error, "Unsupported protocol");  // the network library's refusal
+  const comm::http::ExchangeResult refused = HttpSession(endpoint, trustingTheTestCa).Post("{}");
+  EXPECT_EQ(refused.body, "");
+  EXPECT_EQ(refused.text, "Unsupported protocol");  // the network library's refusal
   EXPECT_EQ(listener.Connections(), 0);
 }
 

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "platform_client/tunables.h"
 #include "support/jar_signing.h"
 #include "support/posix/program_dir_lock.h"
 #include "support/posix/standin_process.h"
@@ -88,11 +87,10 @@ class SignedUpdate : public ::testing::Test {
     }
     ASSERT_TRUE(m_standin->Control(
         "/control", std::string("signature=") + row.scenario + "&offer-version=" + row.version));
-    tunable::ScopedTunable platform(platform_client::tunables::baseUrl, m_standin->PlatformUrl());
     const long downloadsBefore = Downloads();
 
     ::testing::internal::CaptureStdout();
-    upgrade::RunUpdate({m_standin->UpdateUrl(), KeyFor(row.key)});
+    upgrade::RunUpdate({m_standin->UpdateUrl(), KeyFor(row.key), m_standin->PlatformUrl()});
     const std::string out = ::testing::internal::GetCapturedStdout();
 
     EXPECT_EQ(Downloads() > downloadsBefore, row.downloads) << out;
@@ -173,8 +171,8 @@ TEST_F(SignedUpdate, TheInstalledJarAndOnePutBackAreNotDownloaded) {
   const fs::path offered = m_keys / "offered.jar";
   WriteFile(offered, m_standin->Jar());
   ASSERT_TRUE(m_standin->Control("/control", "signature=valid&offer-version=2.0.0"));
-  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, m_standin->PlatformUrl());
-  const update::UpdateSettings settings{m_standin->UpdateUrl(), m_vendor.PublicBase64()};
+  const update::UpdateSettings settings{m_standin->UpdateUrl(), m_vendor.PublicBase64(),
+                                        m_standin->PlatformUrl()};
   // The offered JAR never runs; the old one does.
   m_drives.WriteNet(m_drives.LogNet() + "[ \"$1\" = start ] && cmp -s '" +
                     (app / "stock-relay.jar").string() + "' '" + offered.string() +

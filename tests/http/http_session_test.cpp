@@ -15,6 +15,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using comm::http::ExchangeResult;
+using comm::http::ExchangeStatus;
 using comm::http::HttpSession;
 using testing_support::LocalHttpServer;
 
@@ -63,10 +65,10 @@ TEST(HttpSessionGet, JoinsTheQueryOntoTheUrl) {
       {"/x?b=2", "a=1&c=3", "/x?b=2&a=1&c=3"},
   };
   for (const Case& c : cases) {
-    std::string error = "stale";
-    std::string body = HttpSession(server.Url(c.path)).Get(c.query, error);
-    EXPECT_EQ(error, "") << c.path << " + " << c.query;
-    EXPECT_EQ(body, "x") << c.path << " + " << c.query;
+    const ExchangeResult got = HttpSession(server.Url(c.path)).Get(c.query);
+    EXPECT_TRUE(got.Answered()) << c.path << " + " << c.query;
+    EXPECT_EQ(got.text, "") << c.path << " + " << c.query;
+    EXPECT_EQ(got.body, "x") << c.path << " + " << c.query;
   }
   auto requests = server.Requests();
   ASSERT_EQ(requests.size(), std::size(cases));
@@ -86,21 +88,33 @@ TEST(HttpSessionGet, ErrorStatusIsNotAFailure) {
   });
   ASSERT_TRUE(server.Start());
 
-  std::string error;
-  EXPECT_EQ(HttpSession(server.Url("/missing")).Get("", error), "no such page");
-  EXPECT_EQ(error, "");
-  EXPECT_EQ(HttpSession(server.Url("/broken")).Get("", error),
-            "<html><body>Internal error</body></html>");
-  EXPECT_EQ(error, "");
+  struct Case {
+    const char* path;
+    long status;
+    std::string body;
+  } cases[] = {
+      {"/missing", 404, "no such page"},
+      {"/broken", 500, "<html><body>Internal error</body></html>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const ExchangeResult got = HttpSession(server.Url(c.path)).Get("");
+    EXPECT_EQ(got.status, ExchangeStatus::Answered);
+    EXPECT_EQ(got.httpStatus, c.status);
+    EXPECT_EQ(got.body, c.body);
+    EXPECT_EQ(got.text, "");
+  }
 }
 
 TEST(HttpSession, NothingListening) {
   std::string url = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
-  std::string error;
-  EXPECT_EQ(HttpSession(url + "/").Get("", error), "");
-  EXPECT_EQ(error, "Couldn't connect to server");
-  EXPECT_EQ(HttpSession(url + "/").Post("{}", error), "");
-  EXPECT_EQ(error, "Couldn't connect to server");
+  for (const ExchangeResult& got :
+       {HttpSession(url + "/").Get(""), HttpSession(url + "/").Post("{}")}) {
+    EXPECT_EQ(got.status, ExchangeStatus::Network);
+    EXPECT_EQ(got.httpStatus, 0);
+    EXPECT_EQ(got.body, "");
+    EXPECT_EQ(got.text, "Couldn't connect to server");
+  }
 }
 
 TEST(HttpSessionGet, TimeOutAfterTheStatusLineKeepsThePartialBodyAndTheCode) {
@@ -109,10 +123,11 @@ TEST(HttpSessionGet, TimeOutAfterTheStatusLineKeepsThePartialBodyAndTheCode) {
   server.Get("/slow", StallAfter(server, "first bytes"));
   ASSERT_TRUE(server.Start());
 
-  std::string error;
-  std::string body = HttpSession(server.Url("/slow")).Get("", error);
-  EXPECT_EQ(error, "Timeout was reached (HTTP code: 200)");
-  EXPECT_EQ(body, "first bytes");
+  const ExchangeResult got = HttpSession(server.Url("/slow")).Get("");
+  EXPECT_EQ(got.status, ExchangeStatus::TimedOut);
+  EXPECT_EQ(got.httpStatus, 200);
+  EXPECT_EQ(got.text, "Timeout was reached (HTTP code: 200)");
+  EXPECT_EQ(got.body, "first bytes");
 }
 
 TEST(HttpSessionPost, TimeOutNeverCarriesTheCode) {
@@ -121,10 +136,11 @@ TEST(HttpSessionPost, TimeOutNeverCarriesTheCode) {
   server.Post("/slow", StallAfter(server, "first bytes"));
   ASSERT_TRUE(server.Start());
 
-  std::string error;
-  std::string body = HttpSession(server.Url("/slow")).Post("{}", error);
-  EXPECT_EQ(error, "Timeout was reached");
-  EXPECT_EQ(body, "first bytes");
+  const ExchangeResult got = HttpSession(server.Url("/slow")).Post("{}");
+  EXPECT_EQ(got.status, ExchangeStatus::TimedOut);
+  EXPECT_EQ(got.httpStatus, 200);
+  EXPECT_EQ(got.text, "Timeout was reached");
+  EXPECT_EQ(got.body, "first bytes");
 }
 
 TEST(HttpSessionPost, SendsTheBodyAsJsonWithItsLength) {
@@ -136,9 +152,11 @@ TEST(HttpSessionPost, SendsTheBodyAsJsonWithItsLength) {
 
   const std::string body = R"({"version":"v1.2.3","sign":"abcdefghijkl"})";
   ASSERT_EQ(body.size(), 42u);
-  std::string error = "stale";
-  EXPECT_EQ(HttpSession(server.Url("/api")).Post(body, error), R"({"flag":true})");
-  EXPECT_EQ(error, "");
+  const ExchangeResult got = HttpSession(server.Url("/api")).Post(body);
+  EXPECT_TRUE(got.Answered());
+  EXPECT_EQ(got.httpStatus, 200);
+  EXPECT_EQ(got.body, R"({"flag":true})");
+  EXPECT_EQ(got.text, "");
 
   auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -165,13 +183,16 @@ TEST(HttpSession, RedirectsAreFollowedOnlyForPost) {
   server.Get("/to", [](const httplib::Request&, httplib::Response& res) { Reply(res, "arrived"); });
   ASSERT_TRUE(server.Start());
 
-  std::string error;
-  EXPECT_EQ(HttpSession(server.Url("/from")).Get("", error), "moved");
-  EXPECT_EQ(error, "");
+  const ExchangeResult got = HttpSession(server.Url("/from")).Get("");
+  EXPECT_TRUE(got.Answered());
+  EXPECT_EQ(got.httpStatus, 302);
+  EXPECT_EQ(got.body, "moved");
   ASSERT_EQ(server.Requests().size(), 1u);
 
-  EXPECT_EQ(HttpSession(server.Url("/from")).Post("{}", error), "arrived");
-  EXPECT_EQ(error, "");
+  const ExchangeResult posted = HttpSession(server.Url("/from")).Post("{}");
+  EXPECT_TRUE(posted.Answered());
+  EXPECT_EQ(posted.httpStatus, 200);
+  EXPECT_EQ(posted.body, "arrived");
   auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[2].path, "/to");
@@ -194,11 +215,8 @@ TEST(HttpSession, ReadsTheCookieFileAndNeverWritesIt) {
   server.Post("/", answer);
   ASSERT_TRUE(server.Start());
 
-  std::string error;
-  EXPECT_EQ(HttpSession(server.Url("/")).Get("", error), "ok");
-  EXPECT_EQ(error, "");
-  EXPECT_EQ(HttpSession(server.Url("/")).Post("{}", error), "ok");
-  EXPECT_EQ(error, "");
+  EXPECT_EQ(HttpSession(server.Url("/")).Get("").body, "ok");
+  EXPECT_EQ(HttpSession(server.Url("/")).Post("{}").body, "ok");
 
   // A GET starts from libcurl's defaults, which drop the cookie file.
   auto requests = server.Requests();
@@ -227,23 +245,22 @@ TEST(HttpSession, BodyLargerThanTheLimitEndsTheTransfer) {
   } cases[] = {{999, true}, {1000, true}, {1001, false}, {200000, false}};
   for (const Case& c : cases) {
     std::string path = "/" + std::to_string(c.size);
-    std::string getError, postError;
-    HttpSession getter(server.Url(path));
-    HttpSession poster(server.Url(path));
-    std::string got = getter.Get("", getError);
-    std::string posted = poster.Post("{}", postError);
-    EXPECT_EQ(getter.ResponseTooLarge(), !c.fits) << c.size;
-    EXPECT_EQ(poster.ResponseTooLarge(), !c.fits) << c.size;
+    SCOPED_TRACE(c.size);
+    const ExchangeResult got = HttpSession(server.Url(path)).Get("");
+    const ExchangeResult posted = HttpSession(server.Url(path)).Post("{}");
+    const ExchangeStatus expected = c.fits ? ExchangeStatus::Answered : ExchangeStatus::TooLarge;
+    EXPECT_EQ(got.status, expected);
+    EXPECT_EQ(posted.status, expected);
     if (c.fits) {
-      EXPECT_EQ(getError, "") << c.size;
-      EXPECT_EQ(got.size(), c.size);
-      EXPECT_EQ(postError, "") << c.size;
-      EXPECT_EQ(posted.size(), c.size);
+      EXPECT_EQ(got.text, "");
+      EXPECT_EQ(got.body.size(), c.size);
+      EXPECT_EQ(posted.text, "");
+      EXPECT_EQ(posted.body.size(), c.size);
     } else {
-      EXPECT_EQ(getError, writeError + " (HTTP code: 200)") << c.size;
-      EXPECT_LE(got.size(), 1000u);
-      EXPECT_EQ(postError, writeError) << c.size;
-      EXPECT_LE(posted.size(), 1000u);
+      EXPECT_EQ(got.text, writeError + " (HTTP code: 200)");
+      EXPECT_LE(got.body.size(), 1000u);
+      EXPECT_EQ(posted.text, writeError);
+      EXPECT_LE(posted.body.size(), 1000u);
     }
   }
 
@@ -256,11 +273,10 @@ TEST(HttpSession, BodyLargerThanTheLimitEndsTheTransfer) {
   for (const Own& c : own) {
     HttpSession session(server.Url("/" + std::to_string(c.size)));
     session.SetResponseLimit(c.limit);
-    std::string error;
-    const std::string got = session.Get("", error);
-    EXPECT_EQ(session.ResponseTooLarge(), !c.fits) << c.size;
-    EXPECT_EQ(error.empty(), c.fits) << c.size;
-    EXPECT_EQ(got.size() == c.size, c.fits) << c.size;
+    const ExchangeResult got = session.Get("");
+    EXPECT_EQ(got.status, c.fits ? ExchangeStatus::Answered : ExchangeStatus::TooLarge) << c.size;
+    EXPECT_EQ(got.text.empty(), c.fits) << c.size;
+    EXPECT_EQ(got.body.size() == c.size, c.fits) << c.size;
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "http/http_download.h"
@@ -38,10 +39,11 @@ struct Outcome {
 
 Outcome Fetch(const std::string& transfer, const std::string& url, const TempDir& dir) {
   Outcome out;
-  if (transfer == "GET") {
-    out.body = HttpSession(url).Get("", out.error);
-  } else if (transfer == "POST") {
-    out.body = HttpSession(url).Post("{}", out.error);
+  if (transfer == "GET" || transfer == "POST") {
+    comm::http::ExchangeResult got =
+        transfer == "GET" ? HttpSession(url).Get("") : HttpSession(url).Post("{}");
+    out.body = std::move(got.body);
+    out.error = std::move(got.text);
   } else {
     const std::filesystem::path target = dir / "download.bin";
     comm::http::HttpDownload download(url, testing_support::WindowsFormPath(target));
@@ -111,9 +113,8 @@ TEST(TransferPolicy, OnlyHttpAndHttpsAreEverUsed) {
   EXPECT_EQ(server.Requests().size(), targets.size() * 3);
 
   // The listener does see a transfer that is allowed to reach it.
-  std::string error;
-  HttpSession("http://" + at + "/").Get("", error);
-  EXPECT_GE(listener.Connections(), 1) << error;
+  const comm::http::ExchangeResult reached = HttpSession("http://" + at + "/").Get("");
+  EXPECT_GE(listener.Connections(), 1) << reached.text;
 }
 
 TEST(TransferPolicy, APostFollowsOnlyAFewRedirects) {
@@ -128,12 +129,15 @@ TEST(TransferPolicy, APostFollowsOnlyAFewRedirects) {
   });
   ASSERT_TRUE(server.Start());
   const long limit = comm::http::tunables::maxRedirects.Get();
-  std::string error;
-  EXPECT_EQ(HttpSession(server.Url("/hop/" + std::to_string(limit))).Post("{}", error), "arrived");
-  EXPECT_EQ(error, "");
+  const comm::http::ExchangeResult within =
+      HttpSession(server.Url("/hop/" + std::to_string(limit))).Post("{}");
+  EXPECT_EQ(within.body, "arrived");
+  EXPECT_EQ(within.text, "");
   const std::size_t before = server.Requests().size();
-  HttpSession(server.Url("/hop/" + std::to_string(limit + 1))).Post("{}", error);
-  EXPECT_EQ(error, curl_easy_strerror(CURLE_TOO_MANY_REDIRECTS));
+  const comm::http::ExchangeResult past =
+      HttpSession(server.Url("/hop/" + std::to_string(limit + 1))).Post("{}");
+  EXPECT_EQ(past.status, comm::http::ExchangeStatus::Network);
+  EXPECT_EQ(past.text, curl_easy_strerror(CURLE_TOO_MANY_REDIRECTS));
   EXPECT_EQ(server.Requests().size() - before, static_cast<std::size_t>(limit + 1));
 }
 

@@ -6,7 +6,6 @@
 
 #include "http/tunables.h"
 #include "platform_client/service_monitor.h"
-#include "platform_client/tunables.h"
 #include "platform_client/version_query.h"
 #include "support/local_http_server.h"
 
@@ -45,13 +44,12 @@ struct Checked {
 };
 
 Checked AskBoth(const std::string& baseUrl) {
-  tunable::ScopedTunable at(platform_client::tunables::baseUrl, baseUrl);
   Checked result;
   platform_client::ServiceMonitor monitor;
   result.message = L"before";
-  result.healthy = monitor.CheckHealth(result.message);
+  result.healthy = monitor.CheckHealth(baseUrl, result.message);
   result.erpName = monitor.GetErpName();
-  result.version = platform_client::QueryInstalledVersion();
+  result.version = platform_client::QueryInstalledVersion(baseUrl);
   return result;
 }
 
@@ -165,11 +163,10 @@ TEST(PlatformTransport, TimeOutAfterTheStatusLineNamesTheCode) {
                              });
   });
   ASSERT_TRUE(server.Start());
-  tunable::ScopedTunable at(platform_client::tunables::baseUrl, server.Url());
 
   platform_client::ServiceMonitor monitor;
   std::wstring message;
-  EXPECT_FALSE(monitor.CheckHealth(message));
+  EXPECT_FALSE(monitor.CheckHealth(server.Url(), message));
   EXPECT_EQ(message, kPrefix + L"Timeout was reached (HTTP code: 200)");
 }
 

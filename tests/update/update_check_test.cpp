@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "http/tunables.h"
-#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "test_key.h"
 #include "update/update_check.h"
+#include "update/update_settings.h"
 
 namespace {
 
@@ -31,9 +31,8 @@ struct Result {
 
 // Runs the whole check against the given platform and update servers.
 Result Check(const std::string& platformBase, const std::string& updateBase) {
-  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, platformBase);
   Result r;
-  r.check = update::CheckUpdate({updateBase, ""}, r.offer);
+  r.check = update::CheckUpdate({updateBase, "", platformBase}, r.offer);
   return r;
 }
 
@@ -156,13 +155,32 @@ TEST_F(UpdateCheck, AnswersWithoutAnOfferSayWhyAndLeaveTheOutputsEmpty) {
 }
 
 TEST_F(UpdateCheck, PlatformServiceDownSendsTheZeroVersion) {
-  LocalHttpServer server;
-  Answer(server, 200, R"({"flag":0})");
-  const Result r = Check(NobodyListening(), server.Url());
-  // The platform's fault is no fault of the check: the POST's outcome counts.
-  EXPECT_EQ(r.check.kind, update::CheckOutcome::NoOffer);
-  EXPECT_EQ(r.check.text, "");
-  EXPECT_EQ(SentVersion(server), "v0.0.0");
+  struct Case {
+    const char* what;
+    std::string platform;
+  } cases[] = {
+      {"nothing listening", NobodyListening()},
+      {"no platform service named", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LocalHttpServer server;
+    Answer(server, 200, R"({"flag":0})");
+    const Result r = Check(c.platform, server.Url());
+    // The platform's fault is no fault of the check: the POST's outcome counts.
+    EXPECT_EQ(r.check.kind, update::CheckOutcome::NoOffer);
+    EXPECT_EQ(r.check.text, "");
+    EXPECT_EQ(SentVersion(server), "v0.0.0");
+  }
+}
+
+// The program asks the platform service where every installation has it and
+// leaves the update server's certificate to the system's store: an authority
+// of a test's own is never among its settings.
+TEST(BuiltInUpdateSettings, AskTheLocalPlatformAndTrustTheSystemsStore) {
+  const update::UpdateSettings settings = update::BuiltInUpdateSettings();
+  EXPECT_EQ(settings.platformUrl, "http://127.0.0.1:2405");
+  EXPECT_EQ(settings.transfer.caBundle, "");
 }
 
 TEST_F(UpdateCheck, UpdateServerDownIsNoOfferWithTheTransportError) {

@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/machine_policy.h"
 #include "upgrade/update_run.h"
@@ -47,7 +46,6 @@ TEST(UpdatePolicy, ZeroSwitchesTheWholeRunOffAndNothingElseDoes) {
       res.set_content(R"({"flag":0,"data":null})", "application/json");
     });
     ASSERT_TRUE(server.Start());
-    tunable::ScopedTunable<std::string> platform(platform_client::tunables::baseUrl, server.Url());
 
     MachinePolicy policy;
     if ((row.updates && !policy.SetNumber(L"Updates", *row.updates)) ||
@@ -55,7 +53,7 @@ TEST(UpdatePolicy, ZeroSwitchesTheWholeRunOffAndNothingElseDoes) {
       GTEST_SKIP() << "the machine's policies cannot be written here (not root)";
     }
     ::testing::internal::CaptureStdout();
-    upgrade::RunUpdate({server.Url(), ""});
+    upgrade::RunUpdate({server.Url(), "", server.Url()});
     // The one line is the whole run: nothing is offered either way.
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), row.line);
     EXPECT_EQ(server.Requests().empty(), !row.asks);

@@ -17,7 +17,6 @@
 #include <string>
 
 #include "os/session.h"
-#include "platform_client/tunables.h"
 #include "support/temp_dir.h"
 #include "support/win32/build_path.h"
 #include "support/win32/host_shell.h"
@@ -53,7 +52,7 @@ Outcome UpdateFrom(const char* server, const UploadInstallation& installation) {
   const int checksBefore = Hits("update");
   const int downloadsBefore = Hits("download");
   testing::internal::CaptureStdout();
-  upgrade::RunUpdate({server, ""});
+  upgrade::RunUpdate({server, "", "http://127.0.0.1:2405"});
   Outcome outcome{};
   outcome.output = testing::internal::GetCapturedStdout();
   outcome.replaced = ReadFile(installation.installed) != installation.oldJar;
@@ -67,7 +66,6 @@ TEST(Win32HttpsUpdate, ACertificateTheStoreDoesNotTrustGetsNoUpdateIn) {
   StandinSession standin(WARDKEEP_NATIVE_STANDIN, {"--update", "offer-relative", "--tls", tlsDir,
                                                    "--tls-host", "localhost"});
   ASSERT_EQ(standin.Error(), "");
-  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, "http://127.0.0.1:2405");
   const fs::path download =
       fs::path(os::OwnProgramPath().value()).parent_path() / L"stock-relay.jar";
 
@@ -131,7 +129,6 @@ TEST(Win32HttpsUpdate, AnAuthorityTheHostsBundleNamesGetsTheUpdateIn) {
     out << "\n" << ReadFile(OnDriveZ(tlsDir + "/ca.pem"));
     ASSERT_TRUE(out.flush()) << "cannot add the test authority to " << bundle;
   }
-  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, "http://127.0.0.1:2405");
   const fs::path download =
       fs::path(os::OwnProgramPath().value()).parent_path() / L"stock-relay.jar";
   fs::remove(download);

@@ -20,7 +20,6 @@
 #include "installation/tunables.h"
 #include "os/machine_values.h"
 #include "os/session.h"
-#include "platform_client/tunables.h"
 #include "support/jar_signing.h"
 #include "support/local_http_server.h"
 #include "support/temp_dir.h"
@@ -61,15 +60,13 @@ std::string RunUpdateOffering(
     res.set_content(newJar, "application/java-archive");
   });
   if (!server.Start()) return "no local server";
-  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server.Url());
-
   const fs::path download =
       fs::path(os::OwnProgramPath().value()).parent_path() / L"stock-relay.jar";
   fs::remove(download);
   upgrade::RunRecord record;
   upgrade::ScopedRunRecord collecting(record);
   testing::internal::CaptureStdout();
-  upgrade::RunUpdate({server.Url(), keys});
+  upgrade::RunUpdate({server.Url(), keys, server.Url()});
   const std::string output = testing::internal::GetCapturedStdout();
   if (fs::exists(download)) {
     fs::remove(download);
@@ -111,11 +108,10 @@ TEST(Win32UpdateRun, EachAnswerWithoutAnOfferSaysWhatItWas) {
       res.set_content("jar", "application/java-archive");
     });
     ASSERT_TRUE(server.Start());
-    tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server.Url());
     upgrade::RunRecord record;
     upgrade::ScopedRunRecord collecting(record);
     testing::internal::CaptureStdout();
-    upgrade::RunUpdate({server.Url(), ""});
+    upgrade::RunUpdate({server.Url(), "", server.Url()});
     EXPECT_EQ(testing::internal::GetCapturedStdout(), c.line + "\n");
     EXPECT_EQ(record.offeredVersion, "");
     EXPECT_EQ(downloads, 0);

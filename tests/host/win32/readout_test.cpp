@@ -14,7 +14,6 @@
 #include "app/wardkeep_dlg.h"
 #include "host/resource_readout.h"
 #include "os/machine.h"
-#include "platform_client/tunables.h"
 #include "support/local_http_server.h"
 #include "support/recording_view.h"
 #include "support/win32/prefix_drive.h"
@@ -25,9 +24,8 @@ namespace {
 TEST(Win32Readout, TheDialogShowsTheMachinesFiguresInTheirFormats) {
   // Initialisation also runs the update run: keep it off the production ports.
   std::string nowhere = "http://127.0.0.1:" + std::to_string(testing_support::UnusedLoopbackPort());
-  tunable::ScopedTunable platform{platform_client::tunables::baseUrl, nowhere};
   testing_support::RecordingView view;
-  CwardkeepDlg dialog(view, [&] { upgrade::RunUpdate({nowhere, ""}); });
+  CwardkeepDlg dialog(view, nowhere, [&] { upgrade::RunUpdate({nowhere, "", nowhere}); });
   dialog.OnInitDialog();
 
   std::wregex megabytes(L"[0-9]+");

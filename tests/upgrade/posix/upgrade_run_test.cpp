@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "http/tunables.h"
-#include "platform_client/tunables.h"
 #include "support/jar_signing.h"
 #include "support/local_http_server.h"
 #include "support/posix/child_process.h"
@@ -64,7 +63,7 @@ class UpdateRun : public ::testing::Test {
     });
     ASSERT_TRUE(m_server.Start());
     settings.serverUrl = m_server.Url();
-    m_platformService.emplace(platform_client::tunables::baseUrl, m_server.Url());
+    settings.platformUrl = m_server.Url();
     fs::remove(Download());
   }
   void TearDown() override { fs::remove(Download()); }
@@ -106,7 +105,6 @@ class UpdateRun : public ::testing::Test {
  private:
   ScopedEnv m_programDrive;
   LocalHttpServer m_server;
-  std::optional<tunable::ScopedTunable<std::string>> m_platformService;
 };
 
 TEST_F(UpdateRun, WithoutAnOfferNothingIsTouched) {
@@ -441,9 +439,8 @@ TEST(UpdateRunSession, DISABLED_RunOnce) {
   const char* out = std::getenv("WARDKEEP_TEST_SESSION_OUTPUT");
   if (server == nullptr || out == nullptr)
     GTEST_SKIP() << "started by OneUpdateAtATimeOnTheMachine";
-  tunable::ScopedTunable platform(platform_client::tunables::baseUrl, server);
   ::testing::internal::CaptureStdout();
-  upgrade::RunUpdate({server, ""});
+  upgrade::RunUpdate({server, "", server});
   WriteFile(out, ::testing::internal::GetCapturedStdout());
 }
 
