@@ -19,7 +19,10 @@ std::string Environment(const wchar_t* name) {
   return length > 0 && length < 1024 ? ToUtf8(std::wstring(value, length)) : std::string();
 }
 
-bool FinalPathIsOnDrive(const std::filesystem::path& folder) {
+// True when Wine names `folder` by exactly that path. A drive table Wine has
+// not read afresh names it through Z:, or, when a removed drive folder's inode
+// was reused for one of the new folders, names that folder as the drive's root.
+bool FinalPathIs(const std::filesystem::path& folder) {
   HANDLE handle = ::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -31,10 +34,9 @@ bool FinalPathIsOnDrive(const std::filesystem::path& folder) {
   if (length == 0 || length >= MAX_PATH) return false;
   std::wstring path(buffer, length);
   if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
-  const std::wstring drive = folder.root_name().wstring();
-  return path.size() >= drive.size() &&
-         ::CompareStringOrdinal(path.c_str(), static_cast<int>(drive.size()), drive.c_str(),
-                                static_cast<int>(drive.size()), TRUE) == CSTR_EQUAL;
+  const std::wstring expected = folder.wstring();
+  return ::CompareStringOrdinal(path.c_str(), static_cast<int>(path.size()), expected.c_str(),
+                                static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -68,9 +70,12 @@ PrefixDrive::PrefixDrive(char letter)
     return;
   }
   // Wine keeps its table of drives a while: until it is read afresh, the path
-  // it gives for a handle may still name the folder through Z: (or the drive
-  // before it was mapped again), and a check that compares such paths fails.
-  if (!WaitUntil([&] { return FinalPathIsOnDrive(Root() / L"wardkeep-drive-marker"); }, 20s)) {
+  // it gives for a handle may still name the folder through Z: or as the
+  // drive before it was mapped again, and a check that compares such paths
+  // fails. Both the root and a folder in it must be named exactly.
+  if (!WaitUntil(
+          [&] { return FinalPathIs(Root()) && FinalPathIs(Root() / L"wardkeep-drive-marker"); },
+          20s)) {
     m_error = "Wine did not name the drive's folders by the drive";
     return;
   }
