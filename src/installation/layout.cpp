@@ -1,7 +1,5 @@
 #include "installation/layout.h"
 
-#include "installation/tunables.h"
-
 namespace installation {
 
 namespace {
@@ -22,17 +20,18 @@ PinFault FaultOf(os::FolderOpenResult result) {
   return PinFault::Unreadable;
 }
 
-bool OwnerCounts(const os::HeldFolder& folder) {
+bool OwnerCounts(const os::HeldFolder& folder, const std::wstring& alsoCounted) {
   if (folder.OwnedByAdministrators()) return true;
-  const std::wstring also = tunables::alsoCountedOwner.Get();
-  return !also.empty() && folder.OwnerId() == also;
+  return !alsoCounted.empty() && folder.OwnerId() == alsoCounted;
 }
 
 // Opens one level and checks its owner; false with the fault set in `pin`.
-bool Hold(Pin& pin, os::HeldFolder& folder, os::FolderOpenResult opened,
-          const std::wstring& where) {
+bool Hold(Pin& pin, os::HeldFolder& folder, os::FolderOpenResult opened, const std::wstring& where,
+          const std::wstring& alsoCounted) {
   pin.fault = FaultOf(opened);
-  if (pin.fault == PinFault::None && !OwnerCounts(folder)) pin.fault = PinFault::NotOwned;
+  if (pin.fault == PinFault::None && !OwnerCounts(folder, alsoCounted)) {
+    pin.fault = PinFault::NotOwned;
+  }
   if (pin.fault == PinFault::None) return true;
   pin.where = where;
   return false;
@@ -40,7 +39,7 @@ bool Hold(Pin& pin, os::HeldFolder& folder, os::FolderOpenResult opened,
 
 }  // namespace
 
-Pin PinRoot(const std::wstring& root) {
+Pin PinRoot(const std::wstring& root, const std::wstring& alsoCountedOwner) {
   Pin pin;
   PinnedInstallation held{Layout{root}, {}, {}, {}};
   const std::wstring orvPath = path::Parent(root);
@@ -50,16 +49,16 @@ Pin PinRoot(const std::wstring& root) {
     pin.where = root;
     return pin;
   }
-  if (!Hold(pin, held.orv, held.orv.Open(orvPath), orvPath)) return pin;
+  if (!Hold(pin, held.orv, held.orv.Open(orvPath), orvPath, alsoCountedOwner)) return pin;
   // Removable media, a share or a RAM disk: anyone may bring or map one.
   if (!os::IsFixedDrive(root[0])) {
     pin.fault = PinFault::NotFixed;
     pin.where = root.substr(0, 2);
     return pin;
   }
-  if (!Hold(pin, held.root, held.root.OpenIn(held.orv, name), root)) return pin;
-  if (!Hold(pin, held.app, held.app.OpenIn(held.root, kAppFolderName),
-            held.layout.AppDirectory())) {
+  if (!Hold(pin, held.root, held.root.OpenIn(held.orv, name), root, alsoCountedOwner)) return pin;
+  if (!Hold(pin, held.app, held.app.OpenIn(held.root, kAppFolderName), held.layout.AppDirectory(),
+            alsoCountedOwner)) {
     return pin;
   }
   pin.installation = std::move(held);
@@ -85,11 +84,11 @@ std::wstring DescribePinFault(const Pin& pin) {
   return pin.where + L" 不存在";
 }
 
-Search FindPinnedInstallation() {
+Search FindPinnedInstallation(const std::wstring& alsoCountedOwner) {
   Search search;
   for (const wchar_t* drive : {L"D:", L"C:"}) {
     const std::wstring root = path::Join(path::Join(drive, L"orv"), kServiceName);
-    Pin pin = PinRoot(root);
+    Pin pin = PinRoot(root, alsoCountedOwner);
     if (pin.installation) {
       if (os::KindOfEntryIn(pin.installation->app, kJarFileName) == os::EntryKind::File) {
         search.installation = std::move(pin.installation);

@@ -60,7 +60,10 @@ struct Pin {
 // disk, and "orv", the root and "app" real folders owned by Administrators,
 // SYSTEM or TrustedInstaller (natively by root). Anyone else who could make
 // or own one of them could decide what the watchdog installs, and where.
-Pin PinRoot(const std::wstring& root);
+// `alsoCountedOwner` (an owner as os::HeldFolder::OwnerId names it) counts
+// besides them: none in the program; a test under Wine, which keeps no
+// owners, names the prefix's user.
+Pin PinRoot(const std::wstring& root, const std::wstring& alsoCountedOwner = {});
 
 // Why a root was passed over, for a progress line ("D:\orv 的所有者不是…").
 std::wstring DescribePinFault(const Pin& pin);
@@ -75,7 +78,7 @@ struct Search {
 // whose app\stock-relay.jar is a regular file. An empty or half-made folder
 // is not an installation, and one that fails a check is passed over, so a
 // folder some user created on D: does not take over.
-Search FindPinnedInstallation();
+Search FindPinnedInstallation(const std::wstring& alsoCountedOwner = {});
 
 // The layout of what FindPinnedInstallation finds, the folders released.
 std::optional<Layout> FindInstallation();

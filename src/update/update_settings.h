@@ -28,6 +28,9 @@ struct UpdateSettings {
   // the certificate to the system's store; a test that serves https with an
   // authority of its own names it here.
   comm::http::TransferOptions transfer = {};
+  // Whose installation folders count besides the administrators' (as
+  // installation::PinRoot takes it): none in the program's own.
+  std::wstring alsoCountedOwner = {};
 };
 
 // The settings this program was built with.

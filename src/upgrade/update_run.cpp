@@ -105,7 +105,7 @@ void RunUpdate(const update::UpdateSettings& settings) {
   }
   update::UpdateOffer offer;
   const update::CheckResult check = update::CheckUpdate(settings, offer);
-  installation::Search search = installation::FindPinnedInstallation();
+  installation::Search search = installation::FindPinnedInstallation(settings.alsoCountedOwner);
   if (check.kind != update::CheckOutcome::Offered) {
     SayNoOffer(check);
     return;

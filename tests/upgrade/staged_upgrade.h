@@ -9,9 +9,7 @@
 #include <string>
 
 #include "installation/layout.h"
-#include "installation/tunables.h"
 #include "os/folder.h"
-#include "tunable/tunable.h"
 #include "unicode/utf8.h"
 #include "upgrade/jar_upgrade.h"
 #include "upgrade/staging.h"
@@ -30,8 +28,7 @@ inline std::optional<upgrade::UpgradeEnd> UpgradeFromBytes(
     ADD_FAILURE() << "no root to upgrade";
     return std::nullopt;
   }
-  tunable::ScopedTunable owner(installation::tunables::alsoCountedOwner, held.OwnerId());
-  installation::Pin pin = installation::PinRoot(root);
+  installation::Pin pin = installation::PinRoot(root, held.OwnerId());
   if (!pin.installation) {
     ADD_FAILURE() << unicode::EncodeUtf8(installation::DescribePinFault(pin));
     return std::nullopt;

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "installation/layout.h"
-#include "installation/tunables.h"
 #include "os/files.h"
 #include "os/machine_values.h"
 #include "support/jar_signing.h"

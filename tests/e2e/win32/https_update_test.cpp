@@ -52,7 +52,9 @@ Outcome UpdateFrom(const char* server, const UploadInstallation& installation) {
   const int checksBefore = Hits("update");
   const int downloadsBefore = Hits("download");
   testing::internal::CaptureStdout();
-  upgrade::RunUpdate({server, "", "http://127.0.0.1:2405"});
+  update::UpdateSettings settings{server, "", "http://127.0.0.1:2405"};
+  settings.alsoCountedOwner = installation.countedOwner;
+  upgrade::RunUpdate(settings);
   Outcome outcome{};
   outcome.output = testing::internal::GetCapturedStdout();
   outcome.replaced = ReadFile(installation.installed) != installation.oldJar;

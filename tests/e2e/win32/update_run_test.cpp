@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "installation/tunables.h"
 #include "os/machine_values.h"
 #include "os/session.h"
 #include "support/jar_signing.h"
@@ -43,10 +42,11 @@ using testing_support::win32::UploadInstallation;
 
 // The update run against a local update server offering `newJar` with
 // `data` ("version" and "url" and whatever else; the default offers 2.0.0
-// unsigned) to a program built with the signing keys `keys`; returns its
-// standard output. `downloads`, when given, counts the requests for the JAR.
+// unsigned) to a program built with the signing keys `keys`, counting the
+// installation's folders as `installation` says; returns its standard
+// output. `downloads`, when given, counts the requests for the JAR.
 std::string RunUpdateOffering(
-    const std::string& newJar,
+    const UploadInstallation& installation, const std::string& newJar,
     const std::string& data = R"("version":"2.0.0","url":"/files/stock-relay.jar")",
     int* downloads = nullptr, const std::string& keys = "") {
   LocalHttpServer server;
@@ -66,7 +66,9 @@ std::string RunUpdateOffering(
   upgrade::RunRecord record;
   upgrade::ScopedRunRecord collecting(record);
   testing::internal::CaptureStdout();
-  upgrade::RunUpdate({server.Url(), keys, server.Url()});
+  update::UpdateSettings settings{server.Url(), keys, server.Url()};
+  settings.alsoCountedOwner = installation.countedOwner;
+  upgrade::RunUpdate(settings);
   const std::string output = testing::internal::GetCapturedStdout();
   if (fs::exists(download)) {
     fs::remove(download);
@@ -138,7 +140,7 @@ TEST(Win32UpdateRun, AnOfferIsInstalledWithABackupBetweenNetStopAndNetStart) {
   PlantedNet planted;
 
   const std::string newJar = testing_support::SampleJar(300000, 12);
-  const std::string output = RunUpdateOffering(newJar);
+  const std::string output = RunUpdateOffering(installation, newJar);
 
   EXPECT_EQ(ReadFile(installation.installed), newJar);
   const std::vector<fs::path> stamps = installation.Backups();
@@ -220,7 +222,8 @@ TEST(Win32UpdateRun, OnlyTheVendorsSignedLaterOfferIsDownloaded) {
     UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
     ASSERT_EQ(installation.Error(), "");
     int downloads = 0;
-    const std::string output = RunUpdateOffering(newJar, row.data, &downloads, row.keys);
+    const std::string output =
+        RunUpdateOffering(installation, newJar, row.data, &downloads, row.keys);
     EXPECT_EQ(ReadFile(installation.installed), row.installs ? newJar : installation.oldJar)
         << output;
     EXPECT_EQ(downloads > 0, row.installs) << output;
@@ -290,7 +293,7 @@ TEST(Win32UpdateRun, KnownJarsAndAServiceStoppedBefore) {
       ASSERT_TRUE(installation.BreakService());
     }
     int downloads = 0;
-    const std::string output = RunUpdateOffering(row.offered, row.data, &downloads);
+    const std::string output = RunUpdateOffering(installation, row.offered, row.data, &downloads);
     EXPECT_EQ(downloads > 0, row.downloads) << output;
     EXPECT_EQ(ReadFile(installation.installed), row.installs ? row.offered : oldJar) << output;
     const std::size_t start = output.find("启动服务: stock-relay\n");
@@ -315,7 +318,8 @@ TEST(Win32UpdateRun, AServiceThatDoesNotRunGetsTheOldJarBackAndASecondStart) {
   tunable::ScopedTunable runWait(upgrade::tunables::serviceRunWait, 3000ms);
   tunable::ScopedTunable poll(upgrade::tunables::serviceWaitPoll, 100ms);
 
-  const std::string output = RunUpdateOffering(testing_support::SampleJar(300000, 13));
+  const std::string output =
+      RunUpdateOffering(installation, testing_support::SampleJar(300000, 13));
   EXPECT_EQ(ReadFile(installation.installed), installation.oldJar) << output;
   const std::vector<fs::path> stamps = installation.Backups();
   ASSERT_EQ(stamps.size(), 1u) << output;
@@ -337,10 +341,10 @@ TEST(Win32UpdateRun, ARootTheAdministratorsDoNotOwnIsPassedOver) {
   UploadInstallation installation(testing_support::win32::BuildPath(WARDKEEP_WIN32_SUITE));
   ASSERT_EQ(installation.Error(), "");
   if (installation.ownersKept) GTEST_SKIP() << "this system gave the folders to Administrators";
-  tunable::ScopedTunable onlyAdministrators(installation::tunables::alsoCountedOwner,
-                                            std::wstring());
+  installation.countedOwner.clear();
 
-  const std::string output = RunUpdateOffering(testing_support::SampleJar(100000, 15));
+  const std::string output =
+      RunUpdateOffering(installation, testing_support::SampleJar(100000, 15));
   EXPECT_NE(output.find("跳过 D:\\orv\\stock-relay: D:\\orv 的所有者不是 Administrators、SYSTEM 或 "
                         "TrustedInstaller\n未找到已安装的程序，不进行更新\n"),
             std::string::npos)

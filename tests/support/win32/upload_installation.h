@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "installation/tunables.h"
 #include "os/folder.h"
 #include "support/temp_dir.h"
 #include "support/win32/administrators_owner.h"
@@ -27,14 +26,15 @@ class UploadInstallation {
     std::filesystem::create_directories(installed.parent_path());
     // As an administrator's installer leaves them: the update run counts no
     // other. Wine keeps no owners (every file is the prefix user's): there
-    // that user stands in for the administrators, in this process only.
+    // that user stands in for the administrators, named in the settings of
+    // the runs this process makes.
     for (const auto& folder : {root.parent_path(), root, root / L"app"}) {
       if (!GiveToAdministrators(folder)) ownersKept = false;
     }
     if (!ownersKept) {
       os::HeldFolder held;
       held.Open(root.wstring());
-      m_ownerStandIn.emplace(installation::tunables::alsoCountedOwner, held.OwnerId());
+      countedOwner = held.OwnerId();
     }
     WriteFile(installed, oldJar);
     if (m_service.Error().empty() && m_service.Start()) m_processBefore = m_service.ProcessId();
@@ -72,11 +72,13 @@ class UploadInstallation {
   PrefixDrive m_drive{'D'};
   TestService m_service;
   DWORD m_processBefore = 0;
-  std::optional<tunable::ScopedTunable<std::wstring>> m_ownerStandIn;
 
  public:
   // False where the system keeps no file owners (Wine).
   bool ownersKept = true;
+  // What an update run's settings must count as an owner to find this
+  // installation: empty where the administrators own it.
+  std::wstring countedOwner;
   const std::filesystem::path root = m_drive.Root() / L"orv" / L"stock-relay";
   const std::filesystem::path installed = root / L"app" / L"stock-relay.jar";
   const std::string oldJar = OldJar();
