@@ -33,7 +33,10 @@ TEST(Win32Readout, TheDialogShowsTheMachinesFiguresInTheirFormats) {
   EXPECT_TRUE(std::regex_match(view.texts[app::kMemFreeEditId], megabytes))
       << view.texts[app::kMemFreeEditId].size();
   EXPECT_TRUE(std::regex_match(view.texts[app::kDiskCEditId], gigabytes));
-  EXPECT_EQ(view.texts[app::kDiskCEditId], host::FormatDiskFree(L"C:\\"));
+  // C:'s own figure; others writing to the disk meanwhile move it a little.
+  const double shown = std::stod(view.texts[app::kDiskCEditId]);
+  const double now = std::stod(host::FormatDiskFree(L"C:\\"));
+  EXPECT_NEAR(shown, now, 0.5) << view.texts[app::kDiskCEditId].size();
   // D: in this prefix is either absent (box untouched) or a fixed disk.
   if (os::GetDriveKind(L"D:\\") == os::DriveType::Fixed) {
     EXPECT_TRUE(std::regex_match(view.texts[app::kDiskDEditId], gigabytes));
