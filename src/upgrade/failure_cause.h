@@ -11,7 +11,7 @@ namespace upgrade {
 
 // `step` returns either success as a bool, the cause then read from the
 // system right after it, or an os::Error captured at the failing call itself
-// (empty on success).
+// (empty on success). A failure always leaves a cause.
 template <typename Step>
 bool Attempt(Step step, std::wstring& cause) {
   os::ClearLastError();
@@ -22,7 +22,9 @@ bool Attempt(Step step, std::wstring& cause) {
     return false;
   } else {
     if (step()) return true;
-    cause = os::LastErrorText();
+    // A cause line is said after every failure, even one the system gave no
+    // word for.
+    cause = os::LastErrorOr(L"系统未给出原因").text;
     return false;
   }
 }
