@@ -66,6 +66,12 @@ class HeldFolder {
 // share or a RAM disk). Natively every mapped drive counts as fixed.
 bool IsFixedDrive(wchar_t letter);
 
+enum class MakeDirectoryResult {
+  Created,
+  AlreadyExists,  // something of that name is there, directory or not
+  Failed,
+};
+
 // What `name` inside `folder` is, the entry itself (a link is not followed).
 EntryKind KindOfEntryIn(const HeldFolder& folder, const std::wstring& name);
 
@@ -103,7 +109,6 @@ class FolderLock {
 
   // False when another holds it or it cannot be taken.
   bool TryAcquire(const HeldFolder& folder);
-  bool IsHeld() const { return m_lock != nullptr; }
 
  private:
   NativeFilePtr m_lock;

@@ -265,7 +265,14 @@ bool ReplaceFileIn(const HeldFolder& folder, const std::wstring& fromName,
 }
 
 bool MakeWritableIn(const HeldFolder& folder, const std::wstring& name) {
-  return folder.IsOpen() && IsLevelName(name) && MakeWritable(Inside(folder, name));
+  if (!folder.IsOpen() || !IsLevelName(name)) return false;
+  const std::wstring path = Inside(folder, name);
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return true;
+  attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
+  return ::SetFileAttributesW(path.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) !=
+         FALSE;
 }
 
 FolderLock::FolderLock() = default;
