@@ -26,10 +26,9 @@ enum class FolderOpenResult {
 // happens in it.
 class HeldFolder {
  public:
-  HeldFolder();
-  ~HeldFolder();
-  HeldFolder(HeldFolder&&) noexcept;
-  HeldFolder& operator=(HeldFolder&&) noexcept;
+  HeldFolder() = default;
+  HeldFolder(HeldFolder&&) noexcept = default;
+  HeldFolder& operator=(HeldFolder&&) noexcept = default;
   HeldFolder(const HeldFolder&) = delete;
   HeldFolder& operator=(const HeldFolder&) = delete;
 
@@ -40,7 +39,7 @@ class HeldFolder {
   // The folder `name` (one level, no separator) inside `parent`, checked on
   // the handle itself to be a real folder, no link.
   FolderOpenResult OpenIn(const HeldFolder& parent, const std::wstring& name);
-  bool IsOpen() const;
+  bool IsOpen() const { return m_folder != nullptr; }
   void Close();
   // Where it was opened, for progress lines; natively no longer the truth
   // once someone renamed it.
@@ -53,12 +52,14 @@ class HeldFolder {
   // empty when it cannot be read.
   std::wstring OwnerId() const;
 
-  struct Impl;
   // The backend's own handle; null when nothing is held.
-  const Impl* Native() const { return m_impl.get(); }
+  const NativeFile* Native() const { return m_folder.get(); }
 
  private:
-  std::unique_ptr<Impl> m_impl;
+  // Holds `folder`, opened at `path`, in place of whatever was held.
+  void Hold(NativeFilePtr folder, std::wstring path);
+
+  NativeFilePtr m_folder;
   std::wstring m_path;
 };
 
@@ -102,8 +103,7 @@ bool MakeWritableIn(const HeldFolder& folder, const std::wstring& name);
 // write into the folder anyway. Released when destroyed.
 class FolderLock {
  public:
-  FolderLock();
-  ~FolderLock();
+  FolderLock() = default;
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
