@@ -11,26 +11,10 @@ namespace os {
 
 class HeldFolder;
 
-// What an entry is, the entry itself: a link is a link, whatever it points to.
-// Link covers symbolic links, junctions and every other reparse point.
-enum class EntryKind { Missing, File, Folder, Link, Other };
-
-struct FileStatus {
-  EntryKind kind = EntryKind::Missing;
-  // Nobody may write it, whoever asks: Windows the read-only attribute;
-  // natively a mode without any write bit (owner, group, others), which is
-  // what deleting the file refuses and MakeWritableIn undoes.
-  // Root's rights do not change it on either target. False when missing.
-  bool readOnly = false;
-};
-
-// The entry at `path`, never what a link at its last part points to. Missing
-// when nothing can be read there; the cause (not found, or denied) is then
-// the last error.
-FileStatus StatusOf(const std::wstring& path);
-
 // Deletes a file, or a link that does not stand for a directory. Refuses a
-// read-only file, as the platform does.
+// read-only file, as the platform does, whoever asks: Windows the read-only
+// attribute; natively a mode without any write bit (owner, group, others),
+// root's rights notwithstanding.
 bool DeleteOneFile(const std::wstring& path);
 
 // An open file as the backend holds it (a descriptor, a handle), closed when

@@ -67,6 +67,10 @@ class HeldFolder {
 // share or a RAM disk). Natively every mapped drive counts as fixed.
 bool IsFixedDrive(wchar_t letter);
 
+// What an entry is, the entry itself: a link is a link, whatever it points to.
+// Link covers symbolic links, junctions and every other reparse point.
+enum class EntryKind { Missing, File, Folder, Link, Other };
+
 enum class MakeDirectoryResult {
   Created,
   AlreadyExists,  // something of that name is there, directory or not
@@ -74,6 +78,8 @@ enum class MakeDirectoryResult {
 };
 
 // What `name` inside `folder` is, the entry itself (a link is not followed).
+// Missing when nothing can be read there; the cause (not found, or denied) is
+// then the last error.
 EntryKind KindOfEntryIn(const HeldFolder& folder, const std::wstring& name);
 
 // One folder `name` inside `folder`.

@@ -15,29 +15,10 @@ void NativeFileRelease::operator()(NativeFile* file) const noexcept {
   delete file;
 }
 
-FileStatus StatusOf(const std::wstring& path) {
-  auto host = posix::ToHostPath(path);
-  struct stat st {};
-  if (!host || lstat(host->c_str(), &st) != 0) return {};
-  FileStatus status;
-  if (S_ISLNK(st.st_mode)) {
-    status.kind = EntryKind::Link;
-  } else if (S_ISDIR(st.st_mode)) {
-    status.kind = EntryKind::Folder;
-  } else if (S_ISREG(st.st_mode)) {
-    status.kind = EntryKind::File;
-  } else {
-    status.kind = EntryKind::Other;
-  }
-  // A link's own mode grants everything; it is never read-only itself.
-  status.readOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
-  return status;
-}
-
 namespace {
 
 // The platform's read-only attribute has no POSIX twin; a file nobody may
-// write is the closest, and it holds for root too (StatusOf's readOnly).
+// write is the closest, and it holds for root too.
 bool IsReadOnlyFile(const struct stat& st) {
   return S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
 }

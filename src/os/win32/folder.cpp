@@ -193,7 +193,15 @@ bool IsFixedDrive(wchar_t letter) {
 
 EntryKind KindOfEntryIn(const HeldFolder& folder, const std::wstring& name) {
   if (!folder.IsOpen() || !IsLevelName(name)) return EntryKind::Missing;
-  return StatusOf(Inside(folder, name)).kind;
+  // The entry's own attributes: a link's, never its target's.
+  const DWORD attributes = ::GetFileAttributesW(Inside(folder, name).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::Missing;
+  // Every reparse point counts as a link, whatever its tag, as it does when
+  // a folder is opened: none is a plain entry the program may go through.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::Link;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EntryKind::Folder;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return EntryKind::Other;
+  return EntryKind::File;
 }
 
 MakeDirectoryResult MakeFolderIn(const HeldFolder& folder, const std::wstring& name) {
