@@ -41,8 +41,9 @@ class HeldFolder {
   FolderOpenResult OpenIn(const HeldFolder& parent, const std::wstring& name);
   bool IsOpen() const { return m_folder != nullptr; }
   void Close();
-  // Where it was opened, for progress lines; natively no longer the truth
-  // once someone renamed it.
+  // Where it was opened: on Windows, where nobody can rename it while it is
+  // held, the way to the entries inside it; natively no longer the truth once
+  // someone renamed it.
   const std::wstring& Path() const { return m_path; }
   // Owned by an account only administrators act as: Windows Administrators,
   // SYSTEM or TrustedInstaller (the owner read from the handle); natively
