@@ -11,65 +11,11 @@ namespace os {
 
 class HeldFolder;
 
-// What an entry is, the entry itself: a link is a link, whatever it points to.
-// Link covers symbolic links, junctions and every other reparse point.
-enum class EntryKind { Missing, File, Folder, Link, Other };
-
-struct FileStatus {
-  EntryKind kind = EntryKind::Missing;
-  // Nobody may write it, whoever asks: Windows the read-only attribute;
-  // natively a mode without any write bit (owner, group, others), which is
-  // what deleting or copying over the file refuses and MakeWritable undoes.
-  // Root's rights do not change it on either target. False when missing.
-  bool readOnly = false;
-};
-
-// The entry at `path`, never what a link at its last part points to. Missing
-// when nothing can be read there; the cause (not found, or denied) is then
-// the last error.
-FileStatus StatusOf(const std::wstring& path);
-
-// --- Directories and files for the upgrade: create, list, delete, copy, read ---
-
-enum class MakeDirectoryResult {
-  Created,
-  AlreadyExists,  // something of that name is there, directory or not
-  Failed,
-};
-
-// One directory level; the parent must exist.
-MakeDirectoryResult MakeDirectory(const std::wstring& path);
-
 // Deletes a file, or a link that does not stand for a directory. Refuses a
-// read-only file, as the platform does.
+// read-only file, as the platform does, whoever asks: Windows the read-only
+// attribute; natively a mode without any write bit (owner, group, others),
+// root's rights notwithstanding.
 bool DeleteOneFile(const std::wstring& path);
-
-// Removes an empty directory, or a link that stands for a directory (the link
-// itself, never what it points to).
-bool RemoveEmptyDirectory(const std::wstring& path);
-
-// Copies a file's bytes; an existing target is overwritten unless
-// `failIfExists`.
-bool CopyOneFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
-
-// The entry names of one directory, "." and ".." included where the platform
-// yields them, in the platform's order. Closed when destroyed.
-class DirectoryListing {
- public:
-  explicit DirectoryListing(const std::wstring& directory);
-  ~DirectoryListing();
-  DirectoryListing(DirectoryListing&&) noexcept;
-  DirectoryListing& operator=(DirectoryListing&&) noexcept;
-
-  // False when the directory could not be opened; Next then yields nothing.
-  bool IsOpen() const;
-  // The next entry's name; false at the end.
-  bool Next(std::wstring& name);
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> m_impl;
-};
 
 // An open file as the backend holds it (a descriptor, a handle), closed when
 // released; defined by the backend so no OS type reaches this header.
@@ -95,13 +41,15 @@ class ReadOnlyFile {
   bool IsOpen() const { return m_file != nullptr; }
   // Length in bytes (64-bit); -1 when closed or not measurable.
   std::int64_t Size() const;
-  // Up to `size` bytes from `offset`: the count read (0 at the end), -1 on error.
-  std::int64_t ReadAt(std::int64_t offset, char* data, std::size_t size) const;
-  // As ReadAt, but fewer than `size` bytes only at the end of the file.
+  // Up to `size` bytes from `offset`, fewer only at the end of the file: the
+  // count read (0 at the end), -1 on error.
   std::int64_t ReadFullAt(std::int64_t offset, char* data, std::size_t size) const;
   void Close() { m_file.reset(); }
 
  private:
+  // One read of the system's: it may stop short before the end.
+  std::int64_t ReadAt(std::int64_t offset, char* data, std::size_t size) const;
+
   // A staged file reads back through the handle it writes with.
   friend class StagedFile;
 
@@ -121,11 +69,10 @@ class StagedFile {
   StagedFile(const StagedFile&) = delete;
   StagedFile& operator=(const StagedFile&) = delete;
 
-  // False when anything is at `path` or it cannot be made; a held file is
-  // discarded first.
-  bool Create(const std::wstring& path);
-  // As Create, as `name` inside the held folder, which the staged file keeps
-  // using for its move and its removal whatever happens to the folder's name.
+  // The file `name` inside the held folder, which the staged file keeps using
+  // for its move and its removal whatever happens to the folder's name. False
+  // when anything is at `name` or it cannot be made; a held file is discarded
+  // first.
   bool Create(const HeldFolder& folder, const std::wstring& name);
   bool IsOpen() const { return m_contents.IsOpen(); }
   // Appends all bytes or returns false.
@@ -133,7 +80,7 @@ class StagedFile {
   // Drops every byte written so far; the next write starts the file afresh.
   bool Truncate();
   bool FlushToDisk();
-  // Reads through the held handle (ReadAt/Size); closed when nothing is held.
+  // Reads through the held handle (ReadFullAt/Size); closed when nothing is held.
   const ReadOnlyFile& Contents() const { return m_contents; }
   // Moves the held file over `target` in one step, replacing it; true once
   // the move has happened and `target` is the held file. Only the file name
@@ -153,14 +100,6 @@ class StagedFile {
   std::wstring m_name;     // its name inside m_folder
   bool m_moved = false;
 };
-
-// A second name (hard link) for an existing file, on the same volume; false when `newPath`
-// exists, or links are not possible there. Never follows a link at `newPath`.
-bool LinkFile(const std::wstring& existing, const std::wstring& newPath);
-
-// Clears the read-only attribute (Windows) / adds the owner's write bit
-// (natively; never through a link).
-bool MakeWritable(const std::wstring& path);
 
 // --- The download target: one file opened for appending, bytes as given ------
 

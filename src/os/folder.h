@@ -26,10 +26,9 @@ enum class FolderOpenResult {
 // happens in it.
 class HeldFolder {
  public:
-  HeldFolder();
-  ~HeldFolder();
-  HeldFolder(HeldFolder&&) noexcept;
-  HeldFolder& operator=(HeldFolder&&) noexcept;
+  HeldFolder() = default;
+  HeldFolder(HeldFolder&&) noexcept = default;
+  HeldFolder& operator=(HeldFolder&&) noexcept = default;
   HeldFolder(const HeldFolder&) = delete;
   HeldFolder& operator=(const HeldFolder&) = delete;
 
@@ -40,10 +39,11 @@ class HeldFolder {
   // The folder `name` (one level, no separator) inside `parent`, checked on
   // the handle itself to be a real folder, no link.
   FolderOpenResult OpenIn(const HeldFolder& parent, const std::wstring& name);
-  bool IsOpen() const;
+  bool IsOpen() const { return m_folder != nullptr; }
   void Close();
-  // Where it was opened, for progress lines; natively no longer the truth
-  // once someone renamed it.
+  // Where it was opened: on Windows, where nobody can rename it while it is
+  // held, the way to the entries inside it; natively no longer the truth once
+  // someone renamed it.
   const std::wstring& Path() const { return m_path; }
   // Owned by an account only administrators act as: Windows Administrators,
   // SYSTEM or TrustedInstaller (the owner read from the handle); natively
@@ -53,12 +53,14 @@ class HeldFolder {
   // empty when it cannot be read.
   std::wstring OwnerId() const;
 
-  struct Impl;
   // The backend's own handle; null when nothing is held.
-  const Impl* Native() const { return m_impl.get(); }
+  const NativeFile* Native() const { return m_folder.get(); }
 
  private:
-  std::unique_ptr<Impl> m_impl;
+  // Holds `folder`, opened at `path`, in place of whatever was held.
+  void Hold(NativeFilePtr folder, std::wstring path);
+
+  NativeFilePtr m_folder;
   std::wstring m_path;
 };
 
@@ -66,7 +68,19 @@ class HeldFolder {
 // share or a RAM disk). Natively every mapped drive counts as fixed.
 bool IsFixedDrive(wchar_t letter);
 
+// What an entry is, the entry itself: a link is a link, whatever it points to.
+// Link covers symbolic links, junctions and every other reparse point.
+enum class EntryKind { Missing, File, Folder, Link, Other };
+
+enum class MakeDirectoryResult {
+  Created,
+  AlreadyExists,  // something of that name is there, directory or not
+  Failed,
+};
+
 // What `name` inside `folder` is, the entry itself (a link is not followed).
+// Missing when nothing can be read there; the cause (not found, or denied) is
+// then the last error.
 EntryKind KindOfEntryIn(const HeldFolder& folder, const std::wstring& name);
 
 // One folder `name` inside `folder`.
@@ -96,14 +110,12 @@ bool MakeWritableIn(const HeldFolder& folder, const std::wstring& name);
 // write into the folder anyway. Released when destroyed.
 class FolderLock {
  public:
-  FolderLock();
-  ~FolderLock();
+  FolderLock() = default;
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
   // False when another holds it or it cannot be taken.
   bool TryAcquire(const HeldFolder& folder);
-  bool IsHeld() const { return m_lock != nullptr; }
 
  private:
   NativeFilePtr m_lock;

@@ -11,21 +11,16 @@
 #include <cerrno>
 #include <utility>
 
+#include "os/folder_path.h"
 #include "os/posix/drive_map.h"
 #include "os/posix/native_file.h"
 #include "unicode/utf8.h"
 
 namespace os {
 
-struct HeldFolder::Impl {
-  posix::UniqueFd fd;
-};
-
 namespace {
 
-bool IsSeparator(wchar_t c) {
-  return c == L'\\' || c == L'/';
-}
+using folder::IsSeparator;
 
 // A single level's name: no separator, not empty, not "." or "..".
 std::optional<std::string> LevelName(const std::wstring& name) {
@@ -37,7 +32,7 @@ std::optional<std::string> LevelName(const std::wstring& name) {
 }
 
 int FdOf(const HeldFolder& folder) {
-  return folder.Native() ? folder.Native()->fd.Get() : -1;
+  return folder.IsOpen() ? folder.Native()->fd.Get() : -1;
 }
 
 // Why `name` inside `parent` could not be opened as a folder.
@@ -61,49 +56,29 @@ FolderOpenResult OpenLevel(int parent, const std::string& name, posix::UniqueFd&
 
 }  // namespace
 
-HeldFolder::HeldFolder() = default;
-HeldFolder::~HeldFolder() = default;
-HeldFolder::HeldFolder(HeldFolder&&) noexcept = default;
-HeldFolder& HeldFolder::operator=(HeldFolder&&) noexcept = default;
-
-bool HeldFolder::IsOpen() const {
-  return m_impl && m_impl->fd;
-}
-
-void HeldFolder::Close() {
-  m_impl.reset();
-  m_path.clear();
-}
-
 FolderOpenResult HeldFolder::Open(const std::wstring& path) {
   Close();
-  if (path.size() < 3 || path[1] != L':' || !IsSeparator(path[2])) return FolderOpenResult::Failed;
-  const auto drive = posix::DriveDirectory(path[0]);
+  const auto read = folder::ReadFolderPath(path);
+  if (!read) return FolderOpenResult::Failed;
+  const auto drive = posix::DriveDirectory(read->drive);
   if (!drive) return FolderOpenResult::Missing;
   // The drive's own directory is the drive map's word, as a drive's root is
   // the system's on Windows.
   posix::UniqueFd current(open(drive->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!current) return FolderOpenResult::Missing;
-  std::size_t begin = 3;
-  while (begin < path.size()) {
-    std::size_t end = begin;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
-    if (end > begin) {
-      const auto name = LevelName(path.substr(begin, end - begin));
-      if (!name) return FolderOpenResult::Failed;
-      posix::UniqueFd next;
-      if (const FolderOpenResult result = OpenLevel(current.Get(), *name, next);
-          result != FolderOpenResult::Opened) {
-        return result;
-      }
-      current = std::move(next);
+  for (const std::wstring& level : read->levels) {
+    const auto name = LevelName(level);
+    if (!name) return FolderOpenResult::Failed;
+    posix::UniqueFd next;
+    if (const FolderOpenResult result = OpenLevel(current.Get(), *name, next);
+        result != FolderOpenResult::Opened) {
+      return result;
     }
-    begin = end + 1;
+    current = std::move(next);
   }
-  m_impl = std::make_unique<Impl>();
-  m_impl->fd = std::move(current);
-  m_path = path;
-  while (m_path.size() > 3 && IsSeparator(m_path.back())) m_path.pop_back();
+  std::wstring held = path;
+  while (held.size() > 3 && IsSeparator(held.back())) held.pop_back();
+  Hold(NativeFilePtr(new NativeFile{std::move(current)}), std::move(held));
   return FolderOpenResult::Opened;
 }
 
@@ -115,11 +90,7 @@ FolderOpenResult HeldFolder::OpenIn(const HeldFolder& parent, const std::wstring
       result != FolderOpenResult::Opened) {
     return result;
   }
-  std::wstring path = parent.Path() + L"\\" + name;
-  Close();
-  m_impl = std::make_unique<Impl>();
-  m_impl->fd = std::move(fd);
-  m_path = std::move(path);
+  Hold(NativeFilePtr(new NativeFile{std::move(fd)}), parent.Path() + L"\\" + name);
   return FolderOpenResult::Opened;
 }
 
@@ -127,13 +98,13 @@ bool HeldFolder::OwnedByAdministrators() const {
   struct stat st {};
   // The program's own account counts too: what only it and root may write
   // gives it nothing it could not do anyway (a demo or test run as a user).
-  return IsOpen() && fstat(m_impl->fd.Get(), &st) == 0 &&
+  return IsOpen() && fstat(Native()->fd.Get(), &st) == 0 &&
          (st.st_uid == 0 || st.st_uid == geteuid());
 }
 
 std::wstring HeldFolder::OwnerId() const {
   struct stat st {};
-  if (!IsOpen() || fstat(m_impl->fd.Get(), &st) != 0) return {};
+  if (!IsOpen() || fstat(Native()->fd.Get(), &st) != 0) return {};
   return std::to_wstring(st.st_uid);
 }
 
@@ -198,9 +169,6 @@ bool MakeWritableIn(const HeldFolder& folder, const std::wstring& name) {
   if (!fd || fstat(fd.Get(), &st) != 0) return false;
   return fchmod(fd.Get(), (st.st_mode & 07777) | S_IWUSR) == 0;
 }
-
-FolderLock::FolderLock() = default;
-FolderLock::~FolderLock() = default;
 
 bool FolderLock::TryAcquire(const HeldFolder& folder) {
   m_lock.reset();

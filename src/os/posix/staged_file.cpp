@@ -1,7 +1,6 @@
-// Native backend of os::StagedFile, os::LinkFile and os::MakeWritable: one
-// descriptor from an exclusive create to the rename, made and moved relative
-// to a descriptor of its folder, so a folder renamed or replaced by a link in
-// between changes nothing.
+// Native backend of os::StagedFile: one descriptor from an exclusive create
+// to the rename, made and moved relative to a descriptor of its folder, so a
+// folder renamed or replaced by a link in between changes nothing.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +10,6 @@
 #include "os/errors.h"
 #include "os/files.h"
 #include "os/folder.h"
-#include "os/posix/drive_map.h"
 #include "os/posix/native_file.h"
 
 namespace os {
@@ -42,26 +40,6 @@ std::wstring ParentOf(const std::wstring& path) {
 }
 
 }  // namespace
-
-bool StagedFile::Create(const std::wstring& path) {
-  Discard();
-  auto host = posix::ToHostPath(ParentOf(path));
-  if (!host) return false;
-  posix::UniqueFd folder(open(host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  auto name = posix::FolderEntryName(FileNameOf(path));
-  if (!folder || !name) return false;
-  // O_EXCL fails on any existing name, a dangling link included; 0600 keeps
-  // every other user from opening it for writing.
-  posix::UniqueFd fd(openat(folder.Get(), name->c_str(),
-                            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-  if (!fd) return false;
-  m_contents.m_file.reset(new NativeFile{std::move(fd)});
-  m_folder.reset(new NativeFile{std::move(folder)});
-  m_path = path;
-  m_name = FileNameOf(path);
-  m_moved = false;
-  return true;
-}
 
 bool StagedFile::Create(const HeldFolder& folder, const std::wstring& name) {
   Discard();
@@ -138,23 +116,6 @@ void StagedFile::Discard() {
   m_path.clear();
   m_name.clear();
   m_moved = false;
-}
-
-bool LinkFile(const std::wstring& existing, const std::wstring& newPath) {
-  auto from = posix::ToHostPath(existing);
-  auto to = posix::ToHostPath(newPath);
-  // Without AT_SYMLINK_FOLLOW a link at `existing` is linked itself; the new
-  // name is made, never followed.
-  return from && to && linkat(AT_FDCWD, from->c_str(), AT_FDCWD, to->c_str(), 0) == 0;
-}
-
-bool MakeWritable(const std::wstring& path) {
-  auto host = posix::ToHostPath(path);
-  if (!host) return false;
-  posix::UniqueFd fd(open(host->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  struct stat st {};
-  if (!fd || fstat(fd.Get(), &st) != 0) return false;
-  return fchmod(fd.Get(), (st.st_mode & 07777) | S_IWUSR) == 0;
 }
 
 }  // namespace os

@@ -12,19 +12,14 @@
 #include <vector>
 
 #include "os/folder.h"
+#include "os/folder_path.h"
 #include "os/win32/native_file.h"
 
 namespace os {
 
-struct HeldFolder::Impl {
-  win32::FileHandle handle;
-};
-
 namespace {
 
-bool IsSeparator(wchar_t c) {
-  return c == L'\\' || c == L'/';
-}
+using folder::IsSeparator;
 
 bool IsLevelName(const std::wstring& name) {
   if (name.empty() || name == L"." || name == L"..") return false;
@@ -86,7 +81,7 @@ bool OwnerIsAdministrative(PSID owner) {
 namespace win32 {
 
 HANDLE HeldFolderHandle(const HeldFolder& folder) {
-  return folder.Native() ? folder.Native()->handle.Get() : INVALID_HANDLE_VALUE;
+  return folder.IsOpen() ? folder.Native()->handle.Get() : INVALID_HANDLE_VALUE;
 }
 
 std::wstring FinalPath(HANDLE handle) {
@@ -113,25 +108,12 @@ bool IsEntryOf(HANDLE entry, HANDLE folder, const std::wstring& name) {
 
 }  // namespace win32
 
-HeldFolder::HeldFolder() = default;
-HeldFolder::~HeldFolder() = default;
-HeldFolder::HeldFolder(HeldFolder&&) noexcept = default;
-HeldFolder& HeldFolder::operator=(HeldFolder&&) noexcept = default;
-
-bool HeldFolder::IsOpen() const {
-  return m_impl && m_impl->handle;
-}
-
-void HeldFolder::Close() {
-  m_impl.reset();
-  m_path.clear();
-}
-
 FolderOpenResult HeldFolder::Open(const std::wstring& path) {
   Close();
-  if (path.size() < 3 || path[1] != L':' || !IsSeparator(path[2])) return FolderOpenResult::Failed;
+  const auto read = folder::ReadFolderPath(path);
+  if (!read) return FolderOpenResult::Failed;
   win32::FileHandle current;
-  std::wstring currentPath = path.substr(0, 2) + L"\\";
+  std::wstring currentPath = {read->drive, L':', L'\\'};
   // The drive's root may well be a mount point; it is the system's word.
   {
     win32::FileHandle root(::CreateFileW(currentPath.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE,
@@ -141,29 +123,20 @@ FolderOpenResult HeldFolder::Open(const std::wstring& path) {
     if (!root) return FolderOpenResult::Missing;
     current = std::move(root);
   }
-  std::size_t begin = 3;
-  while (begin < path.size()) {
-    std::size_t end = begin;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
-    if (end > begin) {
-      const std::wstring name = path.substr(begin, end - begin);
-      if (!IsLevelName(name)) return FolderOpenResult::Failed;
-      const std::wstring nextPath =
-          IsSeparator(currentPath.back()) ? currentPath + name : currentPath + L"\\" + name;
-      win32::FileHandle next;
-      if (const FolderOpenResult result = OpenFolderHandle(nextPath, next);
-          result != FolderOpenResult::Opened) {
-        return result;
-      }
-      if (!win32::IsEntryOf(next.Get(), current.Get(), name)) return FolderOpenResult::Failed;
-      current = std::move(next);
-      currentPath = nextPath;
+  for (const std::wstring& name : read->levels) {
+    if (!IsLevelName(name)) return FolderOpenResult::Failed;
+    const std::wstring nextPath =
+        IsSeparator(currentPath.back()) ? currentPath + name : currentPath + L"\\" + name;
+    win32::FileHandle next;
+    if (const FolderOpenResult result = OpenFolderHandle(nextPath, next);
+        result != FolderOpenResult::Opened) {
+      return result;
     }
-    begin = end + 1;
+    if (!win32::IsEntryOf(next.Get(), current.Get(), name)) return FolderOpenResult::Failed;
+    current = std::move(next);
+    currentPath = nextPath;
   }
-  m_impl = std::make_unique<Impl>();
-  m_impl->handle = std::move(current);
-  m_path = currentPath;
+  Hold(NativeFilePtr(new NativeFile{std::move(current)}), std::move(currentPath));
   return FolderOpenResult::Opened;
 }
 
@@ -178,10 +151,7 @@ FolderOpenResult HeldFolder::OpenIn(const HeldFolder& parent, const std::wstring
   if (!win32::IsEntryOf(handle.Get(), win32::HeldFolderHandle(parent), name)) {
     return FolderOpenResult::Failed;
   }
-  Close();
-  m_impl = std::make_unique<Impl>();
-  m_impl->handle = std::move(handle);
-  m_path = path;
+  Hold(NativeFilePtr(new NativeFile{std::move(handle)}), path);
   return FolderOpenResult::Opened;
 }
 
@@ -189,7 +159,7 @@ bool HeldFolder::OwnedByAdministrators() const {
   if (!IsOpen()) return false;
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(m_impl->handle.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+  if (::GetSecurityInfo(Native()->handle.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
                         nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
     return false;
   }
@@ -202,7 +172,7 @@ std::wstring HeldFolder::OwnerId() const {
   if (!IsOpen()) return {};
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(m_impl->handle.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+  if (::GetSecurityInfo(Native()->handle.Get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
                         nullptr, nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
     return {};
   }
@@ -223,7 +193,15 @@ bool IsFixedDrive(wchar_t letter) {
 
 EntryKind KindOfEntryIn(const HeldFolder& folder, const std::wstring& name) {
   if (!folder.IsOpen() || !IsLevelName(name)) return EntryKind::Missing;
-  return StatusOf(Inside(folder, name)).kind;
+  // The entry's own attributes: a link's, never its target's.
+  const DWORD attributes = ::GetFileAttributesW(Inside(folder, name).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::Missing;
+  // Every reparse point counts as a link, whatever its tag, as it does when
+  // a folder is opened: none is a plain entry the program may go through.
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::Link;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EntryKind::Folder;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return EntryKind::Other;
+  return EntryKind::File;
 }
 
 MakeDirectoryResult MakeFolderIn(const HeldFolder& folder, const std::wstring& name) {
@@ -265,11 +243,15 @@ bool ReplaceFileIn(const HeldFolder& folder, const std::wstring& fromName,
 }
 
 bool MakeWritableIn(const HeldFolder& folder, const std::wstring& name) {
-  return folder.IsOpen() && IsLevelName(name) && MakeWritable(Inside(folder, name));
+  if (!folder.IsOpen() || !IsLevelName(name)) return false;
+  const std::wstring path = Inside(folder, name);
+  DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return true;
+  attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
+  return ::SetFileAttributesW(path.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) !=
+         FALSE;
 }
-
-FolderLock::FolderLock() = default;
-FolderLock::~FolderLock() = default;
 
 bool FolderLock::TryAcquire(const HeldFolder& folder) {
   m_lock.reset();

@@ -1,6 +1,6 @@
 #pragma once
 // Windows backend only: one owner type for every kind of handle the backend
-// opens (kernel objects, registry keys, service handles, find handles).
+// opens (kernel objects, files, registry keys, service handles).
 
 #include <windows.h>
 
@@ -70,16 +70,9 @@ struct ServiceHandleTraits {
   static void Close(Handle h) { ::CloseServiceHandle(h); }
 };
 
-struct FindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) { ::FindClose(h); }
-};
-
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
 using FileHandle = ScopedHandle<FileHandleTraits>;
 using RegistryKey = ScopedHandle<RegistryKeyTraits>;
 using ServiceManagerHandle = ScopedHandle<ServiceHandleTraits>;
-using FindHandle = ScopedHandle<FindHandleTraits>;
 
 }  // namespace os::win32

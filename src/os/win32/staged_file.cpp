@@ -1,5 +1,5 @@
-// Windows backend of os::StagedFile, os::LinkFile and os::MakeWritable: one
-// handle, shared for reading only, from the exclusive create to the rename.
+// Windows backend of os::StagedFile: one handle, shared for reading only,
+// from the exclusive create to the rename.
 #include <windows.h>
 
 #include <cstring>
@@ -56,28 +56,23 @@ bool StagedFile::Create(const HeldFolder& folder, const std::wstring& name) {
   Discard();
   if (!folder.IsOpen() || name.find_first_of(L"\\/:") != std::wstring::npos) return false;
   // By path through the held folder, which no one can rename or replace
-  // meanwhile; then the handle's own word that it lies there.
-  if (!Create(folder.Path() + L"\\" + name)) return false;
-  if (!win32::IsEntryOf(m_contents.m_file->handle.Get(), win32::HeldFolderHandle(folder), name)) {
-    Discard();
-    return false;
-  }
-  return true;
-}
-
-bool StagedFile::Create(const std::wstring& path) {
-  Discard();
-  // CREATE_NEW fails on any existing name, a link included, and never
-  // follows one. Shared for reading only: no other handle may write, delete
-  // or rename it; a reader must itself share writing and deleting.
+  // meanwhile. CREATE_NEW fails on any existing name, a link included, and
+  // never follows one. Shared for reading only: no other handle may write,
+  // delete or rename it; a reader must itself share writing and deleting.
+  const std::wstring path = folder.Path() + L"\\" + name;
   win32::FileHandle file(
       ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) return false;
   m_contents.m_file.reset(new NativeFile{std::move(file)});
   m_path = path;
-  m_name = FileNameOf(path);
+  m_name = name;
   m_moved = false;
+  // Then the handle's own word that it lies there.
+  if (!win32::IsEntryOf(m_contents.m_file->handle.Get(), win32::HeldFolderHandle(folder), name)) {
+    Discard();
+    return false;
+  }
   return true;
 }
 
@@ -138,20 +133,6 @@ void StagedFile::Discard() {
   m_path.clear();
   m_name.clear();
   m_moved = false;
-}
-
-bool LinkFile(const std::wstring& existing, const std::wstring& newPath) {
-  // Fails when anything, a link included, is at `newPath`.
-  return ::CreateHardLinkW(newPath.c_str(), existing.c_str(), nullptr) != FALSE;
-}
-
-bool MakeWritable(const std::wstring& path) {
-  DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return true;
-  attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
-  return ::SetFileAttributesW(path.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) !=
-         FALSE;
 }
 
 }  // namespace os
