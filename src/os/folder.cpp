@@ -17,6 +17,30 @@ void HeldFolder::Hold(NativeFilePtr folder, std::wstring path) {
   m_path = std::move(path);
 }
 
+FreshFolder MakeFreshFolderIn(const HeldFolder& parent, const std::wstring& base, int tries) {
+  FreshFolder fresh;
+  for (int attempt = 1; attempt <= tries; ++attempt) {
+    fresh.name = attempt == 1 ? base : base + L"_" + std::to_wstring(attempt);
+    ClearLastError();
+    const MakeDirectoryResult made = MakeFolderIn(parent, fresh.name);
+    if (made == MakeDirectoryResult::AlreadyExists) continue;
+    if (made == MakeDirectoryResult::Failed) {
+      fresh.error = LastError();
+      return fresh;
+    }
+    // Made by this call; opened inside the parent, so what is held is it.
+    if (fresh.folder.OpenIn(parent, fresh.name) != FolderOpenResult::Opened) {
+      fresh.error = LastError();
+      return fresh;
+    }
+    fresh.outcome = FreshFolder::Outcome::Made;
+    return fresh;
+  }
+  fresh.outcome = FreshFolder::Outcome::AllNamesTaken;
+  fresh.name.clear();
+  return fresh;
+}
+
 namespace folder {
 
 bool IsSeparator(wchar_t c) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "os/errors.h"
 #include "os/files.h"
 
 namespace os {
@@ -85,6 +86,18 @@ EntryKind KindOfEntryIn(const HeldFolder& folder, const std::wstring& name);
 
 // One folder `name` inside `folder`.
 MakeDirectoryResult MakeFolderIn(const HeldFolder& folder, const std::wstring& name);
+
+// A folder this call made and nobody else, held: `base`, else `base_2`,
+// `base_3`, … within `tries` names. A name anything already has (a folder, a
+// file, a link) is passed over, never taken over.
+struct FreshFolder {
+  enum class Outcome { Made, AllNamesTaken, Failed };
+  Outcome outcome = Outcome::Failed;
+  std::wstring name;  // the name made, or the one that could not be
+  HeldFolder folder;  // held when Made
+  Error error;        // why, when Failed and the system said
+};
+FreshFolder MakeFreshFolderIn(const HeldFolder& parent, const std::wstring& base, int tries);
 
 // Deletes the file or link `name` inside `folder` (never a folder, never what
 // a link points to).

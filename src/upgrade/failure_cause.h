@@ -9,6 +9,12 @@
 
 namespace upgrade {
 
+// What the cause line says of `error`: its text, and words of our own when
+// the system gave none, so that a cause line follows every failure.
+inline std::wstring CauseOf(const os::Error& error) {
+  return error ? error.text : L"系统未给出原因";
+}
+
 // `step` returns either success as a bool, the cause then read from the
 // system right after it, or an os::Error captured at the failing call itself
 // (empty on success). A failure always leaves a cause.
@@ -22,9 +28,7 @@ bool Attempt(Step step, std::wstring& cause) {
     return false;
   } else {
     if (step()) return true;
-    // A cause line is said after every failure, even one the system gave no
-    // word for.
-    cause = os::LastErrorOr(L"系统未给出原因").text;
+    cause = CauseOf(os::LastError());
     return false;
   }
 }

@@ -117,24 +117,18 @@ bool HoldBackupFolder(const installation::PinnedInstallation& pinned, os::HeldFo
 bool CreateFreshBackupFolder(UpgradeMachine& machine, const os::HeldFolder& backUp,
                              const std::wstring& backupDir, os::HeldFolder& fresh,
                              std::wstring& freshPath) {
-  const std::wstring stamp = FormatBackupTimeStamp(machine.Now());
-  for (int attempt = 1; attempt <= kBackupNameTries; ++attempt) {
-    const std::wstring name = attempt == 1 ? stamp : stamp + L"_" + std::to_wstring(attempt);
-    const std::wstring candidate = path::Join(backupDir, name);
-    os::ClearLastError();
-    const os::MakeDirectoryResult made = os::MakeFolderIn(backUp, name);
-    std::wstring cause = os::LastErrorText();
-    if (made == os::MakeDirectoryResult::AlreadyExists) continue;
+  os::FreshFolder made =
+      os::MakeFreshFolderIn(backUp, FormatBackupTimeStamp(machine.Now()), kBackupNameTries);
+  if (made.outcome != os::FreshFolder::Outcome::AllNamesTaken) {
+    const std::wstring candidate = path::Join(backupDir, made.name);
     Say(L"创建备份子目录: " + candidate);
-    if (made == os::MakeDirectoryResult::Created &&
-        Attempt([&] { return fresh.OpenIn(backUp, name) == os::FolderOpenResult::Opened; },
-                cause)) {
+    if (made.outcome == os::FreshFolder::Outcome::Made) {
+      fresh = std::move(made.folder);
       freshPath = candidate;
       return true;
     }
     Say(L"创建目录失败: " + candidate);
-    SayCause(cause);
-    break;
+    SayCause(CauseOf(made.error));
   }
   Say(L"创建备份子目录失败");
   return false;

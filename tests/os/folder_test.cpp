@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/target.h"
 #include "support/temp_dir.h"
@@ -152,6 +153,72 @@ TEST(OsHeldFolder, FilesAreMadeLinkedAndMovedInsideTheHeldFolders) {
 
 // One run at a time: a second taker, in another thread as in another process,
 // is refused until the first lets go; another folder is free.
+// A fresh folder is one this call made: whatever already has a name (a
+// folder, a file, natively a link) is passed over, and the one made is held.
+TEST(OsHeldFolder, AFreshFolderIsNeverOneThatWasThere) {
+  using Outcome = os::FreshFolder::Outcome;
+  TempDir temp;
+  const fs::path parent = temp / "backUp";
+  const struct Row {
+    const char* what;
+    std::vector<const char*> taken;  // "d:" folder, "f:" file, "l:" link to elsewhere
+    Outcome outcome;
+    const wchar_t* name;
+  } rows[] = {
+      {"nothing there", {}, Outcome::Made, L"stamp"},
+      {"a folder of the name", {"d:stamp"}, Outcome::Made, L"stamp_2"},
+      {"a file, then a folder", {"f:stamp", "d:stamp_2"}, Outcome::Made, L"stamp_3"},
+      {"a link of the name", {"l:stamp"}, Outcome::Made, L"stamp_2"},
+      {"every name tried taken",
+       {"d:stamp", "f:stamp_2", "d:stamp_3"},
+       Outcome::AllNamesTaken,
+       L""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    fs::remove_all(parent);
+    fs::create_directories(parent);
+    fs::create_directories(temp / "elsewhere");
+    bool linked = true;
+    for (const std::string entry : row.taken) {
+      const fs::path at = parent / entry.substr(2);
+      if (entry[0] == 'd') fs::create_directory(at);
+      if (entry[0] == 'f') WriteFile(at, "x");
+      if (entry[0] == 'l') {
+        std::error_code error;
+        fs::create_directory_symlink(temp / "elsewhere", at, error);
+        linked = !error;
+      }
+    }
+    if (!linked) continue;  // Wine makes no links here
+    os::HeldFolder held;
+    ASSERT_EQ(held.Open(WindowsFormPath(parent)), os::FolderOpenResult::Opened);
+    os::FreshFolder fresh = os::MakeFreshFolderIn(held, L"stamp", 3);
+    EXPECT_EQ(fresh.outcome, row.outcome);
+    EXPECT_EQ(fresh.name, row.name);
+    EXPECT_EQ(fresh.folder.IsOpen(), row.outcome == Outcome::Made);
+    if (row.outcome == Outcome::Made) {
+      // Held: what is made through it lands in the fresh folder.
+      EXPECT_EQ(os::MakeFolderIn(fresh.folder, L"x"), os::MakeDirectoryResult::Created);
+      EXPECT_TRUE(fs::is_directory(parent / fs::path(row.name) / "x"));
+    }
+    EXPECT_TRUE(fs::is_empty(temp / "elsewhere"));
+  }
+  // The parent gone from under its handle (natively; Windows keeps a held
+  // folder in place): the failure and its cause, no name taken over.
+  if (!testing_support::kWindowsTarget) {
+    fs::remove_all(parent);
+    fs::create_directories(parent);
+    os::HeldFolder held;
+    ASSERT_EQ(held.Open(WindowsFormPath(parent)), os::FolderOpenResult::Opened);
+    fs::remove(parent);
+    const os::FreshFolder fresh = os::MakeFreshFolderIn(held, L"stamp", 3);
+    EXPECT_EQ(fresh.outcome, Outcome::Failed);
+    EXPECT_EQ(fresh.name, L"stamp");
+    EXPECT_NE(fresh.error.code, 0);
+  }
+}
+
 TEST(OsFolderLock, OneHolderPerFolderUntilItIsReleased) {
   TempDir temp;
   fs::create_directories(temp / "app");
