@@ -9,6 +9,7 @@
 #include "path/windows_path.h"
 #include "upgrade/failure_cause.h"
 #include "upgrade/file_install.h"
+#include "upgrade/jar_acceptance.h"
 #include "upgrade/known_jars.h"
 #include "upgrade/progress.h"
 #include "upgrade/service_wait.h"
@@ -311,7 +312,7 @@ UpgradeEnd VerifyAndReplace(UpgradeMachine& machine, const installation::PinnedI
                             const os::HeldFolder& backupSub, const std::wstring& backupSubDir) {
   const std::wstring service = installation::kServiceName;
   Say(L"找到新的JAR文件，开始处理...");
-  if (const Staging staging = VerifyStaged(staged, expected);
+  if (const Staging staging = AcceptStaged(staged, expected);
       staging.result != StagingResult::Staged) {
     SayStagingRefusal(staging);
     return UpgradeEnd::Refused;

@@ -1,14 +1,28 @@
-#include "upgrade/offer_gate.h"
+#include "upgrade/jar_acceptance.h"
 
 #include "os/machine_values.h"
 #include "text/utf8.h"
 #include "update/offer_check.h"
 #include "update/version_order.h"
+#include "upgrade/failure_cause.h"
+#include "upgrade/jar_check.h"
 #include "upgrade/progress.h"
 
 namespace upgrade {
 
 namespace {
+
+// Why the bytes are not the file the offer described; empty when they are.
+std::wstring DigestFault(const os::ReadOnlyFile& copy, const update::JarDigest& expected) {
+  if (expected.size < 0 && expected.sha256.empty()) return {};
+  update::JarDigest actual;
+  if (!update::DigestWholeFile(copy, actual)) return L"无法完整读取文件";
+  if (expected.size >= 0 && actual.size != expected.size) return L"文件大小与更新信息不符";
+  if (!expected.sha256.empty() && actual.sha256 != expected.sha256) {
+    return L"SHA-256与更新信息不符";
+  }
+  return {};
+}
 
 struct InstalledVersion {
   bool readable = false;
@@ -73,6 +87,25 @@ void RecordInstalledVersion(const update::UpdateSettings& settings,
   } else {
     Say(L"警告: 无法记录已安装的版本: " + version + L" (" + os::MachineValuesPlace() + L")");
   }
+}
+
+Staging AcceptStaged(os::StagedFile& staged, const update::JarDigest& expected) {
+  std::wstring cause;
+  if (!Attempt([&] { return staged.FlushToDisk(); }, cause)) {
+    staged.Discard();
+    return {StagingResult::NotFlushed, L"无法写入磁盘", cause};
+  }
+  // Only the signed bytes are looked into at all.
+  if (std::wstring fault = DigestFault(staged.Contents(), expected); !fault.empty()) {
+    staged.Discard();
+    return {StagingResult::DigestRefused, std::move(fault), {}};
+  }
+  // A cut, spliced or damaged archive would leave the service unable to start.
+  if (JarCheck check = CheckJarArchive(staged.Contents()); !check) {
+    staged.Discard();
+    return {StagingResult::ArchiveRefused, DescribeJarFault(check), {}};
+  }
+  return {StagingResult::Staged, {}, {}};
 }
 
 }  // namespace upgrade
