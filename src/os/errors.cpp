@@ -10,8 +10,4 @@ Error LastErrorOr(std::wstring what) {
   return error;
 }
 
-std::wstring LastErrorText() {
-  return LastError().text;
-}
-
 }  // namespace os

@@ -24,9 +24,6 @@ Error LastError();
 // check of the program's that failed).
 Error LastErrorOr(std::wstring what);
 
-// LastError().text.
-std::wstring LastErrorText();
-
 // Forgets the last error, so that a failure without one of its own is not
 // blamed on an earlier call.
 void ClearLastError();

@@ -11,8 +11,7 @@ namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 
-}  // namespace
-
+// Appends every byte of `source` to `target`; false on the first failure.
 bool CopyInto(const os::ReadOnlyFile& source, os::StagedFile& target) {
   std::vector<char> buffer(kChunk);
   for (std::int64_t offset = 0;;) {
@@ -23,6 +22,8 @@ bool CopyInto(const os::ReadOnlyFile& source, os::StagedFile& target) {
     offset += got;
   }
 }
+
+}  // namespace
 
 std::wstring TemporaryNameFor(const std::wstring& name) {
   return name + L".part";

@@ -14,9 +14,6 @@ namespace upgrade {
 // The temporary name a replacement of `name` is written to, beside it.
 std::wstring TemporaryNameFor(const std::wstring& name);
 
-// Appends every byte of `source` to `target`; false on the first failure.
-bool CopyInto(const os::ReadOnlyFile& source, os::StagedFile& target);
-
 // True when both open files hold the same bytes (read in pieces, bounded memory).
 bool SameFileContents(const os::ReadOnlyFile& first, const os::ReadOnlyFile& second);
 

@@ -82,6 +82,9 @@ TEST_F(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
   const fs::path& inTheWay = staged;
   tunable::ScopedTunable tries(upgrade::tunables::restoreAttempts, 2);
 
+  const auto neverRuns = [](ScriptedMachine& m, const std::wstring& verb, bool&) {
+    if (verb == L"start") m.state = ServiceOutcome::Stopped;
+  };
   const auto firstStartFails = [](ScriptedMachine& m, const std::wstring& verb, bool&) {
     if (verb == L"start" && m.starts == 1) m.state = ServiceOutcome::Stopped;
   };
@@ -104,11 +107,8 @@ TEST_F(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
   } rows[] = {
       {"runs with the new JAR", ServiceOutcome::Running, nullptr, nullptr, false, UpgradeEnd::Kept,
        true, 1, "启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n", false},
-      {"stopped before, the new JAR does not run", ServiceOutcome::Stopped,
-       [](ScriptedMachine& m, const std::wstring& verb, bool&) {
-         if (verb == L"start") m.state = ServiceOutcome::Stopped;
-       },
-       nullptr, false, UpgradeEnd::Kept, true, 1,
+      {"stopped before, the new JAR does not run", ServiceOutcome::Stopped, neverRuns, nullptr,
+       false, UpgradeEnd::Kept, true, 1,
        "错误: 服务启动后已停止: stock-relay\n服务在更新前未运行，保留新的JAR文件: "
        "stock-relay\n操作完成。\n",
        false},
@@ -122,11 +122,8 @@ TEST_F(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
        "停止服务: stock-relay\n启动服务: stock-relay\n服务已运行: stock-relay\n"
        "已记录未能运行的JAR文件: SHA-256 ",
        true},
-      {"nothing runs at all", ServiceOutcome::Running,
-       [](ScriptedMachine& m, const std::wstring& verb, bool&) {
-         if (verb == L"start") m.state = ServiceOutcome::Stopped;
-       },
-       nullptr, false, UpgradeEnd::RolledBack, false, 2,
+      {"nothing runs at all", ServiceOutcome::Running, neverRuns, nullptr, false,
+       UpgradeEnd::RolledBack, false, 2,
        "停止服务: stock-relay\n启动服务: stock-relay\n错误: 服务启动后已停止: "
        "stock-relay\n操作完成。\n",
        false},
@@ -144,10 +141,7 @@ TEST_F(UpgradeTransaction, EachWayTheServiceAnswersEndsAsItShould) {
        "恢复旧JAR文件失败，稍后重试 (1/2)\n原因: 临时文件的名称已被占用\n恢复旧JAR文件失败\n"
        "原因: 临时文件的名称已被占用\n启动服务: stock-relay\n服务已运行: stock-relay\n操作完成。\n",
        false},
-      {"starting before, nothing runs: the old JAR goes back", ServiceOutcome::Pending,
-       [](ScriptedMachine& m, const std::wstring& verb, bool&) {
-         if (verb == L"start") m.state = ServiceOutcome::Stopped;
-       },
+      {"starting before, nothing runs: the old JAR goes back", ServiceOutcome::Pending, neverRuns,
        nullptr, false, UpgradeEnd::RolledBack, false, 2,
        "错误: 服务未能运行，恢复旧JAR文件: ", false},
       {"\"net stop\" hangs and the service runs on", ServiceOutcome::Running,
